@@ -1,0 +1,37 @@
+# Thin driver over CMake. `make demo` runs the main job, `make test` the tests;
+# both install missing Debian packages and build first.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test demo asan tsan bench clean
+
+all: build
+
+deps:
+	tools/setup-deps
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: build
+	BUILD=$(BUILD) tools/demo.sh
+
+# Address and undefined-behaviour sanitizers, in their own build tree.
+asan:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DVEXEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
+
+tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
+
+bench: build
+	bench/run.sh $(BUILD)
+
+clean:
+	rm -rf build build-asan build-tsan out

@@ -1,0 +1,71 @@
+// quarvia: the reference host. Loads the plug-ins of its plug-in folder,
+// shows a grid of cells and serves the host functions.
+#include "HostScript.h"
+#include "HostWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+bool hasFlag(int argc, char** argv, const char* flag) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], flag) == 0) return true;
+    return false;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The platform is chosen before the application exists.
+    if (hasFlag(argc, argv, "--offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("quarvia");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Reference DICOM viewer host for the plug-ins");
+    parser.addHelpOption();
+    QCommandLineOption pluginsOption("plugins", "Folder of plug-in libraries.", "dir");
+    QCommandLineOption offscreenOption("offscreen", "Run without a display; message boxes are logged.");
+    QCommandLineOption scriptOption("script", "Run a script, then exit.", "file");
+    QCommandLineOption screenshotOption("screenshot", "Save a screenshot of the main window, then exit.", "file");
+    QCommandLineOption profileOption("profile", "Profile file (default: the user's config folder).", "file");
+    parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption});
+    parser.process(app);
+
+    quarvia::HostOptions options;
+    options.offscreen = parser.isSet(offscreenOption);
+    options.profilePath = parser.value(profileOption);
+    options.pluginFolder = parser.isSet(pluginsOption) ? parser.value(pluginsOption)
+                                                       : QDir(QApplication::applicationDirPath()).filePath("../plugins");
+
+    quarvia::HostWindow window(options);
+    window.show();
+    window.loadPlugins();
+
+    if (parser.isSet(scriptOption) || parser.isSet(screenshotOption)) {
+        QString text;
+        if (parser.isSet(scriptOption)) {
+            QFile file(parser.value(scriptOption));
+            if (!file.open(QIODevice::ReadOnly)) {
+                std::fprintf(stderr, "quarvia: cannot read script %s\n", qPrintable(parser.value(scriptOption)));
+                return 2;
+            }
+            text = QString::fromUtf8(file.readAll());
+        }
+        if (parser.isSet(screenshotOption)) text += "\nscreenshot " + parser.value(screenshotOption) + "\n";
+        QString error;
+        const bool ok = quarvia::runHostScript(window, text, error);
+        if (!ok) std::fprintf(stderr, "quarvia: script failed: %s\n", qPrintable(error));
+        window.unloadPlugins();
+        return ok ? 0 : 1;
+    }
+    const int result = QApplication::exec();
+    window.unloadPlugins();
+    return result;
+}

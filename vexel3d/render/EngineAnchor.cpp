@@ -1,0 +1,1 @@
+// Qt-free engine sources register here.
