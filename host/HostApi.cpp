@@ -133,4 +133,4 @@ int QVMessageBox(const char* text, const char* caption, uint32_t flags) {
     if (!host()) return QV_IDOK;
     return host()->messageBox(QString::fromUtf8(text ? text : ""), QString::fromUtf8(caption ? caption : ""), flags);
 }
-char* QVGetCurrentServer(void) { return duplicate(QString()); }
+char* QVGetCurrentServer(void) { return duplicate(host() ? host()->currentServer() : QString()); }

@@ -65,6 +65,14 @@ HostWindow::~HostWindow() {
 
 HostWindow* HostWindow::instance() { return g_instance; }
 
+QString HostWindow::currentServer() const {
+    // The command line wins over the host's own settings in the profile.
+    QString server = m_options.server;
+    if (server.isEmpty()) server = m_profile->readString("Quarvia", 0, "Settings", "Server", "http://127.0.0.1");
+    while (server.endsWith('/')) server.chop(1);
+    return server;
+}
+
 void HostWindow::loadPlugins() {
     for (const QString& problem : m_plugins.loadFolder(m_options.pluginFolder)) std::fprintf(stderr, "%s\n", qPrintable(problem));
     m_plugins.initializeAll();

@@ -22,6 +22,7 @@ class HostCell;
 struct HostOptions {
     QString pluginFolder;
     QString profilePath;   // empty: the user's config folder
+    QString server;        // empty: the host settings' server
     bool offscreen = false;
     int gridColumns = 2;
     int gridRows = 2;
@@ -44,6 +45,8 @@ public:
     PluginManager& plugins() { return m_plugins; }
     ProfileStore& profile() { return *m_profile; }
     const HostOptions& options() const { return m_options; }
+    // The current server: absolute URL prefix without a trailing slash.
+    QString currentServer() const;
 
     // Grid
     int cellCount() const { return static_cast<int>(m_cells.size()); }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,12 +36,21 @@ int main(int argc, char** argv) {
     QCommandLineOption scriptOption("script", "Run a script, then exit.", "file");
     QCommandLineOption screenshotOption("screenshot", "Save a screenshot of the main window, then exit.", "file");
     QCommandLineOption profileOption("profile", "Profile file (default: the user's config folder).", "file");
-    parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption});
+    QCommandLineOption serverOption("server", "Current server: absolute URL prefix, no trailing slash.", "url");
+    parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption});
     parser.process(app);
 
     quarvia::HostOptions options;
     options.offscreen = parser.isSet(offscreenOption);
     options.profilePath = parser.value(profileOption);
+    options.server = parser.value(serverOption);
+    if (parser.isSet(serverOption)) {
+        const QUrl url(options.server, QUrl::StrictMode);
+        if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+            std::fprintf(stderr, "quarvia: --server needs an absolute URL such as http://host:port\n");
+            return 2;
+        }
+    }
     options.pluginFolder = parser.isSet(pluginsOption) ? parser.value(pluginsOption)
                                                        : QDir(QApplication::applicationDirPath()).filePath("../plugins");
 
