@@ -2,12 +2,16 @@
 
 #include "CV3dApp.h"
 #include "CommandRouting.h"
+#include "CommandTexts.h"
 #include "HostSymbols.h"
 #include "PluginIdentity.h"
+#include "ToolbarIcons.h"
 
 #include "QVMessage.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QToolBar>
 
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +39,63 @@ CBackground::CBackground(QWidget* cell) : QMainWindow(cell) {
     hostSetMagicX = lookupHostFunction<QVSetMagicXFn>("QVSetMagicX");
     setWindowTitle(QString());
     setAttribute(Qt::WA_OpaquePaintEvent, true);
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+    createToolbars();
 }
+
+void CBackground::createToolbars() {
+    // Bottom: View, Cut Planes, Segmentation side by side; right: Main over Reset.
+    viewBar = createToolbar(5032, "View", Qt::BottomToolBarArea,
+                            {ID_ORBIT_CAMERA, ID_ROTATE_CAMERA, ID_STRAFE_CAMERA, ID_MOVE_ROLL_CAMERA, 0, ID_ISOVALUE,
+                             ID_WINDOW_LEVEL, ID_HUE_SATURATION, ID_SHADE});
+    cutPlanesBar = createToolbar(5034, "Cut Planes", Qt::BottomToolBarArea,
+                                 {ID_CREATE_CUTPLANE, ID_SELECT_CUTPLANE, ID_MOVE_CUTPLANE, ID_DELETE_CUTPLANE});
+    segmentationBar = createToolbar(5040, "Segmentation", Qt::BottomToolBarArea,
+                                    {ID_SELECT_OBJECT, ID_SELECT_ROI, ID_SELECT_DENSITY});
+    mainBar = createToolbar(5044, "Main", Qt::RightToolBarArea,
+                            {ID_RENDER_SSD, ID_RENDER_MIP, ID_RENDER_OPQ, 0, ID_PARALLEL, ID_PERSPECTIVE, 0, ID_CAPTURE});
+    resetBar = createToolbar(5042, "Reset", Qt::RightToolBarArea,
+                             {ID_RESET_VIEW, ID_RESET_CUTPLANES, ID_RESET_SHADING, ID_RESET_SEGMENTATION});
+}
+
+QToolBar* CBackground::createToolbar(int resource, const char* title, Qt::ToolBarArea area,
+                                     std::initializer_list<int> commands) {
+    auto* bar = new QToolBar(QString::fromUtf8(title), this);
+    bar->setObjectName(QString::number(resource));
+    bar->setIconSize(QSize(18, 18));
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    bar->setMovable(true);
+    bar->setFloatable(true);
+    bar->setContentsMargins(3, 4, 3, 3);
+    for (int command : commands) {
+        if (command == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = bar->addAction(toolbarIcon(command), QString::fromUtf8(commandCaption(command)));
+        action->setData(command);
+        action->setToolTip(QString::fromUtf8(commandCaption(command)));
+        action->setStatusTip(action->toolTip());
+        connect(action, &QAction::triggered, this, [this, command] { dispatchCommand(command); });
+    }
+    addToolBar(area, bar);
+    return bar;
+}
+
+void CBackground::dispatchCommand(int command) { onCommand(command, QV_CN_COMMAND, nullptr, nullptr); }
+
+QToolBar* CBackground::barOfToggle(int command) const {
+    switch (command) {
+    case ID_TOOLBAR_MAIN: return mainBar;
+    case ID_TOOLBAR_RESET: return resetBar;
+    case ID_TOOLBAR_CAMERA: return viewBar;
+    case ID_TOOLBAR_CUTPLANE: return cutPlanesBar;
+    case ID_TOOLBAR_SEGMENTATION: return segmentationBar;
+    default: return nullptr;
+    }
+}
+
+bool CBackground::barShown(const QToolBar* bar) { return bar && !bar->isHidden(); }
 
 CBackground::~CBackground() {
     if (refreshTimer) {
@@ -125,13 +185,36 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
         if (state) state->enabled = 1;
         return true;
     default:
-        return false;
+        break;
     }
+    if (QToolBar* bar = barOfToggle(command)) {
+        if (state) {
+            state->enabled = 1;
+            state->checked = barShown(bar) ? 1 : 0;
+        } else {
+            bar->setVisible(!barShown(bar));
+        }
+        return true;
+    }
+    return false;
 }
 
 int CBackground::handlePeerText(const char* /*text*/) { return 0; }
 
-void CBackground::updateCommandStates() {}
+void CBackground::updateCommandStates() {
+    for (QToolBar* bar : {viewBar, cutPlanesBar, segmentationBar, mainBar, resetBar}) {
+        if (!bar) continue;
+        for (QAction* action : bar->actions()) {
+            const int command = action->data().toInt();
+            if (command == 0) continue;
+            QVCommandState state{0, 0};
+            const bool answered = onCommand(command, QV_CN_UPDATE_COMMAND_UI, &state, nullptr);
+            action->setEnabled(answered && state.enabled != 0);
+            action->setCheckable(answered && state.checked != 0);
+            action->setChecked(answered && state.checked != 0);
+        }
+    }
+}
 
 void CBackground::updateVolume() {}
 

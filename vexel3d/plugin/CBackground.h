@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+class QToolBar;
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +35,11 @@ public:
 
     // Refreshes command states that Qt does not track by itself (idle time).
     void updateCommandStates();
+
+    // The toolbar a "Toolbars" toggle command stands for, or null.
+    QToolBar* barOfToggle(int command) const;
+    // Whether a bar shows (not hidden by the user), whatever the window's own visibility.
+    static bool barShown(const QToolBar* bar);
     // Refresh from the host while images still arrive.
     void updateVolume();
 
@@ -54,6 +61,11 @@ public:
     double downloadedFraction = 0.0;
     std::string pendingState;
     int refreshTimer = 0;
+    QToolBar* viewBar = nullptr;
+    QToolBar* cutPlanesBar = nullptr;
+    QToolBar* segmentationBar = nullptr;
+    QToolBar* mainBar = nullptr;
+    QToolBar* resetBar = nullptr;
 
 protected:
     bool event(QEvent* event) override;
@@ -61,6 +73,9 @@ protected:
 
 private:
     void fillCell();
+    void createToolbars();
+    QToolBar* createToolbar(int resource, const char* title, Qt::ToolBarArea area, std::initializer_list<int> commands);
+    void dispatchCommand(int command);
 };
 
 }  // namespace v3d
