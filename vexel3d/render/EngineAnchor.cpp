@@ -1,1 +1,0 @@
-// Qt-free engine sources register here.

@@ -1,0 +1,410 @@
+#include "volume/CVolume.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxHU = 2995;
+constexpr int kMaxWidthHU = 5999;
+constexpr int kMaxIsoStored = 32767;
+constexpr int kValueCount = 65536;
+
+// Truncation toward zero that saturates instead of overflowing, so that a
+// degenerate rescale (slope 0 from a broken header) cannot turn into
+// undefined behaviour.
+int truncateToInt(float v)
+{
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483520.0f)
+        return INT_MAX;
+    if (v <= -2147483648.0f)
+        return INT_MIN;
+    return int(v);
+}
+
+bool finitePositive(float v) { return std::isfinite(v) && v > 0.0f; }
+
+} // namespace
+
+CVolume::CVolume() : histogram(kValueCount, 0u), classTable_(kValueCount, uint8_t(kClassCount - 1))
+{
+}
+
+CVolume::~CVolume() { release(); }
+
+bool CVolume::build(int x, int y, int z, uint16_t* block, uint16_t* const* slices,
+                    float spacingX, float spacingY, float spacingZ, const Vec3& originIn,
+                    const Vec3& rowDir, const Vec3& colDir, const Vec3& sliceDir)
+{
+    // Tables of an earlier series would leak or dangle if kept.
+    release();
+    if (x <= 0 || y <= 0 || z <= 0 || (!block && !slices) || !finitePositive(spacingX)
+        || !finitePositive(spacingY) || !finitePositive(spacingZ))
+        return false;
+
+    minSpacing = std::min(spacingX, std::min(spacingY, spacingZ));
+    const Vec3 colX = rowDir * (spacingX / minSpacing);
+    const Vec3 colY = colDir * (spacingY / minSpacing);
+    const Vec3 colZ = sliceDir * (spacingZ / minSpacing);
+    extent = colX * float(x) + colY * float(y) + colZ * float(z);
+    axisMatrix = Mat3::fromColumns(colX, colY, colZ);
+    inverseAxisMatrix = inverse(axisMatrix);
+
+    origin = originIn;
+    sizeX = x;
+    sizeY = y;
+    sizeZ = z;
+
+    const size_t rows = size_t(y) * size_t(z);
+    rowTable_.assign(rows, nullptr);
+    sliceRowTable_.resize(size_t(z));
+    maskRowTable_.assign(rows, nullptr);
+    maskSliceTable_.resize(size_t(z));
+    maskSlices.resize(size_t(z));
+    const size_t sliceBytes = size_t(x) * size_t(y);
+    for (int k = 0; k < z; ++k) {
+        sliceRowTable_[size_t(k)] = rowTable_.data() + size_t(k) * size_t(y);
+        maskSlices[size_t(k)] = std::make_unique<uint8_t[]>(sliceBytes);
+        maskSliceTable_[size_t(k)] = maskRowTable_.data() + size_t(k) * size_t(y);
+        for (int j = 0; j < y; ++j)
+            maskSliceTable_[size_t(k)][j] = maskSlices[size_t(k)].get() + size_t(j) * size_t(x);
+    }
+    voxelRows = sliceRowTable_.data();
+    cellMask = maskSliceTable_.data();
+    setVoxelRows(block, slices);
+    resetBoundaryPlanes();
+    return true;
+}
+
+void CVolume::setVoxelRows(uint16_t* block, uint16_t* const* slices)
+{
+    if (!voxelRows || (!block && !slices))
+        return;
+    for (int k = 0; k < sizeZ; ++k) {
+        uint16_t* slice = block ? block + size_t(k) * size_t(sizeY) * size_t(sizeX) : slices[k];
+        for (int j = 0; j < sizeY; ++j)
+            voxelRows[k][j] = slice + size_t(j) * size_t(sizeX);
+    }
+}
+
+void CVolume::release()
+{
+    voxelRows = nullptr;
+    cellMask = nullptr;
+    std::vector<uint16_t*>().swap(rowTable_);
+    std::vector<uint16_t**>().swap(sliceRowTable_);
+    std::vector<uint8_t*>().swap(maskRowTable_);
+    std::vector<uint8_t**>().swap(maskSliceTable_);
+    std::vector<std::unique_ptr<uint8_t[]>>().swap(maskSlices);
+    // With zero sizes every sample reports "outside" instead of reading
+    // freed tables.
+    sizeX = sizeY = sizeZ = 0;
+}
+
+void CVolume::classify(int32_t base, int32_t top, float intercept, float slope)
+{
+    rawBase = base;
+    rawTop = top;
+    rescaleIntercept = intercept;
+    rescaleSlope = slope;
+    if (voxelRows) {
+        // Four interleaved tables so that runs of equal values (air, padding)
+        // do not serialise on one counter.
+        std::vector<uint32_t> counts(4 * size_t(kValueCount), 0u);
+        uint32_t* h0 = counts.data();
+        uint32_t* h1 = h0 + kValueCount;
+        uint32_t* h2 = h1 + kValueCount;
+        uint32_t* h3 = h2 + kValueCount;
+        const int quads = sizeX & ~3;
+        for (int k = 0; k < sizeZ; ++k) {
+            for (int j = 0; j < sizeY; ++j) {
+                const uint16_t* row = voxelRows[k][j];
+                int i = 0;
+                for (; i < quads; i += 4) {
+                    ++h0[row[i]];
+                    ++h1[row[i + 1]];
+                    ++h2[row[i + 2]];
+                    ++h3[row[i + 3]];
+                }
+                for (; i < sizeX; ++i)
+                    ++h0[row[i]];
+            }
+        }
+        for (int v = 0; v < kValueCount; ++v)
+            histogram[size_t(v)] = h0[v] + h1[v] + h2[v] + h3[v];
+        buildClassThresholds();
+        buildMask();
+    }
+    resetBoundaryPlanes();
+    setIsoValue(isoHU);
+    setWindowLevel(levelHU, widthHU);
+}
+
+void CVolume::buildClassThresholds()
+{
+    // Equal-population classes: threshold i is the first value at which the
+    // running count reaches (i + 1) / 63 of the voxels, one threshold per
+    // value at most.
+    const uint64_t n = uint64_t(sizeX) * uint64_t(sizeY) * uint64_t(sizeZ);
+    const uint64_t q = n / kClassCount;
+    classThresholds.fill(uint16_t(kValueCount - 1));
+    uint64_t sum = 0;
+    int next = 0;
+    for (int v = 0; v < kValueCount && next < kClassCount; ++v) {
+        sum += histogram[size_t(v)];
+        if (sum >= uint64_t(next + 1) * q)
+            classThresholds[size_t(next++)] = uint16_t(v);
+    }
+    // Thresholds never decrease, so a value's class is the count of the
+    // first 62 thresholds at or below it.
+    int cls = 0;
+    for (int v = 0; v < kValueCount; ++v) {
+        while (cls < kClassCount - 1 && v >= classThresholds[size_t(cls)])
+            ++cls;
+        classTable_[size_t(v)] = uint8_t(cls);
+    }
+}
+
+uint8_t CVolume::classOf(int stored) const
+{
+    return classTable_[size_t(std::clamp(stored, 0, kValueCount - 1))];
+}
+
+void CVolume::buildMask()
+{
+    // Class of a 2 x 2 x 2 cell = class of its largest value = the largest
+    // class of its values (classes grow with the value). One pass over the
+    // values does x; the y and z maxima follow while the rows are in cache.
+    // Every voxel comes out visible.
+    const uint8_t* table = classTable_.data();
+    const size_t sliceBytes = size_t(sizeX) * size_t(sizeY);
+    for (int k = 0; k < sizeZ; ++k) {
+        for (int j = 0; j < sizeY; ++j) {
+            const uint16_t* row = voxelRows[k][j];
+            uint8_t* m = cellMask[k][j];
+            uint8_t prev = table[row[0]];
+            for (int i = 0; i + 1 < sizeX; ++i) {
+                const uint8_t next = table[row[i + 1]];
+                m[i] = uint8_t(std::max(prev, next) | kKeptBit);
+                prev = next;
+            }
+            m[sizeX - 1] = uint8_t(prev | kKeptBit);
+            if (j > 0) {
+                uint8_t* above = cellMask[k][j - 1];
+                for (int i = 0; i < sizeX; ++i)
+                    above[i] = std::max(above[i], m[i]);
+            }
+        }
+        if (k > 0) {
+            uint8_t* below = maskSlices[size_t(k) - 1].get();
+            const uint8_t* current = maskSlices[size_t(k)].get();
+            for (size_t i = 0; i < sliceBytes; ++i)
+                below[i] = std::max(below[i], current[i]);
+        }
+    }
+}
+
+void CVolume::setIsoValue(int hu)
+{
+    const int s = std::clamp(huToStored(std::clamp(hu, -kMaxHU, kMaxHU)), 0, kMaxIsoStored);
+    isoStored = uint16_t(s);
+    isoClass = classOf(s);
+}
+
+void CVolume::setWindowLevel(int levelHu, int widthHu)
+{
+    const int width = std::clamp(widthHu, 0, kMaxWidthHU);
+    const int level = std::clamp(levelHu, -kMaxHU, kMaxHU);
+    const int half = width / 2;
+    windowHighStored = huToStored(level + half);
+    windowLowStored = huToStored(level - half);
+}
+
+int CVolume::storedToHU(int stored) const
+{
+    const float base = float(rawBase) * rescaleSlope + rescaleIntercept;
+    const float step = rescaleSlope * (rawBase < rawTop ? 1.0f : -1.0f);
+    return truncateToInt(base + step * float(stored));
+}
+
+int CVolume::huToStored(int hu) const
+{
+    const float base = float(rawBase) * rescaleSlope + rescaleIntercept;
+    const float step = rescaleSlope * (rawBase < rawTop ? 1.0f : -1.0f);
+    return truncateToInt((float(hu) - base) / step);
+}
+
+int CVolume::huDeltaToStored(int huDelta) const
+{
+    const float step = rescaleSlope * (rawBase < rawTop ? 1.0f : -1.0f);
+    return truncateToInt(float(huDelta) / step);
+}
+
+void CVolume::resetBoundaryPlanes()
+{
+    const float x = float(sizeX), y = float(sizeY), z = float(sizeZ);
+    boundaryPoints[0] = {x / 2, y / 2, 3.5f};
+    boundaryNormals[0] = {0, 0, -1};
+    boundaryPoints[1] = {x / 2, y / 2, z - 4.5f};
+    boundaryNormals[1] = {0, 0, 1};
+    boundaryPoints[2] = {x - 4.5f, y / 2, z / 2};
+    boundaryNormals[2] = {1, 0, 0};
+    boundaryPoints[3] = {3.5f, y / 2, z / 2};
+    boundaryNormals[3] = {-1, 0, 0};
+    boundaryPoints[4] = {x / 2, 3.5f, z / 2};
+    boundaryNormals[4] = {0, -1, 0};
+    boundaryPoints[5] = {x / 2, y - 4.5f, z / 2};
+    boundaryNormals[5] = {0, 1, 0};
+}
+
+bool CVolume::insideBoundary(const Vec3& p) const
+{
+    return boundaryPoints[3].x <= p.x && p.x <= boundaryPoints[2].x
+        && boundaryPoints[0].z <= p.z && p.z <= boundaryPoints[1].z
+        && boundaryPoints[4].y <= p.y && p.y <= boundaryPoints[5].y;
+}
+
+namespace {
+
+// Cells examined in a row without finding the surface, per tracing thread;
+// it carries over from one ray to the next on purpose.
+thread_local int t_cellsWithoutCrossing = 0;
+
+constexpr int kGiveUpCells = 51;
+constexpr float kMarchStep = 0.2f;
+constexpr float kNoLimit = 8000.0f;
+
+// Entry and exit parameter of the unit slab [0, 1] for fraction f moving by d.
+inline void slab(float f, float d, float& entry, float& exit)
+{
+    if (d > 0.0f) {
+        entry = -f / d;
+        exit = (1.0f - f) / d;
+    } else if (d < 0.0f) {
+        entry = (1.0f - f) / d;
+        exit = f / -d;
+    } else {
+        entry = -kNoLimit;
+        exit = kNoLimit;
+    }
+}
+
+} // namespace
+
+void CVolume::corners(int i, int j, int k, float c[8]) const
+{
+    // c[4a + 2b + c] for x offset a, y offset b, z offset c.
+    const uint16_t* r00 = voxelRows[k][j];
+    const uint16_t* r01 = voxelRows[k + 1][j];
+    const uint16_t* r10 = voxelRows[k][j + 1];
+    const uint16_t* r11 = voxelRows[k + 1][j + 1];
+    c[0] = r00[i];
+    c[1] = r01[i];
+    c[2] = r10[i];
+    c[3] = r11[i];
+    c[4] = r00[i + 1];
+    c[5] = r01[i + 1];
+    c[6] = r10[i + 1];
+    c[7] = r11[i + 1];
+}
+
+int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const
+{
+    if (allCornersBelow(p)) {
+        p += dir;
+        distance += 1.0f;
+        return -1;
+    }
+    ++t_cellsWithoutCrossing;
+    const int i = int(p.x), j = int(p.y), k = int(p.z);
+    const Vec3 corner{float(i), float(j), float(k)};
+    float c[8];
+    corners(i, j, k, c);
+    const Vec3 f = p - corner;
+
+    float ex, xx, ey, xy, ez, xz;
+    slab(f.x, dir.x, ex, xx);
+    slab(f.y, dir.y, ey, xy);
+    slab(f.z, dir.z, ez, xz);
+    const float t0 = std::max(ex, std::max(ey, ez));
+    const float t1 = std::min(xx, std::min(xy, xz));
+
+    // The interpolant as a polynomial in the local coordinates, so that each
+    // step costs a handful of multiplications.
+    const float a0 = c[0];
+    const float ax = c[4] - c[0];
+    const float ay = c[2] - c[0];
+    const float az = c[1] - c[0];
+    const float axy = c[6] - c[4] - c[2] + c[0];
+    const float axz = c[5] - c[4] - c[1] + c[0];
+    const float ayz = c[3] - c[2] - c[1] + c[0];
+    const float axyz = c[7] - c[6] - c[5] - c[3] + c[4] + c[2] + c[1] - c[0];
+    const float iso = float(isoStored);
+
+    const Vec3 start = p;
+    const Vec3 step = dir * kMarchStep;
+    Vec3 q = p + dir * t0;
+    const int steps = int((t1 - t0) / kMarchStep);
+    for (int s = 0; s <= steps; ++s) {
+        const float x = q.x - corner.x, y = q.y - corner.y, z = q.z - corner.z;
+        const float v = a0 + x * (ax + y * (axy + z * axyz) + z * axz) + y * (ay + z * ayz) + z * az;
+        if (mode == 0 ? v >= iso : v <= iso) {
+            p = q;
+            t_cellsWithoutCrossing = 0;
+            distance += length(q - start);
+            return 0;
+        }
+        q += step;
+    }
+    p = q;
+    distance += length(p - start);
+    if (t_cellsWithoutCrossing >= kGiveUpCells) {
+        t_cellsWithoutCrossing = 0;
+        return 1;
+    }
+    return -1;
+}
+
+Vec3 CVolume::normalAt(const Vec3& p) const
+{
+    // Gaussian-weighted central differences at the eight voxels of the cell,
+    // interpolated trilinearly. Both the smoothing (weights 1 : e^-1/2 over
+    // the neighbours) and the interpolation are separable, so they fold into
+    // one 4-tap kernel per axis: D for the derivative, S for the smoothing.
+    const int i = int(p.x), j = int(p.y), k = int(p.z);
+    const float fx = p.x - float(i), fy = p.y - float(j), fz = p.z - float(k);
+    constexpr float s1 = 0.60653066f;
+    const float dX[4] = {-(1 - fx), -fx, 1 - fx, fx};
+    const float sX[4] = {(1 - fx) * s1, (1 - fx) + fx * s1, (1 - fx) * s1 + fx, fx * s1};
+    const float dY[4] = {-(1 - fy), -fy, 1 - fy, fy};
+    const float sY[4] = {(1 - fy) * s1, (1 - fy) + fy * s1, (1 - fy) * s1 + fy, fy * s1};
+    const float dZ[4] = {-(1 - fz), -fz, 1 - fz, fz};
+    const float sZ[4] = {(1 - fz) * s1, (1 - fz) + fz * s1, (1 - fz) * s1 + fz, fz * s1};
+
+    Vec3 g;
+    for (int z = 0; z < 4; ++z) {
+        float gx = 0, gy = 0, gz = 0;
+        for (int y = 0; y < 4; ++y) {
+            const uint16_t* row = voxelRows[k - 1 + z][j - 1 + y] + (i - 1);
+            const float v0 = row[0], v1 = row[1], v2 = row[2], v3 = row[3];
+            const float d = v0 * dX[0] + v1 * dX[1] + v2 * dX[2] + v3 * dX[3];
+            const float s = v0 * sX[0] + v1 * sX[1] + v2 * sX[2] + v3 * sX[3];
+            gx += d * sY[y];
+            gy += s * dY[y];
+            gz += s * sY[y];
+        }
+        g.x += gx * sZ[z];
+        g.y += gy * sZ[z];
+        g.z += gz * dZ[z];
+    }
+    const Vec3 n = inverseAxisMatrix * g;
+    const float len = length(n);
+    // A flat neighbourhood has no direction; zero shades as unlit instead of
+    // spreading NaN into the image.
+    if (!(len > 0.0f))
+        return Vec3();
+    return n / len;
+}

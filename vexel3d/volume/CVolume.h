@@ -1,0 +1,180 @@
+#pragma once
+// The voxel volume of a 3D window. The stored values belong to the host; the
+// volume keeps row pointers into them, a per-voxel mask byte (empty-space
+// class of the cell plus visibility bits), the density classes, the HU
+// conversions, the iso threshold and window, and the six clip-box planes.
+// It also offers the sampling primitives of the ray casters, which may call
+// them from several threads at once.
+
+#include "render/Mat3.h"
+#include "render/Vec3.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CVolume {
+public:
+    static constexpr int kClassCount = 63;
+    static constexpr uint8_t kClassBits = 0x3F;
+    static constexpr uint8_t kSegmentBit = 0x40;
+    static constexpr uint8_t kKeptBit = 0x80;
+
+    CVolume();
+    virtual ~CVolume();
+    CVolume(const CVolume&) = delete;
+    CVolume& operator=(const CVolume&) = delete;
+
+    // Sets the geometry and allocates the row tables and the mask. Values come
+    // from one contiguous block (slice after slice) or, when it is null, from
+    // one block per slice. False, with the volume left empty, when the sizes,
+    // spacings or value pointers cannot describe a volume.
+    bool build(int x, int y, int z, uint16_t* block, uint16_t* const* slices,
+               float spacingX, float spacingY, float spacingZ, const Vec3& origin,
+               const Vec3& rowDir, const Vec3& colDir, const Vec3& sliceDir);
+    // Re-points the rows (also after the host has refreshed its memory).
+    void setVoxelRows(uint16_t* block, uint16_t* const* slices);
+    // Histogram, density classes and mask; all voxels visible again; then the
+    // current isovalue and window are applied anew.
+    void classify(int32_t rawBase, int32_t rawTop, float intercept, float slope);
+    void setIsoValue(int hu);
+    void setWindowLevel(int levelHu, int widthHu);
+
+    int storedToHU(int stored) const;
+    int huToStored(int hu) const;
+    int huDeltaToStored(int huDelta) const;
+
+    Vec3 center() const { return extent * 0.5f; }
+    Vec3 halfSize() const { return Vec3(float(sizeX), float(sizeY), float(sizeZ)) * 0.5f; }
+    Vec3 getExtent() const { return extent; }
+    Mat3 getInverseAxisMatrix() const { return inverseAxisMatrix; }
+
+    void resetBoundaryPlanes();
+    bool insideBoundary(const Vec3& p) const;
+
+    // Density class (0 ... 62) of a stored value under the current classes.
+    uint8_t classOf(int stored) const;
+
+    // Cell tests; the cell of p is the voxel at the truncated coordinates and
+    // its seven neighbours at +1. The caller keeps p inside the clip box.
+    bool cellBelowIso(const Vec3& p) const;
+    bool allCornersBelow(const Vec3& p) const;
+    bool cellTransparent(const Vec3& p, int threshold) const;
+
+    // Trilinear sample, or -1 outside [1, size - 1) or in a hidden voxel.
+    float sampleTrilinear(float x, float y, float z) const;
+    float sampleTrilinear(const Vec3& p) const { return sampleTrilinear(p.x, p.y, p.z); }
+
+    // Searches the iso-surface in the cell of p along dir (mode 0: rising to
+    // isoStored, mode 1: falling to it). -1: continue with the next cell,
+    // 0: surface found at p, 1: give up the ray (51 cells in a row examined
+    // without a crossing on this thread).
+    int marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const;
+
+    // Smoothed-gradient unit normal at p in volume space; p must be at least
+    // one voxel from the lower faces and two from the upper ones. A flat
+    // neighbourhood gives (0, 0, 0).
+    Vec3 normalAt(const Vec3& p) const;
+
+    void release();
+
+    // Row access: voxelRows[z][y][x], cellMask[z][y][x].
+    uint16_t*** voxelRows = nullptr;
+    uint8_t*** cellMask = nullptr;
+    std::vector<std::unique_ptr<uint8_t[]>> maskSlices;
+
+    int32_t sizeZ = 0;
+    int32_t sizeX = 0;
+    int32_t sizeY = 0;
+    Mat3 axisMatrix;
+    Mat3 inverseAxisMatrix;
+    Vec3 origin;
+    Vec3 extent;
+    int32_t windowLowStored = 0;
+    int32_t windowHighStored = 0;
+    int32_t rawBase = 0;
+    int32_t rawTop = 0;
+    float rescaleIntercept = 0.0f;
+    float rescaleSlope = 1.0f;
+    uint16_t isoStored = 0;
+    std::vector<uint32_t> histogram;
+    std::array<uint16_t, kClassCount> classThresholds{};
+    uint8_t isoClass = 0;
+    float minSpacing = 1.0f;
+    int32_t widthHU = 1000;
+    int32_t levelHU = 0;
+    int32_t isoHU = -300;
+    Vec3 boundaryPoints[6];
+    Vec3 boundaryNormals[6];
+
+private:
+    void buildClassThresholds();
+    void buildMask();
+    void corners(int i, int j, int k, float c[8]) const;
+
+    // Owned storage behind voxelRows and cellMask.
+    std::vector<uint16_t*> rowTable_;
+    std::vector<uint16_t**> sliceRowTable_;
+    std::vector<uint8_t*> maskRowTable_;
+    std::vector<uint8_t**> maskSliceTable_;
+    // Class of every stored value, rebuilt with the thresholds.
+    std::vector<uint8_t> classTable_;
+};
+
+inline bool CVolume::cellBelowIso(const Vec3& p) const
+{
+    // Hidden voxels (bit 7 clear) always compare below; a kept voxel with
+    // the segmentation bit never does.
+    return cellMask[int(p.z)][int(p.y)][int(p.x)] < uint8_t(isoClass | kKeptBit);
+}
+
+inline bool CVolume::allCornersBelow(const Vec3& p) const
+{
+    const int i = int(p.x), j = int(p.y), k = int(p.z);
+    const uint16_t* r00 = voxelRows[k][j];
+    const uint16_t* r01 = voxelRows[k][j + 1];
+    const uint16_t* r10 = voxelRows[k + 1][j];
+    const uint16_t* r11 = voxelRows[k + 1][j + 1];
+    const unsigned t = isoStored;
+    return r00[i] < t && r00[i + 1] < t && r01[i] < t && r01[i + 1] < t
+        && r10[i] < t && r10[i + 1] < t && r11[i] < t && r11[i + 1] < t;
+}
+
+inline bool CVolume::cellTransparent(const Vec3& p, int threshold) const
+{
+    const int i = int(p.x), j = int(p.y), k = int(p.z);
+    if (!(cellMask[k][j][i] & kKeptBit))
+        return true;
+    const uint16_t* r00 = voxelRows[k][j];
+    const uint16_t* r01 = voxelRows[k][j + 1];
+    const uint16_t* r10 = voxelRows[k + 1][j];
+    const uint16_t* r11 = voxelRows[k + 1][j + 1];
+    const int t = threshold;
+    return r00[i] < t && r00[i + 1] < t && r01[i] < t && r01[i + 1] < t
+        && r10[i] < t && r10[i + 1] < t && r11[i] < t && r11[i + 1] < t;
+}
+
+inline float CVolume::sampleTrilinear(float x, float y, float z) const
+{
+    // Written as a positive test so that a NaN coordinate is refused too.
+    if (!(x >= 1.0f && y >= 1.0f && z >= 1.0f && x < float(sizeX - 1) && y < float(sizeY - 1)
+          && z < float(sizeZ - 1)))
+        return -1.0f;
+    const int i = int(x), j = int(y), k = int(z);
+    if (!(cellMask[k][j][i] & kKeptBit))
+        return -1.0f;
+    const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+    const uint16_t* r00 = voxelRows[k][j];
+    const uint16_t* r01 = voxelRows[k][j + 1];
+    const uint16_t* r10 = voxelRows[k + 1][j];
+    const uint16_t* r11 = voxelRows[k + 1][j + 1];
+    // Along x on the four rows, then y, then z.
+    const float a00 = float(r00[i]) + fx * (float(r00[i + 1]) - float(r00[i]));
+    const float a01 = float(r01[i]) + fx * (float(r01[i + 1]) - float(r01[i]));
+    const float a10 = float(r10[i]) + fx * (float(r10[i + 1]) - float(r10[i]));
+    const float a11 = float(r11[i]) + fx * (float(r11[i + 1]) - float(r11[i]));
+    const float b0 = a00 + fy * (a01 - a00);
+    const float b1 = a10 + fy * (a11 - a10);
+    return b0 + fz * (b1 - b0);
+}
