@@ -34,8 +34,10 @@ public:
     // Pumps pending events, then answers the flag.
     bool isCancelled();
 
-protected:
+    // The dialog's cancel command (Cancel button or Escape).
     void reject() override;
+
+protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
