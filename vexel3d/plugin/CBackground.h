@@ -1,20 +1,26 @@
 #pragma once
 
 #include "QVPluginApi.h"
+#include "volume/SeriesState.h"
 
 #include <QMainWindow>
 
-class QToolBar;
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class QToolBar;
+class Camera;
+class CVolume;
+
 namespace v3d {
+
+class CPerspective;
 
 // The frame of one 3D window: fills its host cell, holds the view and the
 // toolbars, and owns everything of the one loaded series.
-class CBackground : public QMainWindow {
+class CBackground : public QMainWindow, public SeriesState {
     Q_OBJECT
 public:
     explicit CBackground(QWidget* cell);
@@ -25,13 +31,24 @@ public:
     static CBackground* createInCell(QWidget* cell);
 
     QVWindowHandle handle() { return reinterpret_cast<QVWindowHandle>(static_cast<QWidget*>(this)); }
+    CPerspective* view() const { return m_view; }
 
+    // Command routing: the frame's own commands, then the view's.
     bool onCommand(int command, int code, void* extra, void* handlerInfo);
+    void dispatchCommand(int command);
     intptr_t handleHostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     // Entry of peer texts and saved states; answers -666 when nothing is to
     // be re-rendered.
     int handlePeerText(const char* text);
+
+    // Series acquisition: builds the volume from the host's images; false
+    // when the user cancelled or the host refused the slices.
+    bool loadSeries(const std::vector<std::string>& ids);
+    // Refresh from the host while images still arrive.
+    void updateVolume();
+    // One tick of the refresh timer.
+    void refreshTick();
 
     // Refreshes command states that Qt does not track by itself (idle time).
     void updateCommandStates();
@@ -40,27 +57,13 @@ public:
     QToolBar* barOfToggle(int command) const;
     // Whether a bar shows (not hidden by the user), whatever the window's own visibility.
     static bool barShown(const QToolBar* bar);
-    // Refresh from the host while images still arrive.
-    void updateVolume();
 
-    // Fields, named as the host-facing design names them.
-    QVVolumeRecord* hostVolume = nullptr;
-    std::vector<std::string> imageIds;
-    int32_t sliceNumber = 0;
-    double sliceDistance = 0.0;
-    QVIsLosslessFn hostIsLossless = nullptr;
-    QVGetDownloadRateFn hostGetDownloadRate = nullptr;
-    QVSetMagicXFn hostSetMagicX = nullptr;
+    // Tests replace the machine's physical memory (bytes); 0 restores it.
+    static void setPhysicalMemoryForTesting(uint64_t bytes);
+
     WindowLevelRecord windowLevel{};
-    int32_t loadedOk = 1;
-    int32_t m_bHasSeries = 0;
-    std::string firstImageId;
-    double completedFraction = 0.0;
-    bool m_bAllLoaded = false;
-    bool allLossless = false;
-    double downloadedFraction = 0.0;
-    std::string pendingState;
-    int refreshTimer = 0;
+    std::unique_ptr<CVolume> volume;
+    std::unique_ptr<Camera> camera;
     QToolBar* viewBar = nullptr;
     QToolBar* cutPlanesBar = nullptr;
     QToolBar* segmentationBar = nullptr;
@@ -70,12 +73,17 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     void fillCell();
     void createToolbars();
     QToolBar* createToolbar(int resource, const char* title, Qt::ToolBarArea area, std::initializer_list<int> commands);
-    void dispatchCommand(int command);
+    intptr_t windowLevelMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
+    intptr_t dropPanel(QVPanelHandle panel);
+    void stopRefreshTimer();
+
+    CPerspective* m_view = nullptr;  // child widget, deleted first on destruction
 };
 
 }  // namespace v3d

@@ -1,0 +1,127 @@
+#include "render/CRaycaster.h"
+
+#include "render/Camera.h"
+
+#include <chrono>
+
+CRaycaster::CRaycaster(RenderHost& view, CVolume& vol, Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
+    : parentView(&view),
+      volume(&vol),
+      camera(&cam),
+      workspace(&ws),
+      redTable(shadeTable),
+      greenTable(shadeTable + 256),
+      blueTable(shadeTable + 512) {}
+
+CRaycaster::~CRaycaster() { stopBackgroundPass(); }
+
+int CRaycaster::refineRemaining() { return 1; }
+
+void CRaycaster::stopBackgroundPass() {
+    abortRequested = true;
+    while (busyCount.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    abortRequested = false;
+    if (worker.joinable()) worker.join();
+}
+
+void CRaycaster::storeSize(int w, int h) {
+    width = widthCopy = w;
+    height = heightCopy = h;
+    invWidth = 1.0f / static_cast<float>(w);
+    invHeight = 1.0f / static_cast<float>(h);
+}
+
+Vec3 CRaycaster::pixelOrigin(int x, int y) const { return camera->rayOriginForPixel(x, width, y, height); }
+
+void CRaycaster::setupRays(int step) {
+    RenderWorkspace& ws = *workspace;
+    leftSpan = camera->cornerRays[1][0] - camera->cornerRays[0][0];
+    rightSpan = camera->cornerRays[1][1] - camera->cornerRays[0][1];
+    leftRowStep = leftSpan * invHeight;
+    rightRowStep = rightSpan * invHeight;
+    leftRay = camera->cornerRays[0][0];
+    rightRay = camera->cornerRays[0][1];
+    for (int y = 0; y < heightCopy; ++y) {
+        rowSpan = rightRay - leftRay;
+        columnStep = rowSpan * invWidth;
+        currentRay = leftRay;
+        for (int x = 0; x < widthCopy; ++x) {
+            rayOrigin = camera->rayOriginForPixel(x, width, y, height);
+            const int i = RenderWorkspace::index(x, y);
+            ws.rayDir[i] = normalised(currentRay);
+            ws.rayStart[i] = rayOrigin;
+            ws.stepCount[i] = 0;
+            ws.sampleCount[i] = 0;
+            ws.hitKind[i] = -1;
+            ws.spare[i] = 0.0f;
+            ws.done[RenderWorkspace::wide(x, y)] = 0;
+            parentView->clipRay(x, y, rayOrigin, ws.rayDir[i]);
+            if (x % step == 0 && y % step == 0) castFirstPass(x, y);
+            currentRay += columnStep;
+        }
+        leftRay += leftRowStep;
+        rightRay += rightRowStep;
+    }
+}
+
+Vec3 CRaycaster::refinementStart(int x, int y, int ax, int ay, int bx, int by) const {
+    const RenderWorkspace& ws = *workspace;
+    const float da = ws.depth[RenderWorkspace::wide(ax, ay)];
+    const float db = ws.depth[RenderWorkspace::wide(bx, by)];
+    const float d = da < db ? da : db;
+    const int i = RenderWorkspace::index(x, y);
+    return d > 0.0f ? ws.rayStart[i] + ws.rayDir[i] * d : ws.rayStart[i];
+}
+
+bool CRaycaster::interrupted(int step) {
+    return parentView->interruptLevel() >= step && parentView->mouseInputWaiting();
+}
+
+int CRaycaster::progressiveRender(int w, int h, int coarse, int limit, ProgressSink* progress) {
+    stopBackgroundPass();
+    storeSize(w, h);
+    interpolationLimit = limit;
+    if (coarse < 1) coarse = 1;
+    setupRays(coarse);
+    if (progress) progress->setPosition(0);
+
+    int step = coarse;
+    for (;;) {
+        currentStep = step;
+        if (step <= 1) break;
+        if (interrupted(step)) break;
+        step /= 2;
+        // Horizontal gaps between grid pixels of the coarser step, then vertical ones.
+        for (int y = 0; y < height; y += 2 * step)
+            for (int x = step; x < width; x += 2 * step) refinePixel(x, y, x - step, y, x + step, y, step);
+        for (int y = step; y < height; y += 2 * step)
+            for (int x = 0; x < width; x += step) refinePixel(x, y, x, y - step, x, y + step, step);
+    }
+    hasImage = true;
+    coarseStep = coarse;
+    if (coarse > 1) startBackgroundPass();
+    return 0;
+}
+
+void CRaycaster::startBackgroundPass() {
+    if (worker.joinable()) worker.join();  // an earlier pass has ended: collect it
+    ++busyCount;
+    worker = std::thread([this] { backgroundPass(); });
+}
+
+void CRaycaster::backgroundPass() {
+    if (!abortRequested && refineRemaining() == 0) parentView->invalidateFromWorker();
+    --busyCount;
+}
+
+int CRaycaster::castSkippedPixels() {
+    const int step = coarseStep;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (abortRequested) return 1;
+            if (x % step > 0 || y % step > 0) castExact(x, y);
+        }
+    }
+    currentStep = 1;
+    return 0;
+}

@@ -1,0 +1,107 @@
+#pragma once
+// Base of the three renderers: the ray set-up, the progressive coarse-to-
+// fine render and the background pass that casts what the coarse grid
+// skipped. Renderers supply the per-pixel casts, refinement tests and
+// colouring.
+
+#include "render/RenderHost.h"
+#include "render/RenderWorkspace.h"
+#include "render/Vec3.h"
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class Camera;
+class CVolume;
+
+class CRaycaster {
+public:
+    CRaycaster(RenderHost& view, CVolume& volume, Camera& camera, RenderWorkspace& workspace,
+               const uint8_t* shadeTable /* 3 rows of 256: red, green, blue */);
+    virtual ~CRaycaster();
+    CRaycaster(const CRaycaster&) = delete;
+    CRaycaster& operator=(const CRaycaster&) = delete;
+
+    // Background pass body: 1 = aborted or nothing done, 0 = finished.
+    virtual int refineRemaining();
+    virtual int render(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress) = 0;
+    virtual void shadePixel(int x, int y) = 0;
+    virtual void retracePixel(int x, int y) = 0;
+
+    // Stops a running background pass and waits until it has ended.
+    void stopBackgroundPass();
+
+    RenderHost* parentView;
+    CVolume* volume;
+    Camera* camera;
+    RenderWorkspace* workspace;
+    const uint8_t* redTable;
+    const uint8_t* greenTable;
+    const uint8_t* blueTable;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t widthCopy = 0;
+    int32_t heightCopy = 0;
+    float invWidth = 0.0f;
+    float invHeight = 0.0f;
+    Vec3 currentRay;
+    Vec3 leftRay;
+    Vec3 rightRay;
+    Vec3 leftSpan;
+    Vec3 leftRowStep;
+    Vec3 rightSpan;
+    Vec3 rightRowStep;
+    Vec3 rowSpan;
+    Vec3 columnStep;
+    Vec3 rayOrigin;
+    // Written by the background pass, read by the colour pass.
+    std::atomic<int32_t> currentStep{0};
+    int32_t coarseStep = 0;
+    std::atomic<bool> abortRequested{false};
+    std::atomic<int32_t> busyCount{0};
+    bool hasImage = false;
+
+protected:
+    // The scheme shared by the progressive renderers: stop the background
+    // pass, set up every ray casting the coarse grid, refine by halving, and
+    // start the background pass when pixels were skipped.
+    int progressiveRender(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress);
+    void storeSize(int width, int height);
+    // Sets up every pixel's ray and clipping; calls castFirstPass for the
+    // pixels on the grid of the given step.
+    void setupRays(int step);
+    // Walks the pixels the coarse grid skipped and casts each exactly;
+    // stops with 1 as soon as an abort is asked for.
+    int castSkippedPixels();
+    // Start point of a refinement cast: from the nearer neighbour's depth
+    // when that is positive, else the ray origin.
+    Vec3 refinementStart(int x, int y, int ax, int ay, int bx, int by) const;
+    Vec3 pixelOrigin(int x, int y) const;
+
+    virtual void castFirstPass(int x, int y) = 0;
+    virtual void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) = 0;
+    virtual void castExact(int x, int y) = 0;
+
+    int interpolationLimit = 1;
+
+private:
+    void startBackgroundPass();
+    void backgroundPass();
+    // Whether the refinement should stop before halving the step J.
+    bool interrupted(int step);
+
+    std::thread worker;
+};
+
+// Grey of a stored value through the window [low, high].
+inline uint8_t windowGrey(int value, int low, int high) {
+    float t;
+    if (low == high) {
+        t = value < high ? 0.0f : 1.0f;
+    } else {
+        t = static_cast<float>(value - low) / static_cast<float>(high - low);
+        t = t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+    }
+    return static_cast<uint8_t>(t * 255.0f);
+}

@@ -1,0 +1,212 @@
+#include "view/CutPlaneSet.h"
+
+#include "render/PlaneMath.h"
+#include "render/RenderWorkspace.h"
+#include "volume/CVolume.h"
+
+#include <vector>
+
+namespace {
+struct Line {
+    Vec3 point;
+    Vec3 direction;
+};
+
+float det3(const Vec3& a, const Vec3& b, const Vec3& c) { return dot(a, cross(b, c)); }
+}  // namespace
+
+bool insideClipBoxWithMargin(const CVolume& v, const Vec3& p, float m) {
+    return v.boundaryPoints[3].x - m <= p.x && p.x <= v.boundaryPoints[2].x + m && v.boundaryPoints[0].z - m <= p.z &&
+           p.z <= v.boundaryPoints[1].z + m && v.boundaryPoints[4].y - m <= p.y && p.y <= v.boundaryPoints[5].y + m;
+}
+
+bool insideClipBox(const CVolume& v, const Vec3& p) { return insideClipBoxWithMargin(v, p, 0.0f); }
+
+bool insideClipBoxFace(const CVolume& v, const Vec3& p, int face) {
+    const bool inX = v.boundaryPoints[3].x <= p.x && p.x <= v.boundaryPoints[2].x;
+    const bool inY = v.boundaryPoints[4].y <= p.y && p.y <= v.boundaryPoints[5].y;
+    const bool inZ = v.boundaryPoints[0].z <= p.z && p.z <= v.boundaryPoints[1].z;
+    if (face <= 1) return inX && inY;
+    if (face <= 3) return inZ && inY;
+    return inX && inZ;
+}
+
+bool CutPlaneSet::add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner) {
+    if (m_iNumCutPlanes >= kMaxPlanes) return false;
+    m_cutPlanes[static_cast<size_t>(m_iNumCutPlanes)] = std::make_unique<CutPlane>(anchor, point, normal, owner, 0);
+    m_iSelectedCutPlane = m_iNumCutPlanes;
+    ++m_iNumCutPlanes;
+    return true;
+}
+
+CutPlane* CutPlaneSet::at(int index) const {
+    return index >= 0 && index < m_iNumCutPlanes ? m_cutPlanes[static_cast<size_t>(index)].get() : nullptr;
+}
+
+void CutPlaneSet::deleteSelectedCutPlane() {
+    if (m_iSelectedCutPlane < 0 || m_iSelectedCutPlane >= m_iNumCutPlanes) return;
+    const int s = m_iSelectedCutPlane;
+    for (int i = s; i + 1 < m_iNumCutPlanes; ++i)
+        m_cutPlanes[static_cast<size_t>(i)] = std::move(m_cutPlanes[static_cast<size_t>(i + 1)]);
+    m_cutPlanes[static_cast<size_t>(m_iNumCutPlanes - 1)].reset();
+    --m_iNumCutPlanes;
+    // The last plane gone: select the one before it; else the next one moved into place.
+    if (s == m_iNumCutPlanes) m_iSelectedCutPlane = s - 1;
+}
+
+void CutPlaneSet::deleteAllCutPlanes() {
+    for (auto& plane : m_cutPlanes) plane.reset();
+    m_iNumCutPlanes = 0;
+    m_iSelectedCutPlane = -1;
+}
+
+void CutPlaneSet::resetCutPlanes() {
+    m_iSelectedCutPlane = m_iNumCutPlanes - 1;
+    while (m_iSelectedCutPlane != -1) deleteSelectedCutPlane();
+}
+
+bool CutPlaneSet::sectionCentre(const CVolume& volume, const CutPlane& plane, Vec3& centre) const {
+    std::vector<Line> lines;
+    lines.reserve(6 + kMaxPlanes);
+    Line line;
+    for (int k = 0; k < 6; ++k)
+        if (plane.intersectWithPlane(volume.boundaryPoints[k], volume.boundaryNormals[k], line.point, line.direction))
+            lines.push_back(line);
+    for (int j = 0; j < m_iNumCutPlanes; ++j) {
+        const CutPlane& other = *m_cutPlanes[static_cast<size_t>(j)];
+        if (plane.intersectWithPlane(other.point, other.normal, line.point, line.direction)) lines.push_back(line);
+    }
+    Vec3 sum;
+    int counted = 0;
+    for (size_t a = 0; a < lines.size(); ++a) {
+        for (size_t b = a + 1; b < lines.size(); ++b) {
+            const Vec3& p1 = lines[a].point;
+            const Vec3& d1 = lines[a].direction;
+            const Vec3& p2 = lines[b].point;
+            const Vec3& d2 = lines[b].direction;
+            const Vec3 n = cross(d1, d2);
+            const float nn = dot(n, n);
+            if (nn < 0.001f) continue;
+            const Vec3 r = p2 - p1;
+            const float t1 = det3(r, d2, n) / nn;
+            const float t2 = det3(r, d1, n) / nn;
+            const Vec3 A = p1 + d1 * t1;
+            const Vec3 B = p2 + d2 * t2;
+            const float distance = length(A - B);
+            const Vec3 candidate = (A + B) * 0.5f;
+            // Lines that meet exactly count too: a plane through the box must
+            // keep a centre inside it.
+            if (distance >= 0.0f && distance < 1.0f && insideClipBoxWithMargin(volume, candidate, 2.0f)) {
+                sum += candidate;
+                ++counted;
+            }
+        }
+    }
+    if (counted == 0) return false;
+    centre = sum / static_cast<float>(counted);
+    return true;
+}
+
+void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPlaneMode, int x, int y, const Vec3& O,
+                          const Vec3& D) const {
+    const int i = RenderWorkspace::index(x, y);
+    ws.entrySurface[i] = -8;
+
+    bool entering = false;
+    float t = 0.0f;
+    Vec3 hit;
+    const CutPlane* sel = selected();
+    ws.selectedPlaneDistance[i] = -10.0f;
+    if (cutPlaneMode && sel && intersectLinePlane(O, D, sel->point, sel->normal, entering, t, hit) && t > 0.0f)
+        ws.selectedPlaneDistance[i] = t;
+
+    // The volume box: the farthest entering face and the nearest leaving one.
+    bool haveEntry = false, haveExit = false;
+    float entryT = 0.0f, exitT = 0.0f;
+    Vec3 entryP, exitP;
+    int entryFace = -1;
+    for (int k = 0; k < 6; ++k) {
+        if (!intersectLinePlane(O, D, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
+        if (t <= 0.0f || !insideClipBoxFace(volume, hit, k)) continue;
+        if (entering) {
+            if (!haveEntry || t > entryT) {
+                haveEntry = true;
+                entryT = t;
+                entryP = hit;
+                entryFace = k;
+            }
+        } else if (!haveExit || t < exitT) {
+            haveExit = true;
+            exitT = t;
+            exitP = hit;
+        }
+    }
+    auto miss = [&] {
+        ws.entryPoint[i] = O;
+        ws.entryDistance[i] = -1.0f;
+        ws.entrySurface[i] = -8;
+    };
+    if (!haveEntry && haveExit && insideClipBox(volume, O)) {
+        ws.entryPoint[i] = O;
+        ws.entryDistance[i] = 0.0f;
+    } else if (haveEntry && haveExit) {
+        ws.entryPoint[i] = entryP;
+        ws.entryDistance[i] = entryT;
+        ws.entrySurface[i] = entryFace - 7;
+    } else {
+        miss();
+        return;
+    }
+    ws.exitPoint[i] = exitP;
+    ws.exitDistance[i] = exitT;
+
+    // Cut planes: the last entering and the first leaving crossing.
+    bool planeEntry = false, planeExit = false;
+    float startT = 0.0f, endT = 0.0f;
+    Vec3 startP, endP;
+    int startPlane = -1;
+    for (int j = 0; j < m_iNumCutPlanes; ++j) {
+        const CutPlane& plane = *m_cutPlanes[static_cast<size_t>(j)];
+        if (!intersectLinePlane(O, D, plane.point, plane.normal, entering, t, hit)) {
+            // Parallel: removed entirely when the origin is on the removed side.
+            if (entering) {
+                miss();
+                return;
+            }
+            continue;
+        }
+        if (entering) {
+            if (!planeEntry || t > startT) {
+                planeEntry = true;
+                startT = t;
+                startP = hit;
+                startPlane = j;
+            }
+        } else if (!planeExit || t < endT) {
+            planeExit = true;
+            endT = t;
+            endP = hit;
+        }
+    }
+    if (planeExit) {
+        if (endT <= 0.0f || endT < ws.entryDistance[i]) {
+            miss();
+            return;
+        }
+        if (endT < ws.exitDistance[i]) {
+            ws.exitDistance[i] = endT;
+            ws.exitPoint[i] = endP;
+        }
+    }
+    if (planeEntry && startT > 0.0f) {
+        if (startT > ws.exitDistance[i]) {
+            miss();
+            return;
+        }
+        if (startT > ws.entryDistance[i]) {
+            ws.entryDistance[i] = startT;
+            ws.entryPoint[i] = startP;
+            ws.entrySurface[i] = startPlane;
+        }
+    }
+}

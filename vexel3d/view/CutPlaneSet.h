@@ -1,0 +1,47 @@
+#pragma once
+// The view's cut planes (at most 16), their selection, the centre of a
+// plane's section through the volume, and the per-pixel clipping of rays
+// against the volume box and the planes.
+
+#include "render/CutPlane.h"
+#include "render/Vec3.h"
+
+#include <array>
+#include <memory>
+
+class CVolume;
+struct RenderWorkspace;
+
+class CutPlaneSet {
+public:
+    static constexpr int kMaxPlanes = 16;
+
+    // Appends a plane and selects it; false (nothing added) at the limit.
+    bool add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner);
+    void deleteSelectedCutPlane();
+    void deleteAllCutPlanes();
+    // Selects the last plane and deletes the selected one until none is left.
+    void resetCutPlanes();
+
+    CutPlane* at(int index) const;
+    CutPlane* selected() const { return at(m_iSelectedCutPlane); }
+
+    // Centre of the plane's section through the volume box and the other
+    // planes; false when no two section lines meet inside the box.
+    bool sectionCentre(const CVolume& volume, const CutPlane& plane, Vec3& centre) const;
+
+    // Fills the clipping entries of pixel (x, y) of the workspace for the ray
+    // O + t D. The selected plane is tracked only in cut-plane mode.
+    void clipRay(const CVolume& volume, RenderWorkspace& workspace, bool cutPlaneMode, int x, int y, const Vec3& origin,
+                 const Vec3& direction) const;
+
+    std::array<std::unique_ptr<CutPlane>, kMaxPlanes> m_cutPlanes;
+    int m_iNumCutPlanes = 0;
+    int m_iSelectedCutPlane = -1;
+};
+
+// Box tests on the volume's clip box (boundary planes 3/2 bound x, 4/5 y, 0/1 z).
+bool insideClipBox(const CVolume& volume, const Vec3& p);
+bool insideClipBoxWithMargin(const CVolume& volume, const Vec3& p, float margin);
+// Whether p lies within the bounds of a box face (the coordinate across it untested).
+bool insideClipBoxFace(const CVolume& volume, const Vec3& p, int face);

@@ -1,0 +1,124 @@
+#include "view/PresetTable.h"
+
+#include "QVHostApi.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+Preset make(const char* name, int iso, float hue, float saturation, float diffuse, float shine) {
+    Preset p;
+    p.setName(name);
+    p.iso = iso;
+    p.hue = hue;
+    p.saturation = saturation;
+    p.diffuse = diffuse;
+    p.shine = shine;
+    return p;
+}
+
+std::string key(const char* stem, int i) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%s%d", stem, i);
+    return buffer;
+}
+
+std::string readString(const char* id, int scope, const char* section, const std::string& k, const char* fallback) {
+    char* text = QVGetProfileString(id, scope, section, k.c_str(), fallback);
+    std::string value = text ? text : fallback;
+    QVFree(text);
+    return value;
+}
+
+// Floats travel as "%f" text; the conversions ignore the process locale so
+// that a profile reads the same under every language setting.
+float readFloat(const char* id, int scope, const char* section, const std::string& k) {
+    const std::string text = readString(id, scope, section, k, "0.0");
+    const char* begin = text.c_str();
+    while (*begin == ' ' || *begin == '\t') ++begin;
+    if (*begin == '+') ++begin;
+    float value = 0.0f;
+    const auto result = std::from_chars(begin, text.c_str() + text.size(), value);
+    return result.ec == std::errc() ? value : 0.0f;
+}
+
+void writeFloat(const char* id, int scope, const char* section, const std::string& k, float value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer - 1, static_cast<double>(value),
+                                      std::chars_format::fixed, 6);
+    *result.ptr = '\0';
+    QVWriteProfileString(id, scope, section, k.c_str(), buffer);
+}
+}  // namespace
+
+void Preset::setName(const std::string& text) {
+    const size_t n = text.size() < sizeof name - 1 ? text.size() : sizeof name - 1;
+    std::memcpy(name, text.data(), n);
+    name[n] = '\0';
+}
+
+const std::array<Preset, 4>& PresetTable::factoryPresets() {
+    static const std::array<Preset, 4> presets = {
+        make("Skin CT   (-300HU)", -300, 220.0f, 0.5f, 0.4f, 30.0f),
+        make("Bone CT   ( 300HU)", 300, 205.0f, 0.3f, 0.8f, 10.0f),
+        make("Vessel CT ( 180HU)", 180, 253.0f, 0.6f, 0.1f, 1.0f),
+        make("Heart CT  (-210HU)", -210, 228.0f, 0.7f, 0.9f, 45.0f),
+    };
+    return presets;
+}
+
+bool PresetTable::addFactoryPresets() {
+    if (m_iNumOfPresets >= kMaxPresets - 4) return false;
+    for (const Preset& p : factoryPresets()) m_presets[static_cast<size_t>(m_iNumOfPresets++)] = p;
+    return true;
+}
+
+bool PresetTable::add(const Preset& preset) {
+    if (m_iNumOfPresets >= kMaxPresets) return false;
+    m_presets[static_cast<size_t>(m_iNumOfPresets++)] = preset;
+    return true;
+}
+
+bool PresetTable::deletePreset(int index) {
+    if (index < 0 || index >= m_iNumOfPresets) return false;
+    for (int i = index; i + 1 < m_iNumOfPresets; ++i) m_presets[static_cast<size_t>(i)] = m_presets[static_cast<size_t>(i + 1)];
+    --m_iNumOfPresets;
+    m_presets[static_cast<size_t>(m_iNumOfPresets)] = Preset();
+    return true;
+}
+
+const Preset* PresetTable::at(int index) const {
+    return index >= 0 && index < m_iNumOfPresets ? &m_presets[static_cast<size_t>(index)] : nullptr;
+}
+
+void PresetTable::load(const char* id, int scope, const char* section) {
+    int count = QVGetProfileInt(id, scope, section, "m_iNumOfPresets", 0);
+    // A stored count the table cannot hold is cut to what fits.
+    if (count < 0) count = 0;
+    if (count > kMaxPresets) count = kMaxPresets;
+    m_iNumOfPresets = count;
+    for (int i = 0; i < count; ++i) {
+        Preset& p = m_presets[static_cast<size_t>(i)];
+        const std::string nameKey = key("pname", i);
+        p.setName(readString(id, scope, section, nameKey, nameKey.c_str()));
+        p.iso = QVGetProfileInt(id, scope, section, key("piso", i).c_str(), 0);
+        p.shine = readFloat(id, scope, section, key("pshine", i));
+        p.hue = readFloat(id, scope, section, key("phue", i));
+        p.saturation = readFloat(id, scope, section, key("psat", i));
+        p.diffuse = readFloat(id, scope, section, key("pdiff", i));
+    }
+}
+
+void PresetTable::save(const char* id, int scope, const char* section) const {
+    QVWriteProfileInt(id, scope, section, "m_iNumOfPresets", m_iNumOfPresets);
+    for (int i = 0; i < m_iNumOfPresets; ++i) {
+        const Preset& p = m_presets[static_cast<size_t>(i)];
+        QVWriteProfileString(id, scope, section, key("pname", i).c_str(), p.name);
+        QVWriteProfileInt(id, scope, section, key("piso", i).c_str(), p.iso);
+        writeFloat(id, scope, section, key("pshine", i), p.shine);
+        writeFloat(id, scope, section, key("phue", i), p.hue);
+        writeFloat(id, scope, section, key("psat", i), p.saturation);
+        writeFloat(id, scope, section, key("pdiff", i), p.diffuse);
+    }
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include "view/ViewCore.h"
+
+// The view's renderers: mode 0 shaded surface, 1 maximum intensity, 2 opaque.
+std::unique_ptr<CRaycaster> makeStandardRenderer(int mode, ViewCore& view);

@@ -1,0 +1,182 @@
+#pragma once
+// The state and the frame pipeline of one 3D view, free of any window
+// system: tools, render mode and renderers, image size and refinement,
+// shading and its colour table, the render workspace and the 512 x 512
+// display image, cut planes, segmentation values, presets and the
+// preferences kept in the host profile. The window class derives from it
+// and supplies painting, repaint requests and input.
+
+#include "render/CRaycaster.h"
+#include "render/CutPlaneOwner.h"
+#include "render/RenderHost.h"
+#include "render/RenderWorkspace.h"
+#include "render/Vec3.h"
+#include "view/CutPlaneSet.h"
+#include "view/DisplayGeometry.h"
+#include "view/PresetTable.h"
+#include "view/ViewTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Camera;
+class CVolume;
+struct SeriesState;
+class ViewCore;
+
+// Makes the renderer of a render mode for a view (SSD, MIP, OPQ).
+using RendererFactory = std::function<std::unique_ptr<CRaycaster>(int mode, ViewCore& view)>;
+
+class ViewCore : public RenderHost, public CutPlaneOwner {
+public:
+    static constexpr int kImageSize = 512;
+    static constexpr int kRowBytes = kImageSize * 3;
+
+    ViewCore();
+    ~ViewCore() override;
+    ViewCore(const ViewCore&) = delete;
+    ViewCore& operator=(const ViewCore&) = delete;
+
+    // Links the view to its frame's series state, camera and volume, makes
+    // the renderers and loads the preferences.
+    void bind(SeriesState* frame, Camera* camera, CVolume* volume, const RendererFactory& makeRenderer);
+    bool isBound() const { return m_bound; }
+
+    void loadSettings();
+    void saveSettings();
+
+    // Pipeline
+    void requestRender(bool pending);
+    DisplayRect renderFrame();
+    void composeImage();
+    DisplayRect renderForExport(int width, int height, ProgressSink* progress);
+    void buildShadeTable();
+    // Switches renderers; the old one's background pass stops first, since
+    // all renderers share the workspace.
+    void setRenderMode(int mode);
+    CRaycaster* currentRenderer() const { return m_pRenderers[static_cast<size_t>(m_iRenderMode)].get(); }
+    // Applies window/level from the host to the volume and re-renders.
+    void applyWindowLevel(int level, int width);
+    // Stops every renderer's background pass.
+    void stopRenderers();
+
+    // Display image access: pixel (x, y) at byte y * 1536 + x * 3, blue, green, red.
+    void getPixel(int x, int y, uint8_t& red, uint8_t& green, uint8_t& blue) const;
+    const uint8_t* imageBits() const { return m_imageBits.data(); }
+    void resizeClient(int width, int height) { m_display.resize(width, height); }
+    ClientPoint clientToImage(ClientPoint point) const {
+        return m_display.clientToImage(point, m_iImageWidth, m_iImageHeight);
+    }
+    bool isInsideImage(ClientPoint point) const { return m_display.isInsideImage(point); }
+
+    // Cut planes
+    bool createCutPlaneFromLine();
+    void deleteSelectedCutPlane() { m_planes.deleteSelectedCutPlane(); }
+    void deleteAllCutPlanes() { m_planes.deleteAllCutPlanes(); }
+    bool sectionCentre(const CutPlane& plane, Vec3& centre) override;
+    CutPlaneSet& planes() { return m_planes; }
+
+    // Sets the reference frame (0 anterior, 1 caudal) and places the camera
+    // on the volume's centre from twice the centre's distance.
+    void applyReferenceFrame(int frame);
+
+    // Presets
+    bool addFactoryPresets();
+    void applyPreset(int index);
+
+    // RenderHost
+    void clipRay(int x, int y, const Vec3& origin, const Vec3& direction) override;
+    void setPixel(int x, int y, uint8_t red, uint8_t green, uint8_t blue) override;
+    int interruptLevel() const override { return m_iInterruptLevel; }
+    bool fullRange() const override { return m_bFullRange; }
+    int diagnosticDisplay() const override { return m_iDiagnosticDisplay; }
+    int diagnosticBuffer() const override { return m_iDiagnosticBuffer; }
+    bool shadowsPerspective() const override { return m_bShadowsPersp; }
+    bool shadowsParallel() const override { return m_bShadowsPar; }
+    bool opaqueOnSurface() const override { return m_bOPQonSSD; }
+    const CutPlane* cutPlaneAt(int index) const override { return m_planes.at(index); }
+
+    // Links
+    SeriesState* m_pFrame = nullptr;
+    Camera* m_pCamera = nullptr;
+    CVolume* m_pVolume = nullptr;
+
+    // Tools and interaction
+    int m_iCameraTool = TOOL_ORBIT;
+    int m_iToolGroup = 0;
+    int m_iRightTool = TOOL_ISOVALUE;
+    int m_iDragMode = 0;
+    bool m_bCutPlaneMode = false;
+    int m_iReferenceFrame = 0;
+    bool m_bAnchorReset = true;
+    ClientPoint m_pressPoint;
+    int m_iProbeHU = -8888;
+    ClientPoint m_cutLineStart{-1, -1};
+    ClientPoint m_cutLineEnd{-1, -1};
+    std::vector<ClientPoint> m_roiScreenPoints = std::vector<ClientPoint>(1024);
+    std::vector<Vec3> m_roiPoints = std::vector<Vec3>(1024);
+    int m_iNumRoiPoints = 0;
+    bool m_bRoiClosed = false;
+
+    // Rendering
+    int m_iRenderMode = RENDER_SSD;
+    std::array<std::unique_ptr<CRaycaster>, 3> m_pRenderers;
+    static constexpr const char* m_pszRendererNames[3] = {"SSD", "MIP", "OPQ"};
+    int m_iImageWidth = 256;
+    int m_iImageHeight = 256;
+    int m_iCoarseStep = 4;
+    int m_iInterpolationLimit = 1;
+    int m_iInterruptLevel = 2;
+    bool m_bRenderPending = false;
+    bool m_bFullRange = false;
+    int m_iDiagnosticDisplay = -1;
+    int m_iDiagnosticBuffer = 0;
+
+    // Shading
+    float m_fHue = 220.0f;
+    float m_fSaturation = 0.5f;
+    float m_fDiffuse = 0.4f;
+    float m_fShine = 30.0f;
+    uint8_t m_shadeTable[3][256] = {};
+
+    // Work buffers and display image
+    std::unique_ptr<RenderWorkspace> m_workspace;
+    std::vector<uint8_t> m_imageBits;
+    DisplayGeometry m_display;
+
+    // Segmentation values (HU)
+    int m_iSegLow = -1000;
+    int m_iSegHigh = 3000;
+    int m_iSegRad = 100;
+    bool m_bFloodBound = false;
+
+    // Preferences
+    bool m_bNoTumble = true;
+    bool m_bShadowsPersp = true;
+    bool m_bShadowsPar = false;
+    bool m_bOPQonSSD = true;
+    bool m_bWireframe = true;
+    int m_iInvertMouse = 1;
+    float m_fMouseSpeedX = 100.0f;
+    float m_fMouseSpeedY = 100.0f;
+
+    std::string m_segHistory;
+    PresetTable m_presetTable;
+
+protected:
+    // Window-system side: a repaint of the whole client area without erasing.
+    virtual void invalidate() {}
+    // Message shown to the user (caption "Error", stop icon).
+    virtual void showError(const char* text);
+
+private:
+    void compositePass(int step);
+    void tintAndOutline(int step);
+
+    CutPlaneSet m_planes;
+    bool m_bound = false;
+};
