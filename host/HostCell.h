@@ -5,27 +5,38 @@
 
 namespace quarvia {
 
-// One grid cell: shows an image panel or holds a plug-in window.
+class ImagePanel;
+class StudyDatabase;
+
+// One grid cell: shows an image panel or holds a plug-in window. Accepts
+// dropped panels, also over its plug-in window.
 class HostCell : public QFrame {
     Q_OBJECT
 public:
-    HostCell(int index, QWidget* parent);
+    HostCell(int index, StudyDatabase& database, QWidget* parent);
 
     int index() const { return m_index; }
     QWidget* pluginWindow() const { return m_pluginWindow.data(); }
-    void setPluginWindow(QWidget* window) { m_pluginWindow = window; }
+    void setPluginWindow(QWidget* window);
+    ImagePanel* panel() const { return m_panel; }
     void setActive(bool active);
 
 signals:
     void activated(int index);
+    void panelDropped(int fromCell, int toCell);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int m_index;
     bool m_active = false;
+    ImagePanel* m_panel;
     QPointer<QWidget> m_pluginWindow;
 };
 

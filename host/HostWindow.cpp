@@ -1,6 +1,8 @@
 #include "HostWindow.h"
 
 #include "HostCell.h"
+#include "ImagePanel.h"
+#include "dicom/StudyDatabase.h"
 
 #include "QVMessage.h"
 
@@ -37,7 +39,11 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     g_instance = this;
     setWindowTitle("Quarvia");
     m_profile = std::make_unique<ProfileStore>(options.profilePath);
+    m_database = std::make_unique<StudyDatabase>();
+    if (options.downloadSecondsPerImage > 0) m_database->download().enable(options.downloadSecondsPerImage);
     QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&Open Files...", this, [this] { openFromMenu(false); });
+    file->addAction("Open &Folder...", this, [this] { openFromMenu(true); });
     file->addAction("E&xit", this, &QWidget::close);
     m_pluginBar = addToolBar("Plug-ins");
     m_pluginBar->setObjectName("pluginToolbar");
@@ -48,18 +54,22 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     layout->setSpacing(2);
     for (int r = 0; r < options.gridRows; ++r)
         for (int c = 0; c < options.gridColumns; ++c) {
-            auto* cell = new HostCell(static_cast<int>(m_cells.size()), grid);
+            auto* cell = new HostCell(static_cast<int>(m_cells.size()), *m_database, grid);
             connect(cell, &HostCell::activated, this, &HostWindow::setActiveCell);
+            connect(cell, &HostCell::panelDropped, this, &HostWindow::dropPanel);
             layout->addWidget(cell, r, c);
             m_cells.push_back(cell);
         }
     setCentralWidget(grid);
     setActiveCell(0);
     resize(1024, 768);
+    if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
 
 HostWindow::~HostWindow() {
     unloadPlugins();
+    // Panels read the database while they live.
+    for (HostCell* c : m_cells) c->panel()->clear();
     if (g_instance == this) g_instance = nullptr;
 }
 
@@ -115,7 +125,11 @@ QVWindowHandle HostWindow::createPluginWindow(LoadedPlugin& plugin, HostCell& ce
     QVWindowHandle cellHandle = qv::handleOf(&cell);
     QVWindowHandle window = stateText ? plugin.createPluginWindowState(stateText, cellHandle)
                                       : plugin.createPluginWindow(nullptr, cellHandle);
-    if (window) cell.setPluginWindow(qv::widgetOf(window));
+    if (!window) return nullptr;
+    cell.setPluginWindow(qv::widgetOf(window));
+    // A new window takes over the series the cell was showing.
+    if (!stateText && cell.panel()->groupId())
+        qv::sendMessage(window, QV_MSG_DROP_PANEL, reinterpret_cast<uintptr_t>(handleOf(cell.panel())), 0);
     return window;
 }
 

@@ -18,11 +18,18 @@ class QToolBar;
 namespace quarvia {
 
 class HostCell;
+class ImagePanel;
+class StudyDatabase;
+class CollaborationLink;
+struct PanelView;
 
 struct HostOptions {
     QString pluginFolder;
     QString profilePath;   // empty: the user's config folder
     QString server;        // empty: the host settings' server
+    QString outputFolder;  // new DICOM files; empty: the user's data folder
+    QStringList openPaths; // DICOM files and folders to open at start
+    double downloadSecondsPerImage = 0;  // > 0: simulate a download
     bool offscreen = false;
     int gridColumns = 2;
     int gridRows = 2;
@@ -47,6 +54,24 @@ public:
     const HostOptions& options() const { return m_options; }
     // The current server: absolute URL prefix without a trailing slash.
     QString currentServer() const;
+
+    // Studies and panels
+    StudyDatabase& database() { return *m_database; }
+    // Opens files and folders; answers (and logs) a message for each file skipped.
+    QStringList openPaths(const QStringList& paths);
+    // Shows a group in a cell's panel; false for an unknown group or cell.
+    bool putGroupInCell(int groupId, int cellIndex, int viewCount = 1);
+    // A panel dragged onto a cell: a plug-in window there receives it
+    // (WM_APP+3), an ordinary cell takes over the group.
+    bool dropPanel(int fromCell, int toCell);
+    // Validated handles: null for anything this host did not hand out.
+    ImagePanel* panelOf(QVPanelHandle handle) const;
+    PanelView* viewOf(QVViewHandle handle, ImagePanel** panel = nullptr) const;
+    HostCell* cellOfPlace(QVPlaceHandle handle) const;
+    static QVPanelHandle handleOf(ImagePanel* panel) { return reinterpret_cast<QVPanelHandle>(panel); }
+    static QVViewHandle handleOf(PanelView* view) { return reinterpret_cast<QVViewHandle>(view); }
+    static QVPlaceHandle placeOf(const HostCell& cell);
+    QString outputFolder() const;
 
     // Grid
     int cellCount() const { return static_cast<int>(m_cells.size()); }
@@ -78,6 +103,7 @@ private:
     QMenu* menuForPath(const QStringList& levels);
     bool sendCommand(QVWindowHandle window, int command, int code, void* extra);
     void refreshActionStates();
+    void openFromMenu(bool folder);
 
     struct PluginAction {
         QAction* action;
@@ -88,6 +114,7 @@ private:
     HostOptions m_options;
     PluginManager m_plugins;
     std::unique_ptr<ProfileStore> m_profile;
+    std::unique_ptr<StudyDatabase> m_database;
     std::vector<HostCell*> m_cells;
     int m_activeCell = 0;
     QToolBar* m_pluginBar = nullptr;

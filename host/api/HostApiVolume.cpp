@@ -1,0 +1,71 @@
+// Volumes and the download rates of images.
+#include "HostApiSupport.h"
+
+#include "dicom/HostVolume.h"
+#include "dicom/StudyDatabase.h"
+
+#include "QVHostApi.h"
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+using quarvia::host;
+using quarvia::HostVolume;
+
+namespace {
+// Records handed out and not yet released; anything else is not a volume.
+std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>>& volumes() {
+    static std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>> live;
+    return live;
+}
+HostVolume* volumeOf(QVVolumeRecord* record) {
+    const auto it = volumes().find(record);
+    return it == volumes().end() ? nullptr : it->second.get();
+}
+}  // namespace
+
+QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
+    if (!host() || count <= 0 || !imageIds) return nullptr;
+    std::vector<std::string> ids;
+    for (int i = 0; i < count; ++i) {
+        if (!imageIds[i]) return nullptr;
+        ids.emplace_back(imageIds[i]);
+    }
+    const quarvia::SeriesGroup* group = host()->database().groupOfImage(ids.front());
+    QString why;
+    std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, why);
+    if (!volume) {
+        std::fprintf(stderr, "quarvia: no volume from %d images: %s\n", count, qPrintable(why));
+        return nullptr;
+    }
+    QVVolumeRecord* record = &volume->record();
+    volumes().emplace(record, std::move(volume));
+    return record;
+}
+
+void QVUpdateVolume(QVVolumeRecord* record) {
+    HostVolume* volume = volumeOf(record);
+    if (volume && host()) volume->refresh(host()->database());
+}
+
+void QVReleaseVolume(QVVolumeRecord* record) { volumes().erase(record); }
+
+double QVGetCompletionRate(const char* imageId) {
+    if (!host() || !imageId) return 0.0;
+    return host()->database().download().completionRate(imageId);
+}
+double QVGetDownloadRate(const char* imageId) {
+    if (!host() || !imageId) return 0.0;
+    return host()->database().download().downloadRate(imageId);
+}
+double QVGetCompressionRate(const char* imageId) {
+    const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
+    return image ? image->compressionRate() : 1.0;
+}
+int QVIsLossless(const char* imageId) {
+    const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
+    return image ? (image->lossless() ? 1 : 0) : 1;
+}
+// The host shows no 3D cursor in its panels.
+void QVSetMagicX(int32_t, double, double, double) {}

@@ -1,0 +1,180 @@
+#include "DicomImage.h"
+
+#include <dcmtk/dcmdata/dcrledrg.h>
+#include <dcmtk/dcmdata/dctk.h>
+#include <dcmtk/dcmjpeg/djdecode.h>
+#include <dcmtk/dcmjpls/djdecode.h>
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+namespace quarvia {
+
+namespace {
+void registerDecoders() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        DJDecoderRegistration::registerCodecs();
+        DJLSDecoderRegistration::registerCodecs();
+        DcmRLEDecoderRegistration::registerCodecs();
+    });
+}
+
+std::string stringOf(DcmItem& item, const DcmTagKey& key) {
+    OFString value;
+    if (item.findAndGetOFString(key, value).bad()) return std::string();
+    return std::string(value.c_str());
+}
+
+bool doubles(DcmItem& item, const DcmTagKey& key, double* out, int count) {
+    for (int i = 0; i < count; ++i)
+        if (item.findAndGetFloat64(key, out[i], static_cast<unsigned long>(i)).bad()) return false;
+    return true;
+}
+
+double length(const Vec3d& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+}  // namespace
+
+DicomImage::~DicomImage() = default;
+
+DcmDataset* DicomImage::dataset() const { return m_file ? m_file->getDataset() : nullptr; }
+
+std::unique_ptr<DicomImage> DicomImage::load(const QString& path, QString& error) {
+    registerDecoders();
+    auto file = std::make_unique<DcmFileFormat>();
+    const OFCondition status = file->loadFile(OFFilename(path.toLocal8Bit().constData()));
+    if (status.bad()) {
+        error = QString("%1: not a readable DICOM file (%2)").arg(path, status.text());
+        return nullptr;
+    }
+    return adopt(std::move(file), path, error);
+}
+
+std::unique_ptr<DicomImage> DicomImage::adopt(std::unique_ptr<DcmFileFormat> file, const QString& path, QString& error) {
+    registerDecoders();
+    std::unique_ptr<DicomImage> image(new DicomImage);
+    image->m_file = std::move(file);
+    image->m_path = path;
+    DcmDataset* data = image->dataset();
+    const DcmXfer original(data->getOriginalXfer());
+    if (original.isEncapsulated()) {
+        image->m_lossless = !original.isLossy();
+        const double encoded = static_cast<double>(QFileInfo(path).size());
+        if (data->chooseRepresentation(EXS_LittleEndianExplicit, nullptr).bad() ||
+            !data->canWriteXfer(EXS_LittleEndianExplicit)) {
+            error = QString("%1: cannot decode the pixel data (%2)").arg(path, original.getXferName());
+            return nullptr;
+        }
+        if (!image->readAttributes(error)) return nullptr;
+        const double decoded = double(image->m_rows) * image->m_columns * image->m_samples * (image->m_bitsAllocated / 8);
+        image->m_compressionRate = image->m_lossless || decoded <= 0 ? 1.0 : std::min(1.0, encoded / decoded);
+        return image;
+    }
+    if (!image->readAttributes(error)) return nullptr;
+    return image;
+}
+
+bool DicomImage::readAttributes(QString& error) {
+    DcmDataset& d = *dataset();
+    auto fail = [&](const QString& why) {
+        error = m_path + ": " + why;
+        return false;
+    };
+    m_sopUid = stringOf(d, DCM_SOPInstanceUID);
+    m_seriesUid = stringOf(d, DCM_SeriesInstanceUID);
+    m_studyUid = stringOf(d, DCM_StudyInstanceUID);
+    if (m_sopUid.empty()) return fail("no SOP instance UID");
+    if (m_seriesUid.empty()) m_seriesUid = m_sopUid + ".series";
+    if (m_studyUid.empty()) m_studyUid = m_seriesUid + ".study";
+    Sint32 n = 0;
+    if (d.findAndGetSint32(DCM_SeriesNumber, n).good()) m_seriesNumber = n;
+    if (d.findAndGetSint32(DCM_InstanceNumber, n).good()) m_instanceNumber = n;
+
+    Uint16 rows = 0, columns = 0, samples = 1, allocated = 0, stored = 0, representation = 0;
+    d.findAndGetUint16(DCM_Rows, rows);
+    d.findAndGetUint16(DCM_Columns, columns);
+    d.findAndGetUint16(DCM_SamplesPerPixel, samples);
+    d.findAndGetUint16(DCM_BitsAllocated, allocated);
+    d.findAndGetUint16(DCM_BitsStored, stored);
+    d.findAndGetUint16(DCM_PixelRepresentation, representation);
+    if (rows == 0 || columns == 0) return fail("not an image (no rows or columns)");
+    if (allocated != 8 && allocated != 16) return fail(QString("%1 bits allocated are not supported").arg(allocated));
+    if (samples != 1 && samples != 3) return fail(QString("%1 samples per pixel are not supported").arg(samples));
+    Sint32 frames = 1;
+    if (d.findAndGetSint32(DCM_NumberOfFrames, frames).good() && frames > 1) return fail("multi-frame images are not supported");
+    m_rows = rows;
+    m_columns = columns;
+    m_samples = samples;
+    m_bitsAllocated = allocated;
+    m_bitsStored = stored > 0 && stored <= allocated ? stored : allocated;
+    m_signed = representation == 1;
+
+    const size_t count = size_t(rows) * columns * samples;
+    unsigned long elements = 0;
+    if (allocated == 16) {
+        const Uint16* words = nullptr;
+        if (d.findAndGetUint16Array(DCM_PixelData, words, &elements).bad() || !words) return fail("no pixel data");
+        m_words = words;
+        m_bytes = reinterpret_cast<const uint8_t*>(words);
+    } else {
+        const Uint8* bytes = nullptr;
+        if (d.findAndGetUint8Array(DCM_PixelData, bytes, &elements).bad() || !bytes) return fail("no pixel data");
+        m_bytes = bytes;
+    }
+    if (elements < count) return fail("pixel data shorter than rows x columns");
+
+    double value = 0;
+    if (d.findAndGetFloat64(DCM_RescaleSlope, value).good() && value != 0.0 && std::isfinite(value)) m_slope = value;
+    if (d.findAndGetFloat64(DCM_RescaleIntercept, value).good() && std::isfinite(value)) m_intercept = value;
+    double center = 0, width = 0;
+    if (d.findAndGetFloat64(DCM_WindowCenter, center).good() && d.findAndGetFloat64(DCM_WindowWidth, width).good() &&
+        width > 0) {
+        m_hasWindow = true;
+        m_windowCenter = center;
+        m_windowWidth = width;
+    }
+    double spacing[2];
+    if (doubles(d, DCM_PixelSpacing, spacing, 2) && spacing[0] > 0 && spacing[1] > 0) {
+        m_spacingY = spacing[0];  // the first value is between rows
+        m_spacingX = spacing[1];
+    }
+    d.findAndGetFloat64(DCM_SliceThickness, m_thickness);
+    double orientation[6];
+    if (doubles(d, DCM_ImagePositionPatient, m_position.data(), 3) && doubles(d, DCM_ImageOrientationPatient, orientation, 6)) {
+        Vec3d r{orientation[0], orientation[1], orientation[2]}, c{orientation[3], orientation[4], orientation[5]};
+        const double lr = length(r), lc = length(c);
+        if (lr > 0.5 && lc > 0.5) {
+            for (int i = 0; i < 3; ++i) {
+                m_rowDir[i] = r[i] / lr;
+                m_colDir[i] = c[i] / lc;
+            }
+            m_hasGeometry = true;
+        }
+    }
+    return true;
+}
+
+int32_t DicomImage::raw(size_t i) const {
+    const size_t at = i * static_cast<size_t>(m_samples);
+    uint32_t v = m_bitsAllocated == 16 ? m_words[at] : m_bytes[at];
+    const uint32_t mask = m_bitsStored >= 32 ? 0xFFFFFFFFu : ((1u << m_bitsStored) - 1u);
+    v &= mask;
+    if (m_signed && (v & (1u << (m_bitsStored - 1)))) return static_cast<int32_t>(v) - static_cast<int32_t>(1u << m_bitsStored);
+    return static_cast<int32_t>(v);
+}
+
+std::pair<int32_t, int32_t> DicomImage::rawRange() const {
+    const size_t count = size_t(m_rows) * m_columns;
+    int32_t lo = INT32_MAX, hi = INT32_MIN;
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t v = raw(i);
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    return {lo, hi};
+}
+
+}  // namespace quarvia

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "DicomImage.h"
+#include "DownloadSimulation.h"
+
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quarvia {
+
+// A group: the images of one series that share a size (a series whose
+// images differ in size is split, as it could never form one volume).
+struct SeriesGroup {
+    int id = 0;
+    std::string studyUid;
+    std::string seriesUid;
+    std::vector<std::string> imageIds;  // display order
+};
+
+// The host's study database: studies, then groups, then images named by
+// their SOP instance UID. Group ids are the handles the plug-ins see; a
+// removed group's id is never reused, so a stale handle finds nothing.
+class StudyDatabase {
+public:
+    StudyDatabase();
+    ~StudyDatabase();
+
+    // Files and folders (recursively). Answers a message for every file
+    // that was skipped, naming it.
+    QStringList addPaths(const QStringList& paths);
+    // Adds one image; empty on success, else the reason.
+    QString addImage(std::unique_ptr<DicomImage> image);
+    bool removeImage(const std::string& imageId);
+
+    const DicomImage* image(const std::string& imageId) const;
+    const DicomImage* image(const char* imageId) const { return imageId ? image(std::string(imageId)) : nullptr; }
+    // The image whose dataset this is; null for anything else (stale handles).
+    const DicomImage* imageOfDataset(const void* dataset) const;
+    int imageTotal() const { return static_cast<int>(m_images.size()); }
+
+    int studyCount() const { return static_cast<int>(m_studies.size()); }
+    std::string studyUid(int index) const;
+    int groupCount(const std::string& studyUid) const;
+    const SeriesGroup* group(const std::string& studyUid, int index) const;
+    const SeriesGroup* groupById(int id) const;
+    const SeriesGroup* groupOfImage(const std::string& imageId) const;
+    // All groups in study order.
+    std::vector<const SeriesGroup*> groups() const;
+
+    DownloadSimulation& download() { return m_download; }
+    const DownloadSimulation& download() const { return m_download; }
+
+private:
+    void addFile(const QString& path, QStringList& problems);
+    void sortGroup(SeriesGroup& group);
+
+    std::map<std::string, std::unique_ptr<DicomImage>> m_images;
+    std::vector<std::string> m_studies;                      // load order
+    std::map<int, std::unique_ptr<SeriesGroup>> m_groups;     // by id
+    std::map<std::string, int> m_groupOfKey;                  // series + size -> id
+    int m_nextGroupId = 1;
+    DownloadSimulation m_download;
+};
+
+}  // namespace quarvia
