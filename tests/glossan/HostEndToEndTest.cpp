@@ -1,0 +1,65 @@
+// The reference host, started as its own process with both plug-ins,
+// installs the module from a loopback server at start-up.
+#include "TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+// A copy of the host in a scratch folder: the installer works beside the
+// host executable, and the build tree must stay clean.
+bool placeHost(const QTemporaryDir& dir) {
+    QDir().mkpath(dir.filePath("plugins"));
+    return QFile::copy(QUARVIA_EXECUTABLE, dir.filePath("quarvia")) &&
+           QFile::setPermissions(dir.filePath("quarvia"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+           QFile::copy(VEXEL3D_LIBRARY, dir.filePath("plugins/libvexel3d.so")) &&
+           QFile::copy(GLOSSAN_LIBRARY, dir.filePath("plugins/libglossan.so"));
+}
+
+TEST(HostEndToEnd, StartUpStagesTheModuleAndReportsTheUpgrade) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(placeHost(dir));
+    TestServer server;
+    ASSERT_TRUE(server.start());
+    server.addFile("files.txt", "a.dll\nb.dll\n");
+    server.addFile("a.dll", patternBytes(1000));
+    server.addFile("b.dll", patternBytes(150000));
+    QFile script(dir.filePath("run.script"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("idle\n");
+    script.close();
+
+    QProcess host;
+    host.start(dir.filePath("quarvia"),
+               {"--offscreen", "--plugins", dir.filePath("plugins"), "--profile", dir.filePath("profile.ini"),
+                "--script", dir.filePath("run.script"), "--server", QString::fromStdString(server.url())});
+    ASSERT_TRUE(host.waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(host.readAllStandardError());
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
+
+    EXPECT_TRUE(errors.contains("[message box] Glossan Install: Glossan has been upgraded.\n"
+                                "The upgrade will be finished after the next restart."))
+        << errors.toStdString();
+    EXPECT_EQ(server.requests(), (std::vector<std::string>{"GET /download/plugins/glossan/files.txt 200",
+                                                           "GET /download/plugins/glossan/a.dll 200",
+                                                           "GET /download/plugins/glossan/b.dll 200"}));
+    EXPECT_EQ(QDir(dir.filePath("Glossan_New")).entryList(QDir::Files, QDir::Name),
+              (QStringList{"a.dll", "b.dll", "files.txt"}));
+    EXPECT_EQ(QFileInfo(dir.filePath("Glossan_New/b.dll")).size(), 150000);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_Tmp")));
+    QFile profile(dir.filePath("profile.ini"));
+    ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+    const QByteArray text = profile.readAll();
+    EXPECT_TRUE(text.contains("DownloadedVersionMS=65536")) << text.toStdString();
+    EXPECT_TRUE(text.contains("DownloadedVersionLS=6")) << text.toStdString();
+}
+
+}  // namespace
