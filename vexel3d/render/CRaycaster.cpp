@@ -82,6 +82,7 @@ int CRaycaster::progressiveRender(int w, int h, int coarse, int limit, ProgressS
     storeSize(w, h);
     interpolationLimit = limit;
     if (coarse < 1) coarse = 1;
+    renderCoarseStep = coarse;
     setupRays(coarse);
     if (progress) progress->setPosition(0);
 
@@ -124,4 +125,31 @@ int CRaycaster::castSkippedPixels() {
     }
     currentStep = 1;
     return 0;
+}
+
+bool CRaycaster::diagnosticColour(int x, int y, int mode, int stepSaturation, int sampleSaturation) {
+    const int i = RenderWorkspace::index(x, y);
+    switch (mode) {
+    case 0: {
+        const int c = workspace->stepCount[i];
+        const uint8_t g = c >= stepSaturation ? 255 : (c < 1 ? 1 : static_cast<uint8_t>(c));
+        parentView->setPixel(x, y, g, g, g);
+        return true;
+    }
+    case 1: {
+        static const uint8_t colours[6][3] = {{1, 1, 1}, {255, 0, 0}, {255, 255, 0}, {0, 255, 0}, {0, 255, 255}, {0, 0, 255}};
+        const int n = workspace->sampleCount[i];
+        if (n >= sampleSaturation || n < 0) parentView->setPixel(x, y, 255, 255, 255);
+        else parentView->setPixel(x, y, colours[n][0], colours[n][1], colours[n][2]);
+        return true;
+    }
+    case 2: {
+        static const uint8_t colours[5][3] = {{1, 1, 1}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+        const int k = workspace->hitKind[i] + 1;
+        if (k >= 0 && k < 5) parentView->setPixel(x, y, colours[k][0], colours[k][1], colours[k][2]);
+        return true;
+    }
+    default:
+        return false;
+    }
 }

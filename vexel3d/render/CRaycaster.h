@@ -83,7 +83,13 @@ protected:
     virtual void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) = 0;
     virtual void castExact(int x, int y) = 0;
 
+    // Coarse step and interpolation limit of the render in progress.
+    int renderCoarseStep = 1;
     int interpolationLimit = 1;
+
+    // Diagnostic colouring shared by the marching renderers: step counts,
+    // sample counts and hit kinds. false when the mode writes nothing.
+    bool diagnosticColour(int x, int y, int mode, int stepSaturation, int sampleSaturation);
 
 private:
     void startBackgroundPass();

@@ -1,5 +1,6 @@
 #include "view/CutPlaneSet.h"
 
+#include "render/BoxTests.h"
 #include "render/PlaneMath.h"
 #include "render/RenderWorkspace.h"
 #include "volume/CVolume.h"
@@ -14,22 +15,6 @@ struct Line {
 
 float det3(const Vec3& a, const Vec3& b, const Vec3& c) { return dot(a, cross(b, c)); }
 }  // namespace
-
-bool insideClipBoxWithMargin(const CVolume& v, const Vec3& p, float m) {
-    return v.boundaryPoints[3].x - m <= p.x && p.x <= v.boundaryPoints[2].x + m && v.boundaryPoints[0].z - m <= p.z &&
-           p.z <= v.boundaryPoints[1].z + m && v.boundaryPoints[4].y - m <= p.y && p.y <= v.boundaryPoints[5].y + m;
-}
-
-bool insideClipBox(const CVolume& v, const Vec3& p) { return insideClipBoxWithMargin(v, p, 0.0f); }
-
-bool insideClipBoxFace(const CVolume& v, const Vec3& p, int face) {
-    const bool inX = v.boundaryPoints[3].x <= p.x && p.x <= v.boundaryPoints[2].x;
-    const bool inY = v.boundaryPoints[4].y <= p.y && p.y <= v.boundaryPoints[5].y;
-    const bool inZ = v.boundaryPoints[0].z <= p.z && p.z <= v.boundaryPoints[1].z;
-    if (face <= 1) return inX && inY;
-    if (face <= 3) return inZ && inY;
-    return inX && inZ;
-}
 
 bool CutPlaneSet::add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner) {
     if (m_iNumCutPlanes >= kMaxPlanes) return false;
@@ -96,7 +81,7 @@ bool CutPlaneSet::sectionCentre(const CVolume& volume, const CutPlane& plane, Ve
             const Vec3 candidate = (A + B) * 0.5f;
             // Lines that meet exactly count too: a plane through the box must
             // keep a centre inside it.
-            if (distance >= 0.0f && distance < 1.0f && insideClipBoxWithMargin(volume, candidate, 2.0f)) {
+            if (distance >= 0.0f && distance < 1.0f && insideWithMargin(volume, candidate, 2.0f)) {
                 sum += candidate;
                 ++counted;
             }
@@ -127,7 +112,7 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
     int entryFace = -1;
     for (int k = 0; k < 6; ++k) {
         if (!intersectLinePlane(O, D, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
-        if (t <= 0.0f || !insideClipBoxFace(volume, hit, k)) continue;
+        if (t <= 0.0f || !insideFace(volume, hit, k)) continue;
         if (entering) {
             if (!haveEntry || t > entryT) {
                 haveEntry = true;
@@ -146,7 +131,7 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
         ws.entryDistance[i] = -1.0f;
         ws.entrySurface[i] = -8;
     };
-    if (!haveEntry && haveExit && insideClipBox(volume, O)) {
+    if (!haveEntry && haveExit && inside(volume, O)) {
         ws.entryPoint[i] = O;
         ws.entryDistance[i] = 0.0f;
     } else if (haveEntry && haveExit) {

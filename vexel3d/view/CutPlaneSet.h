@@ -39,9 +39,3 @@ public:
     int m_iNumCutPlanes = 0;
     int m_iSelectedCutPlane = -1;
 };
-
-// Box tests on the volume's clip box (boundary planes 3/2 bound x, 4/5 y, 0/1 z).
-bool insideClipBox(const CVolume& volume, const Vec3& p);
-bool insideClipBoxWithMargin(const CVolume& volume, const Vec3& p, float margin);
-// Whether p lies within the bounds of a box face (the coordinate across it untested).
-bool insideClipBoxFace(const CVolume& volume, const Vec3& p, int face);

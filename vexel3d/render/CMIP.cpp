@@ -1,0 +1,135 @@
+#include "render/CMIP.h"
+
+#include "render/BoxTests.h"
+#include "render/Camera.h"
+#include "volume/CVolume.h"
+
+#include <cmath>
+#include <cstdlib>
+
+CMIP::~CMIP() { stopBackgroundPass(); }
+
+int CMIP::render(int w, int h, int coarse, int limit, ProgressSink* progress) {
+    return progressiveRender(w, h, coarse, limit, progress);
+}
+
+int CMIP::refineRemaining() { return castSkippedPixels(); }
+
+void CMIP::castFirstPass(int x, int y) {
+    const int i = RenderWorkspace::index(x, y);
+    castMax(x, y, workspace->rayStart[i], workspace->rayDir[i], workspace->rayStart[i], -8000);
+    workspace->done[RenderWorkspace::wide(x, y)] = 1;
+}
+
+void CMIP::castExact(int x, int y) {
+    const int i = RenderWorkspace::index(x, y);
+    castMax(x, y, workspace->rayStart[i], workspace->rayDir[i], workspace->rayStart[i], -8000);
+}
+
+void CMIP::retracePixel(int x, int y) {
+    const Vec3 origin = pixelOrigin(x, y);
+    castMax(x, y, origin, workspace->rayDir[RenderWorkspace::index(x, y)], origin, -8000);
+    workspace->done[RenderWorkspace::wide(x, y)] = 1;
+}
+
+void CMIP::refinePixel(int x, int y, int ax, int ay, int bx, int by, int) {
+    RenderWorkspace& ws = *workspace;
+    const int a = RenderWorkspace::wide(ax, ay), b = RenderWorkspace::wide(bx, by), p = RenderWorkspace::wide(x, y);
+    if (std::abs(ws.value[a] - ws.value[b]) > 50 || std::fabs(ws.depth[a] - ws.depth[b]) > 20.0f) {
+        const int i = RenderWorkspace::index(x, y);
+        const float d = ws.depth[a] < ws.depth[b] ? ws.depth[a] : ws.depth[b];
+        const int hint = d > 0.0f ? (ws.value[a] > ws.value[b] ? ws.value[a] : ws.value[b]) : -1;
+        castMax(x, y, refinementStart(x, y, ax, ay, bx, by), ws.rayDir[i], ws.rayStart[i], hint);
+        return;
+    }
+    ws.depth[p] = (ws.depth[a] + ws.depth[b]) * 0.5f;
+    ws.value[p] = (ws.value[a] + ws.value[b]) / 2;
+}
+
+void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint) {
+    RenderWorkspace& ws = *workspace;
+    const int i = RenderWorkspace::index(x, y);
+    const int w = RenderWorkspace::wide(x, y);
+    const float e = ws.entryDistance[i];
+    const float X = ws.exitDistance[i];
+    if (e < 0.0f) {
+        ws.depth[w] = RenderWorkspace::kMissDepth;
+        ws.value[w] = RenderWorkspace::kNoValue;
+        return;
+    }
+    float dist = length(P - O);
+    bool hintAllowed = false;
+    if (inside(*volume, P)) {
+        if (dist < e) {
+            P = ws.entryPoint[i];
+            dist = e;
+        }
+        hintAllowed = hint > 0;
+    } else if (dist < e) {
+        P = ws.entryPoint[i];
+        dist = e;
+    } else {
+        P = ws.exitPoint[i];
+        dist = X;
+    }
+    int limit, m;
+    if (parentView->fullRange()) {
+        limit = 65535;
+        m = -1;
+    } else {
+        limit = volume->windowHighStored;
+        if (hintAllowed && volume->windowHighStored >= hint) limit = hint;
+        m = volume->windowLowStored - 1;
+    }
+    const float first = volume->sampleTrilinear(P);
+    if (first >= static_cast<float>(limit)) {
+        ws.depth[w] = dist;
+        ws.value[w] = static_cast<int>(first);
+        ws.done[w] = 2;
+        return;
+    }
+    Vec3 best;
+    do {
+        if (X > dist) {
+            while (volume->cellTransparent(P, m)) {
+                ++ws.stepCount[i];
+                P += D;
+                dist += 1.0f;
+                if (dist >= X) break;
+            }
+        }
+        if (X <= dist) break;
+        ++ws.sampleCount[i];
+        const int s = static_cast<int>(volume->sampleTrilinear(P));
+        if (s > m) {
+            m = s;
+            best = P - O;  // sampled once more, then left behind
+        } else {
+            ++ws.stepCount[i];
+            P += D;
+            dist += 1.0f;
+        }
+    } while (m < limit);
+    ws.value[w] = static_cast<int>(volume->sampleTrilinear(O + best));
+    ws.depth[w] = length(best);
+}
+
+void CMIP::shadePixel(int x, int y) {
+    const int mode = parentView->diagnosticDisplay() > 0 ? parentView->diagnosticBuffer() : -1;
+    if (mode >= 0) {
+        if (mode == 3) {
+            if (workspace->done[RenderWorkspace::wide(x, y)]) parentView->setPixel(x, y, 0, 64, 64);
+            else parentView->setPixel(x, y, 255, 0, 0);
+            return;
+        }
+        diagnosticColour(x, y, mode, 255, 6);
+        return;
+    }
+    const int w = RenderWorkspace::wide(x, y);
+    if (workspace->depth[w] == RenderWorkspace::kMissDepth) {
+        parentView->setPixel(x, y, 0, 0, 0);
+        return;
+    }
+    const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
+    parentView->setPixel(x, y, g, g, g);
+}

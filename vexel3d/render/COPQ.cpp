@@ -1,0 +1,42 @@
+#include "render/COPQ.h"
+
+#include "render/Camera.h"
+#include "volume/CVolume.h"
+
+COPQ::~COPQ() { stopBackgroundPass(); }
+
+int COPQ::render(int w, int h, int, int, ProgressSink* progress) {
+    storeSize(w, h);
+    setupRays(1);
+    if (progress) progress->setPosition(0);
+    currentStep = 1;
+    hasImage = true;
+    return 0;
+}
+
+void COPQ::castFirstPass(int x, int y) { entrySample(x, y, workspace->rayStart[RenderWorkspace::index(x, y)]); }
+
+void COPQ::retracePixel(int x, int y) { entrySample(x, y, pixelOrigin(x, y)); }
+
+void COPQ::entrySample(int x, int y, const Vec3& origin) {
+    RenderWorkspace& ws = *workspace;
+    const int i = RenderWorkspace::index(x, y);
+    const int w = RenderWorkspace::wide(x, y);
+    if (ws.entryDistance[i] < 0.0f) {
+        ws.depth[w] = RenderWorkspace::kMissDepth;
+        ws.value[w] = RenderWorkspace::kNoValue;
+        return;
+    }
+    ws.depth[w] = length(ws.entryPoint[i] - origin);
+    ws.value[w] = static_cast<int>(volume->sampleTrilinear(ws.entryPoint[i]));
+}
+
+void COPQ::shadePixel(int x, int y) {
+    const int w = RenderWorkspace::wide(x, y);
+    if (workspace->depth[w] == RenderWorkspace::kMissDepth) {
+        parentView->setPixel(x, y, 0, 0, 0);
+        return;
+    }
+    const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
+    parentView->setPixel(x, y, g, g, g);
+}
