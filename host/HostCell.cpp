@@ -22,9 +22,10 @@ HostCell::HostCell(int index, StudyDatabase& database, QWidget* parent)
     m_panel->setGeometry(rect().adjusted(1, 1, -1, -1));
 }
 
-void HostCell::setPluginWindow(QWidget* window) {
+void HostCell::setPluginWindow(QWidget* window, const std::string& pluginId) {
     if (m_pluginWindow) m_pluginWindow->removeEventFilter(this);
     m_pluginWindow = window;
+    m_pluginId = window ? pluginId : std::string();
     if (window) {
         // Drops over the plug-in window are the cell's to route.
         window->setAcceptDrops(true);

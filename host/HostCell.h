@@ -3,6 +3,8 @@
 #include <QFrame>
 #include <QPointer>
 
+#include <string>
+
 namespace quarvia {
 
 class ImagePanel;
@@ -17,7 +19,8 @@ public:
 
     int index() const { return m_index; }
     QWidget* pluginWindow() const { return m_pluginWindow.data(); }
-    void setPluginWindow(QWidget* window);
+    void setPluginWindow(QWidget* window, const std::string& pluginId = std::string());
+    const std::string& pluginId() const { return m_pluginId; }
     ImagePanel* panel() const { return m_panel; }
     void setActive(bool active);
 
@@ -38,6 +41,7 @@ private:
     bool m_active = false;
     ImagePanel* m_panel;
     QPointer<QWidget> m_pluginWindow;
+    std::string m_pluginId;
 };
 
 }  // namespace quarvia

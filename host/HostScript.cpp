@@ -1,12 +1,16 @@
 #include "HostScript.h"
 
 #include "HostCell.h"
+#include "HostScriptInput.h"
 #include "HostWindow.h"
+#include "ImagePanel.h"
+#include "dicom/StudyDatabase.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QThread>
 
 namespace quarvia {
 
@@ -25,6 +29,31 @@ void runUntilIdle() {
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+}
+
+// Until every plug-in answers that it has no idle work left and the queue
+// is drained (background renders post their repaints).
+bool runUntilPluginsIdle(HostWindow& host, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    int quiet = 0;
+    while (timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        bool busy = false;
+        for (const auto& plugin : host.plugins().plugins())
+            if (plugin->onIdle && plugin->onIdle()) busy = true;
+        quiet = busy ? 0 : quiet + 1;
+        if (quiet >= 20) return true;
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+// The window that input to cell N goes to.
+QWidget* inputWindow(HostWindow& host, int index) {
+    HostCell* cell = host.cell(index);
+    if (!cell) return nullptr;
+    return cell->pluginWindow() ? cell->pluginWindow() : static_cast<QWidget*>(cell->panel());
 }
 
 bool saveGrab(QWidget* widget, const QString& file, QString& error) {
@@ -83,6 +112,46 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int index = rest.toInt(&ok);
             if (!ok || !host.cell(index)) return fail("no such cell");
             if (!host.cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
+        } else if (command == "open") {
+            if (rest.isEmpty()) return fail("path missing");
+            host.openPaths({rest});
+            runUntilIdle();
+        } else if (command == "series") {
+            const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
+            const std::vector<const SeriesGroup*> groups = host.database().groups();
+            const int g = args.value(0).toInt(&ok);
+            if (!ok || g < 0 || g >= static_cast<int>(groups.size())) return fail("no such group");
+            const int views = args.size() > 2 ? args[2].toInt() : 1;
+            if (!host.putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
+            runUntilIdle();
+        } else if (command == "drop") {
+            if (!host.dropPanel(rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt()))
+                return fail("nothing to drop");
+            runUntilIdle();
+        } else if (command == "mouse" || command == "wheel" || command == "key" || command == "command") {
+            const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
+            QWidget* window = inputWindow(host, args.value(0).toInt(&ok));
+            if (!ok || !window) return fail("no such cell");
+            QString why;
+            if (command == "mouse" && !sendMouse(window, args.value(1), args.value(2).toInt(), args.value(3).toInt(), args.value(4), why))
+                return fail(why);
+            if (command == "wheel") sendWheel(window, args.value(1).toInt());
+            if (command == "key" && !sendKey(window, args.value(1), why)) return fail(why);
+            if (command == "command" && !host.routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
+                return fail("the command was not handled");
+            runUntilIdle();
+        } else if (command == "wait-idle") {
+            const int ms = rest.isEmpty() ? 10000 : rest.toInt(&ok);
+            if (!ok || ms < 0) return fail("bad duration");
+            if (!runUntilPluginsIdle(host, ms)) return fail("still busy");
+        } else if (command == "save-layout" || command == "load-layout") {
+            QString why;
+            const bool done = command == "save-layout" ? host.saveLayout(rest, why) : host.loadLayout(rest, why);
+            if (!done) return fail(why);
+            runUntilIdle();
+        } else if (command == "pass-control") {
+            if (!host.passCollaborationControl()) return fail("this host does not hold the control");
+            runUntilIdle();
         } else if (command == "quit") {
             return true;
         } else {

@@ -17,6 +17,19 @@ class HostWindow;
 //   screenshot FILE        save the main window as PNG
 //   screenshot-cell N FILE save grid cell N as PNG
 //   expect-window N        fail unless cell N holds a plug-in window
+//   open PATH              open a DICOM file or folder
+//   series G N [VIEWS]     show group G (0-based, study order) in cell N
+//   drop FROM TO           drag the panel of cell FROM onto cell TO
+//   mouse N press|move|release|double X Y [left|right|middle]
+//                          mouse input to cell N's window (its plug-in
+//                          window, else its panel), at window coordinates
+//   wheel N DELTA          wheel input (120 a notch)
+//   key N KEY              key press and release (Qt key name: Left, A, F1...)
+//   command N ID           routed command ID to cell N's plug-in window
+//   wait-idle [MS]         run until the plug-ins report idle (at most MS, default 10000)
+//   save-layout FILE       save the grid with each plug-in window's state
+//   load-layout FILE       restore a saved grid
+//   pass-control           hand the collaboration control to the peers
 //   quit                   stop the script here
 bool runHostScript(HostWindow& host, const QString& scriptText, QString& error);
 

@@ -2,6 +2,7 @@
 
 #include "HostCell.h"
 #include "ImagePanel.h"
+#include "collab/CollaborationLink.h"
 #include "dicom/StudyDatabase.h"
 
 #include "QVMessage.h"
@@ -44,6 +45,8 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Open Files...", this, [this] { openFromMenu(false); });
     file->addAction("Open &Folder...", this, [this] { openFromMenu(true); });
+    QMenu* collaboration = menuBar()->addMenu("&Collaboration");
+    collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
     file->addAction("E&xit", this, &QWidget::close);
     m_pluginBar = addToolBar("Plug-ins");
     m_pluginBar->setObjectName("pluginToolbar");
@@ -126,7 +129,7 @@ QVWindowHandle HostWindow::createPluginWindow(LoadedPlugin& plugin, HostCell& ce
     QVWindowHandle window = stateText ? plugin.createPluginWindowState(stateText, cellHandle)
                                       : plugin.createPluginWindow(nullptr, cellHandle);
     if (!window) return nullptr;
-    cell.setPluginWindow(qv::widgetOf(window));
+    cell.setPluginWindow(qv::widgetOf(window), plugin.id);
     // A new window takes over the series the cell was showing.
     if (!stateText && cell.panel()->groupId())
         qv::sendMessage(window, QV_MSG_DROP_PANEL, reinterpret_cast<uintptr_t>(handleOf(cell.panel())), 0);

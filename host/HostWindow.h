@@ -94,6 +94,20 @@ public:
     // cell first, then the plug-in's global message window.
     bool routeCommand(LoadedPlugin& plugin, int command);
     bool commandState(LoadedPlugin& plugin, int command, QVCommandState& state);
+    // A command sent straight to the plug-in window of a cell.
+    bool routeCommandToCell(int cellIndex, int command);
+
+    // Layouts: the grid's series and each plug-in window's saved state.
+    bool saveLayout(const QString& file, QString& error);
+    bool loadLayout(const QString& file, QString& error);
+
+    // Collaboration (null when this host is not in a session).
+    CollaborationLink* collaboration() const { return m_collaboration.get(); }
+    // Listens on a loopback port and/or connects to "host:port".
+    bool joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error);
+    bool passCollaborationControl();
+    // Peer bytes for a plug-in: to its window in that cell, else its first window.
+    void deliverPeerData(const std::string& pluginId, int cellIndex, const QByteArray& bytes);
 
     // Message boxes: shown, or logged and answered OK when offscreen.
     int messageBox(const QString& text, const QString& caption, uint32_t flags);
@@ -115,6 +129,7 @@ private:
     PluginManager m_plugins;
     std::unique_ptr<ProfileStore> m_profile;
     std::unique_ptr<StudyDatabase> m_database;
+    std::unique_ptr<CollaborationLink> m_collaboration;
     std::vector<HostCell*> m_cells;
     int m_activeCell = 0;
     QToolBar* m_pluginBar = nullptr;

@@ -37,7 +37,13 @@ int main(int argc, char** argv) {
     QCommandLineOption screenshotOption("screenshot", "Save a screenshot of the main window, then exit.", "file");
     QCommandLineOption profileOption("profile", "Profile file (default: the user's config folder).", "file");
     QCommandLineOption serverOption("server", "Current server: absolute URL prefix, no trailing slash.", "url");
-    parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption});
+    QCommandLineOption outputOption("output", "Folder for new DICOM files.", "dir");
+    QCommandLineOption downloadOption("simulate-download", "Let images arrive one after another, SECONDS each.", "seconds");
+    QCommandLineOption listenOption("collab-listen", "Host a collaboration session on a loopback port.", "port");
+    QCommandLineOption connectOption("collab-connect", "Join a collaboration session.", "host:port");
+    parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption,
+                       outputOption, downloadOption, listenOption, connectOption});
+    parser.addPositionalArgument("paths", "DICOM files or folders to open.", "[paths...]");
     parser.process(app);
 
     quarvia::HostOptions options;
@@ -54,7 +60,18 @@ int main(int argc, char** argv) {
     options.pluginFolder = parser.isSet(pluginsOption) ? parser.value(pluginsOption)
                                                        : QDir(QApplication::applicationDirPath()).filePath("../plugins");
 
+    options.outputFolder = parser.value(outputOption);
+    options.openPaths = parser.positionalArguments();
+    options.downloadSecondsPerImage = parser.value(downloadOption).toDouble();
+
     quarvia::HostWindow window(options);
+    if (parser.isSet(listenOption) || parser.isSet(connectOption)) {
+        QString error;
+        if (!window.joinCollaboration(parser.value(listenOption), parser.value(connectOption), error)) {
+            std::fprintf(stderr, "quarvia: collaboration: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
     window.show();
     window.loadPlugins();
 

@@ -9,6 +9,3 @@ int QVNewFileRemoveDatasetTag(QVNewFileHandle, uint16_t, uint16_t) { return 0; }
 int QVNewFileNewSeriesUID(QVNewFileHandle, const char*, int) { return 0; }
 char* QVNewFileAddToViewer(QVNewFileHandle) { return nullptr; }
 void QVDestroyNewFile(QVNewFileHandle) {}
-
-int QVHasCollaborationControl(void) { return 0; }
-int QVSendDataToCollaborationPeers(QVWindowHandle, const char*, int, int) { return 0; }

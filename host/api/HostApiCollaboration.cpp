@@ -1,0 +1,22 @@
+// The collaboration session as the plug-ins see it.
+#include "HostApiSupport.h"
+
+#include "HostCell.h"
+#include "collab/CollaborationLink.h"
+
+#include "QVHostApi.h"
+#include "QVMessage.h"
+
+using quarvia::host;
+
+int QVHasCollaborationControl(void) {
+    return host() && host()->collaboration() && host()->collaboration()->hasControl() ? 1 : 0;
+}
+
+int QVSendDataToCollaborationPeers(QVWindowHandle window, const char* data, int length, int) {
+    if (!host() || !host()->collaboration() || !data || length <= 0) return 0;
+    quarvia::HostCell* cell = host()->cellOfWindow(qv::widgetOf(window));
+    if (!cell) return 0;
+    const QByteArray bytes(data, length);
+    return host()->collaboration()->send(cell->pluginId(), cell->index(), bytes) > 0 ? 1 : 0;
+}
