@@ -54,15 +54,4 @@ TEST(FolderOps, RenameRefusesAnExistingTarget) {
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("moved")));
 }
 
-TEST(FolderOps, ExistenceAndCreation) {
-    QTemporaryDir dir;
-    const std::string folder = dir.filePath("made").toStdString();
-    EXPECT_FALSE(pathExists(folder + "/"));
-    EXPECT_TRUE(createFolder(folder));
-    EXPECT_TRUE(createFolder(folder)) << "an existing folder is not an error";
-    EXPECT_TRUE(pathExists(folder + "/"));
-    writeFile(dir.filePath("file"));
-    EXPECT_FALSE(pathExists(dir.filePath("file").toStdString() + "/")) << "a file is no folder";
-}
-
 }  // namespace

@@ -16,12 +16,6 @@ constexpr ModuleVersion kShipped = packVersion(1, 0, 0, 6);
 
 bool operator==(ModuleVersion a, ModuleVersion b) { return a.ms == b.ms && a.ls == b.ls; }
 
-TEST(Version, PacksFourPartsIntoTwoWords) {
-    EXPECT_EQ(kShipped.ms, 0x00010000u);
-    EXPECT_EQ(kShipped.ls, 0x00000006u);
-    EXPECT_TRUE(packVersion(0xFFFF, 2, 3, 0xFFFF) == (ModuleVersion{0xFFFF0002u, 0x0003FFFFu}));
-}
-
 TEST(Version, ComparesMsWordsFirstThenLsUnsigned) {
     EXPECT_TRUE(isNewer(kShipped, {0x00010000, 5}));
     EXPECT_FALSE(isNewer(kShipped, {0x00010000, 6}));
@@ -34,7 +28,11 @@ TEST(Version, ComparesMsWordsFirstThenLsUnsigned) {
     EXPECT_FALSE(isNewer(kShipped, {0xFFFFFFFFu, 0}));
 }
 
-TEST(Version, PluginLibraryOffersTheShippedVersion) { EXPECT_TRUE(readOfferedVersion(GLOSSAN_LIBRARY) == kShipped); }
+TEST(Version, PluginLibraryOffersTheShippedVersion) {
+    const ModuleVersion offered = readOfferedVersion(GLOSSAN_LIBRARY);
+    EXPECT_EQ(offered.ms, 0x00010000u);
+    EXPECT_EQ(offered.ls, 0x00000006u);
+}
 
 TEST(Version, OwnFileIsFoundAndHoldsTheRecord) {
     EXPECT_TRUE(readOfferedVersion(ownLibraryPath()) == kShipped) << ownLibraryPath();
