@@ -197,3 +197,31 @@ TEST(VolumeIsoAndWindow, ClampToTheirRanges)
     EXPECT_EQ(v.windowHighStored, 2995 + 2999 + 1024);
     EXPECT_EQ(v.windowLowStored, 2995 - 2999 + 1024);
 }
+
+TEST(VolumeClassify, LargeVolumeSplitIntoSlabsMatchesOnePass)
+{
+    // Large enough to be classified in slabs on several threads: the slab
+    // seams (histogram sums, z maxima across slabs) must not show.
+    const int nx = 200, ny = 160, nz = 132;
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> noise(0, 99);
+    TestVolume t(nx, ny, nz, [&](int i, int j, int k) { return (i + 2 * j + 3 * k) % 1500 + noise(rng); });
+    classifyCT(*t);
+    const CVolume& v = *t;
+    std::vector<uint32_t> counts(65536, 0);
+    for (uint16_t value : t.values)
+        ++counts[value];
+    for (int value = 0; value < 65536; ++value)
+        ASSERT_EQ(v.histogram[size_t(value)], counts[size_t(value)]) << value;
+    auto at = [&](int i, int j, int k) { return t.values[(size_t(k) * ny + j) * nx + i]; };
+    for (int k = 0; k < nz; ++k)
+        for (int j = 0; j < ny; j += 7)
+            for (int i = 0; i < nx; i += 3) {
+                int top = 0;
+                for (int c = k; c <= std::min(k + 1, nz - 1); ++c)
+                    for (int b = j; b <= std::min(j + 1, ny - 1); ++b)
+                        for (int a = i; a <= std::min(i + 1, nx - 1); ++a)
+                            top = std::max(top, int(at(a, b, c)));
+                ASSERT_EQ(v.cellMask[k][j][i], 0x80 | v.classOf(top)) << i << " " << j << " " << k;
+            }
+}

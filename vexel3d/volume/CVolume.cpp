@@ -1,5 +1,7 @@
 #include "volume/CVolume.h"
 
+#include "volume/ClassifyPasses.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -9,7 +11,7 @@ namespace {
 constexpr int kMaxHU = 2995;
 constexpr int kMaxWidthHU = 5999;
 constexpr int kMaxIsoStored = 32767;
-constexpr int kValueCount = 65536;
+constexpr int kValueCount = classify_passes::kValueCount;
 
 // Truncation toward zero that saturates instead of overflowing, so that a
 // degenerate rescale (slope 0 from a broken header) cannot turn into
@@ -111,36 +113,34 @@ void CVolume::classify(int32_t base, int32_t top, float intercept, float slope)
     rescaleIntercept = intercept;
     rescaleSlope = slope;
     if (voxelRows) {
-        // Four interleaved tables so that runs of equal values (air, padding)
-        // do not serialise on one counter.
-        std::vector<uint32_t> counts(4 * size_t(kValueCount), 0u);
-        uint32_t* h0 = counts.data();
-        uint32_t* h1 = h0 + kValueCount;
-        uint32_t* h2 = h1 + kValueCount;
-        uint32_t* h3 = h2 + kValueCount;
-        const int quads = sizeX & ~3;
-        for (int k = 0; k < sizeZ; ++k) {
-            for (int j = 0; j < sizeY; ++j) {
-                const uint16_t* row = voxelRows[k][j];
-                int i = 0;
-                for (; i < quads; i += 4) {
-                    ++h0[row[i]];
-                    ++h1[row[i + 1]];
-                    ++h2[row[i + 2]];
-                    ++h3[row[i + 3]];
-                }
-                for (; i < sizeX; ++i)
-                    ++h0[row[i]];
-            }
-        }
-        for (int v = 0; v < kValueCount; ++v)
-            histogram[size_t(v)] = h0[v] + h1[v] + h2[v] + h3[v];
+        countHistogram();
         buildClassThresholds();
         buildMask();
     }
     resetBoundaryPlanes();
     setIsoValue(isoHU);
     setWindowLevel(levelHU, widthHU);
+}
+
+void CVolume::countHistogram()
+{
+    using classify_passes::forEachSlab;
+    const uint64_t voxels = uint64_t(sizeX) * uint64_t(sizeY) * uint64_t(sizeZ);
+    // Each slab counts into its own four tables; they are summed at the end.
+    std::vector<std::vector<uint32_t>> tables(size_t(std::max(1, sizeZ)));
+    const int nx = sizeX, ny = sizeY;
+    uint16_t* const* const* rows = voxelRows;
+    const std::vector<int> bounds = forEachSlab(sizeZ, voxels, [&](int slab, int k0, int k1) {
+        std::vector<uint32_t>& t = tables[size_t(slab)];
+        t.assign(4 * size_t(kValueCount), 0u);
+        classify_passes::countValues(rows, nx, ny, k0, k1, t.data());
+    });
+    std::fill(histogram.begin(), histogram.end(), 0u);
+    for (size_t slab = 0; slab + 1 < bounds.size(); ++slab) {
+        const uint32_t* t = tables[slab].data();
+        for (size_t v = 0; v < size_t(kValueCount); ++v)
+            histogram[v] += t[v] + t[v + kValueCount] + t[v + 2 * kValueCount] + t[v + 3 * kValueCount];
+    }
 }
 
 void CVolume::buildClassThresholds()
@@ -175,35 +175,25 @@ uint8_t CVolume::classOf(int stored) const
 
 void CVolume::buildMask()
 {
-    // Class of a 2 x 2 x 2 cell = class of its largest value = the largest
-    // class of its values (classes grow with the value). One pass over the
-    // values does x; the y and z maxima follow while the rows are in cache.
-    // Every voxel comes out visible.
-    const uint8_t* table = classTable_.data();
+    using classify_passes::forEachSlab;
+    const uint64_t voxels = uint64_t(sizeX) * uint64_t(sizeY) * uint64_t(sizeZ);
     const size_t sliceBytes = size_t(sizeX) * size_t(sizeY);
-    for (int k = 0; k < sizeZ; ++k) {
-        for (int j = 0; j < sizeY; ++j) {
-            const uint16_t* row = voxelRows[k][j];
-            uint8_t* m = cellMask[k][j];
-            uint8_t prev = table[row[0]];
-            for (int i = 0; i + 1 < sizeX; ++i) {
-                const uint8_t next = table[row[i + 1]];
-                m[i] = uint8_t(std::max(prev, next) | kKeptBit);
-                prev = next;
-            }
-            m[sizeX - 1] = uint8_t(prev | kKeptBit);
-            if (j > 0) {
-                uint8_t* above = cellMask[k][j - 1];
-                for (int i = 0; i < sizeX; ++i)
-                    above[i] = std::max(above[i], m[i]);
-            }
-        }
-        if (k > 0) {
-            uint8_t* below = maskSlices[size_t(k) - 1].get();
-            const uint8_t* current = maskSlices[size_t(k)].get();
-            for (size_t i = 0; i < sliceBytes; ++i)
-                below[i] = std::max(below[i], current[i]);
-        }
+    std::vector<std::vector<uint8_t>> firstSlices(size_t(std::max(1, sizeZ)));
+    const int nx = sizeX, ny = sizeY;
+    uint16_t* const* const* rows = voxelRows;
+    const uint8_t* table = classTable_.data();
+    const std::vector<int> bounds = forEachSlab(sizeZ, voxels, [&](int slab, int k0, int k1) {
+        std::vector<uint8_t>& first = firstSlices[size_t(slab)];
+        first.resize(sliceBytes);
+        classify_passes::buildCellClasses(rows, maskSlices, table, nx, ny, k0, k1, first.data());
+    });
+    // The last slice of each slab takes the maximum over the next slab's
+    // first slice as it was before that slab changed it.
+    for (size_t slab = 1; slab + 1 < bounds.size(); ++slab) {
+        uint8_t* below = maskSlices[size_t(bounds[slab]) - 1].get();
+        const uint8_t* first = firstSlices[slab].data();
+        for (size_t i = 0; i < sliceBytes; ++i)
+            below[i] = std::max(below[i], first[i]);
     }
 }
 

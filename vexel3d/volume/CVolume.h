@@ -109,6 +109,7 @@ public:
     Vec3 boundaryNormals[6];
 
 private:
+    void countHistogram();
     void buildClassThresholds();
     void buildMask();
     void corners(int i, int j, int k, float c[8]) const;

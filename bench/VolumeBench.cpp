@@ -1,0 +1,222 @@
+// CVolume speed: classification of a 512 x 512 x 300 CT-like volume next to
+// the floor of reading every voxel once, and the per-call cost of the
+// sampling primitives that the ray casters call per step.
+
+#include "SyntheticCT.h"
+#include "volume/CVolume.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kX = 512, kY = 512, kZ = 300;
+
+struct Fixture {
+    std::vector<uint16_t> values = makeSyntheticCT(kX, kY, kZ);
+    CVolume volume;
+    Fixture()
+    {
+        volume.build(kX, kY, kZ, values.data(), nullptr, 0.7f, 0.7f, 1.0f, {}, {1, 0, 0},
+                     {0, 1, 0}, {0, 0, 1});
+        classify();
+    }
+    void classify() { volume.classify(0, 4095, -1024.0f, 1.0f); }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+// The floor: one plain pass that reads every voxel through the row tables.
+uint64_t readEveryVoxel(const CVolume& v)
+{
+    uint64_t sum = 0;
+    for (int k = 0; k < v.sizeZ; ++k)
+        for (int j = 0; j < v.sizeY; ++j) {
+            const uint16_t* row = v.voxelRows[k][j];
+            uint32_t rowSum = 0;
+            for (int i = 0; i < v.sizeX; ++i)
+                rowSum += row[i];
+            sum += rowSum;
+        }
+    return sum;
+}
+
+double clockMilliseconds(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+struct Cost {
+    double wallMs = 1e30;
+    double cpuMs = 1e30;
+};
+
+// Keeps the cheapest wall and process CPU time (all threads) seen, so that
+// other work on a shared machine skews the figures as little as possible.
+void measure(Cost& cost, const std::function<void()>& work)
+{
+    const double wall = clockMilliseconds(CLOCK_MONOTONIC);
+    const double cpu = clockMilliseconds(CLOCK_PROCESS_CPUTIME_ID);
+    work();
+    cost.cpuMs = std::min(cost.cpuMs, clockMilliseconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
+    cost.wallMs = std::min(cost.wallMs, clockMilliseconds(CLOCK_MONOTONIC) - wall);
+}
+
+void BM_ReadEveryVoxel(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(readEveryVoxel(f.volume));
+    state.SetBytesProcessed(int64_t(state.iterations()) * kX * kY * kZ * 2);
+}
+BENCHMARK(BM_ReadEveryVoxel)->Unit(benchmark::kMillisecond);
+
+void BM_Classify(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    for (auto _ : state)
+        f.classify();
+    state.SetBytesProcessed(int64_t(state.iterations()) * kX * kY * kZ * 2);
+}
+BENCHMARK(BM_Classify)->Unit(benchmark::kMillisecond);
+
+// Both in the same iterations, so that the ratio compares like with like.
+// classify splits its work over the cores; the floor is one plain loop, so
+// both the wall-time ratio and the CPU-time ratio are reported.
+void BM_ClassifyOverFloor(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    Cost floorCost, classifyCost;
+    uint64_t sink = 0;
+    for (auto _ : state) {
+        measure(floorCost, [&] { sink += readEveryVoxel(f.volume); });
+        measure(classifyCost, [&] { f.classify(); });
+    }
+    benchmark::DoNotOptimize(sink);
+    state.counters["floor_ms"] = floorCost.wallMs;
+    state.counters["classify_ms"] = classifyCost.wallMs;
+    state.counters["ratio"] = classifyCost.wallMs / floorCost.wallMs;
+    state.counters["classify_cpu_ms"] = classifyCost.cpuMs;
+    state.counters["cpu_ratio"] = classifyCost.cpuMs / floorCost.cpuMs;
+}
+BENCHMARK(BM_ClassifyOverFloor)->Unit(benchmark::kMillisecond)->Iterations(8);
+
+constexpr int kPoints = 1 << 16;
+
+std::vector<Vec3> randomPoints(float margin, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> x(margin, kX - 1 - 2 * margin),
+        y(margin, kY - 1 - 2 * margin), z(margin, kZ - 1 - 2 * margin);
+    std::vector<Vec3> points(kPoints);
+    for (Vec3& p : points)
+        p = {x(rng), y(rng), z(rng)};
+    return points;
+}
+
+// Unit steps along a few rays through the body, the way a caster walks.
+std::vector<Vec3> pointsAlongRays()
+{
+    std::vector<Vec3> points;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(-1, 1);
+    while (int(points.size()) < kPoints) {
+        Vec3 d(u(rng), u(rng), u(rng) * 0.3f);
+        normalise(d);
+        Vec3 p(kX / 2 + u(rng) * 40, kY / 2 + u(rng) * 40, kZ / 2 + u(rng) * 40);
+        for (int s = 0; s < 120 && int(points.size()) < kPoints; ++s, p += d)
+            points.push_back(p);
+    }
+    return points;
+}
+
+void setPerCall(benchmark::State& state)
+{
+    state.counters["ns_per_call"] = benchmark::Counter(
+        double(state.iterations()) * kPoints, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_SampleTrilinear(benchmark::State& state, bool alongRays)
+{
+    Fixture& f = fixture();
+    const std::vector<Vec3> points = alongRays ? pointsAlongRays() : randomPoints(1, 1);
+    for (auto _ : state) {
+        float sum = 0;
+        for (const Vec3& p : points)
+            sum += f.volume.sampleTrilinear(p);
+        benchmark::DoNotOptimize(sum);
+    }
+    setPerCall(state);
+}
+BENCHMARK_CAPTURE(BM_SampleTrilinear, random, false);
+BENCHMARK_CAPTURE(BM_SampleTrilinear, along_rays, true);
+
+void BM_NormalAt(benchmark::State& state, bool alongRays)
+{
+    Fixture& f = fixture();
+    const std::vector<Vec3> points = alongRays ? pointsAlongRays() : randomPoints(2, 2);
+    for (auto _ : state) {
+        Vec3 sum;
+        for (const Vec3& p : points)
+            sum += f.volume.normalAt(p);
+        benchmark::DoNotOptimize(sum);
+    }
+    setPerCall(state);
+}
+BENCHMARK_CAPTURE(BM_NormalAt, random, false);
+BENCHMARK_CAPTURE(BM_NormalAt, along_rays, true);
+
+// any_cell: random cells, mostly answered by the all-below test or at the
+// first sample; straddling: only cells whose corners lie on both sides of
+// the iso threshold, where the 0.2 steps run.
+void BM_MarchToIso(benchmark::State& state, bool straddlingOnly)
+{
+    Fixture& f = fixture();
+    const CVolume& v = f.volume;
+    std::vector<Vec3> points;
+    std::vector<Vec3> dirs;
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> u(-1, 1);
+    std::uniform_real_distribution<float> x(2, kX - 3), y(2, kY - 3), z(2, kZ - 3);
+    while (int(points.size()) < kPoints) {
+        const Vec3 p(x(rng), y(rng), z(rng));
+        if (straddlingOnly) {
+            const int i = int(p.x), j = int(p.y), k = int(p.z);
+            int below = 0;
+            for (int c = 0; c < 8; ++c)
+                below += v.voxelRows[k + (c >> 2)][j + ((c >> 1) & 1)][i + (c & 1)] < v.isoStored;
+            if (below == 0 || below == 8)
+                continue;
+        }
+        Vec3 d(u(rng), u(rng), u(rng));
+        points.push_back(p);
+        dirs.push_back(normalise(d));
+    }
+    for (auto _ : state) {
+        int sum = 0;
+        for (int n = 0; n < kPoints; ++n) {
+            Vec3 p = points[size_t(n)];
+            float distance = 0;
+            sum += v.marchToIso(p, dirs[size_t(n)], 0, distance);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    setPerCall(state);
+}
+BENCHMARK_CAPTURE(BM_MarchToIso, any_cell, false);
+BENCHMARK_CAPTURE(BM_MarchToIso, straddling, true);
+
+} // namespace
+
+BENCHMARK_MAIN();
