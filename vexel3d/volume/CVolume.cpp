@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -282,37 +283,43 @@ inline void slab(float f, float d, float& entry, float& exit)
     }
 }
 
+// Four floats in one register (GCC and Clang vector extension).
+typedef float Float4 __attribute__((vector_size(16)));
+typedef uint16_t Half4 __attribute__((vector_size(8)));
+
+inline Float4 loadRow4(const uint16_t* values)
+{
+    Half4 h;
+    std::memcpy(&h, values, sizeof h);
+    return __builtin_convertvector(h, Float4);
+}
+
 } // namespace
 
-void CVolume::corners(int i, int j, int k, float c[8]) const
+int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const
 {
-    // c[4a + 2b + c] for x offset a, y offset b, z offset c.
+    // The eight corners are read once, for both the all-below test and the
+    // search.
+    const int i = int(p.x), j = int(p.y), k = int(p.z);
     const uint16_t* r00 = voxelRows[k][j];
     const uint16_t* r01 = voxelRows[k + 1][j];
     const uint16_t* r10 = voxelRows[k][j + 1];
     const uint16_t* r11 = voxelRows[k + 1][j + 1];
-    c[0] = r00[i];
-    c[1] = r01[i];
-    c[2] = r10[i];
-    c[3] = r11[i];
-    c[4] = r00[i + 1];
-    c[5] = r01[i + 1];
-    c[6] = r10[i + 1];
-    c[7] = r11[i + 1];
-}
-
-int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const
-{
-    if (allCornersBelow(p)) {
+    // c[4a + 2b + c] for x offset a, y offset b, z offset c.
+    const unsigned v[8] = {r00[i], r01[i], r10[i], r11[i], r00[i + 1], r01[i + 1], r10[i + 1], r11[i + 1]};
+    const unsigned isoValue = isoStored;
+    if ((v[0] < isoValue) & (v[1] < isoValue) & (v[2] < isoValue) & (v[3] < isoValue)
+        & (v[4] < isoValue) & (v[5] < isoValue) & (v[6] < isoValue) & (v[7] < isoValue)) {
         p += dir;
         distance += 1.0f;
         return -1;
     }
-    ++t_cellsWithoutCrossing;
-    const int i = int(p.x), j = int(p.y), k = int(p.z);
+    int& cellsWithoutCrossing = t_cellsWithoutCrossing;
+    ++cellsWithoutCrossing;
     const Vec3 corner{float(i), float(j), float(k)};
     float c[8];
-    corners(i, j, k, c);
+    for (int n = 0; n < 8; ++n)
+        c[n] = float(v[n]);
     const Vec3 f = p - corner;
 
     float ex, xx, ey, xy, ez, xz;
@@ -343,7 +350,7 @@ int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) con
         const float v = a0 + x * (ax + y * (axy + z * axyz) + z * axz) + y * (ay + z * ayz) + z * az;
         if (mode == 0 ? v >= iso : v <= iso) {
             p = q;
-            t_cellsWithoutCrossing = 0;
+            cellsWithoutCrossing = 0;
             distance += length(q - start);
             return 0;
         }
@@ -351,8 +358,8 @@ int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) con
     }
     p = q;
     distance += length(p - start);
-    if (t_cellsWithoutCrossing >= kGiveUpCells) {
-        t_cellsWithoutCrossing = 0;
+    if (cellsWithoutCrossing >= kGiveUpCells) {
+        cellsWithoutCrossing = 0;
         return 1;
     }
     return -1;
@@ -363,33 +370,38 @@ Vec3 CVolume::normalAt(const Vec3& p) const
     // Gaussian-weighted central differences at the eight voxels of the cell,
     // interpolated trilinearly. Both the smoothing (weights 1 : e^-1/2 over
     // the neighbours) and the interpolation are separable, so they fold into
-    // one 4-tap kernel per axis: D for the derivative, S for the smoothing.
+    // one 4-tap kernel per axis: d for the derivative, s for the smoothing.
+    // The y and z kernels are applied to whole 4-value rows at once, and the
+    // x kernels only to the three accumulated rows at the end.
     const int i = int(p.x), j = int(p.y), k = int(p.z);
     const float fx = p.x - float(i), fy = p.y - float(j), fz = p.z - float(k);
     constexpr float s1 = 0.60653066f;
-    const float dX[4] = {-(1 - fx), -fx, 1 - fx, fx};
-    const float sX[4] = {(1 - fx) * s1, (1 - fx) + fx * s1, (1 - fx) * s1 + fx, fx * s1};
-    const float dY[4] = {-(1 - fy), -fy, 1 - fy, fy};
-    const float sY[4] = {(1 - fy) * s1, (1 - fy) + fy * s1, (1 - fy) * s1 + fy, fy * s1};
-    const float dZ[4] = {-(1 - fz), -fz, 1 - fz, fz};
-    const float sZ[4] = {(1 - fz) * s1, (1 - fz) + fz * s1, (1 - fz) * s1 + fz, fz * s1};
+    auto derivative = [](float f) { return Float4{-(1 - f), -f, 1 - f, f}; };
+    auto smoothing = [](float f) {
+        return Float4{(1 - f) * s1, (1 - f) + f * s1, (1 - f) * s1 + f, f * s1};
+    };
+    const Float4 dY = derivative(fy), sY = smoothing(fy);
+    const Float4 dZ = derivative(fz), sZ = smoothing(fz);
 
-    Vec3 g;
+    // smoothX: rows weighted for the x derivative (s in y and z);
+    // derivY: for the y derivative; derivZ: for the z derivative.
+    Float4 smoothX = {0, 0, 0, 0}, derivY = smoothX, derivZ = smoothX;
     for (int z = 0; z < 4; ++z) {
-        float gx = 0, gy = 0, gz = 0;
+        uint16_t* const* slice = voxelRows[k - 1 + z];
+        Float4 sumS = {0, 0, 0, 0}, sumD = sumS;
         for (int y = 0; y < 4; ++y) {
-            const uint16_t* row = voxelRows[k - 1 + z][j - 1 + y] + (i - 1);
-            const float v0 = row[0], v1 = row[1], v2 = row[2], v3 = row[3];
-            const float d = v0 * dX[0] + v1 * dX[1] + v2 * dX[2] + v3 * dX[3];
-            const float s = v0 * sX[0] + v1 * sX[1] + v2 * sX[2] + v3 * sX[3];
-            gx += d * sY[y];
-            gy += s * dY[y];
-            gz += s * sY[y];
+            const Float4 row = loadRow4(slice[j - 1 + y] + (i - 1));
+            sumS += row * sY[y];
+            sumD += row * dY[y];
         }
-        g.x += gx * sZ[z];
-        g.y += gy * sZ[z];
-        g.z += gz * dZ[z];
+        smoothX += sumS * sZ[z];
+        derivY += sumD * sZ[z];
+        derivZ += sumS * dZ[z];
     }
+    const Float4 dX = derivative(fx), sX = smoothing(fx);
+    const Float4 gx = smoothX * dX, gy = derivY * sX, gz = derivZ * sX;
+    const Vec3 g(gx[0] + gx[1] + gx[2] + gx[3], gy[0] + gy[1] + gy[2] + gy[3],
+                 gz[0] + gz[1] + gz[2] + gz[3]);
     const Vec3 n = inverseAxisMatrix * g;
     const float len = length(n);
     // A flat neighbourhood has no direction; zero shades as unlit instead of
@@ -398,3 +410,5 @@ Vec3 CVolume::normalAt(const Vec3& p) const
         return Vec3();
     return n / len;
 }
+
+void CVolume::beginRay() { t_cellsWithoutCrossing = 0; }

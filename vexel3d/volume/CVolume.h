@@ -71,6 +71,9 @@ public:
     // 0: surface found at p, 1: give up the ray (51 cells in a row examined
     // without a crossing on this thread).
     int marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const;
+    // Starts the give-up count of marchToIso afresh for a new ray on this
+    // thread, so that a ray's surface does not depend on the rays before it.
+    static void beginRay();
 
     // Smoothed-gradient unit normal at p in volume space; p must be at least
     // one voxel from the lower faces and two from the upper ones. A flat
@@ -112,7 +115,6 @@ private:
     void countHistogram();
     void buildClassThresholds();
     void buildMask();
-    void corners(int i, int j, int k, float c[8]) const;
 
     // Owned storage behind voxelRows and cellMask.
     std::vector<uint16_t*> rowTable_;
