@@ -33,6 +33,9 @@ QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
         ids.emplace_back(imageIds[i]);
     }
     const quarvia::SeriesGroup* group = host()->database().groupOfImage(ids.front());
+    // One image cannot form a volume: a panel showing one image of a series
+    // stands for the whole series, as a user dropping it expects.
+    if (ids.size() == 1 && group && group->imageIds.size() > 1) ids = group->imageIds;
     QString why;
     std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, why);
     if (!volume) {

@@ -88,6 +88,7 @@ void CSSD::castSurface(int x, int y, Vec3& P, const Vec3& D, const Vec3& O) {
         return;
     }
     ws.value[w] = RenderWorkspace::kNoValue;
+    CVolume::beginRay();
     for (;;) {
         if (X > dist) {
             while (volume->cellBelowIso(P)) {

@@ -182,7 +182,10 @@ void ViewCore::compositePass(int step) {
     const int W = m_iImageWidth, H = m_iImageHeight;
     for (int x = 0; x < W; x += step)
         for (int y = 0; y < H; y += step) renderer->shadePixel(x, y);
-    // Fill the gaps of the grid by halving, each channel averaged from halves.
+    // Fill the gaps of the grid by halving: each new pixel is the mean of
+    // the two pixels a half step away, which the level before has set. (The
+    // pixels one away are not set yet at the coarser levels.) Past the last
+    // grid column or row the near side stands in for the missing one.
     auto average = [this](int x, int y, int ax, int ay, int bx, int by) {
         uint8_t* p = &m_imageBits[static_cast<size_t>(y * kRowBytes + x * 3)];
         const uint8_t* a = &m_imageBits[static_cast<size_t>(ay * kRowBytes + ax * 3)];
@@ -192,9 +195,9 @@ void ViewCore::compositePass(int step) {
     for (int g = step; g > 1;) {
         g /= 2;
         for (int x = g; x < W; x += 2 * g)
-            for (int y = 0; y < H; y += 2 * g) average(x, y, x - 1, y, std::min(x + 1, kImageSize - 1), y);
+            for (int y = 0; y < H; y += 2 * g) average(x, y, x - g, y, x + g < W ? x + g : x - g, y);
         for (int x = 0; x < W; x += g)
-            for (int y = g; y < H; y += 2 * g) average(x, y, x, y - 1, x, std::min(y + 1, kImageSize - 1));
+            for (int y = g; y < H; y += 2 * g) average(x, y, x, y - g, x, y + g < H ? y + g : y - g);
     }
 }
 

@@ -1,0 +1,140 @@
+// Display geometry, the shade table and the colour pass's gap filling.
+#include "ViewTestSupport.h"
+#include "view/DisplayGeometry.h"
+#include "view/ShadeTable.h"
+
+#include "FakeHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DisplayGeometry, NarrowClientGetsACentredSquare) {
+    DisplayGeometry g;
+    g.resize(107, 57);
+    EXPECT_EQ(g.halfClientWidth, 50);
+    EXPECT_EQ(g.halfClientHeight, 25);
+    EXPECT_EQ(g.rect.left, 25);
+    EXPECT_EQ(g.rect.top, 0);
+    EXPECT_EQ(g.rect.width, 50);
+    EXPECT_EQ(g.rect.height, 50);
+}
+
+TEST(DisplayGeometry, TinyClientShowsInTheCornerAndMapsEverythingToPixelZero) {
+    DisplayGeometry g;
+    g.resize(40, 40);
+    EXPECT_EQ(g.rect.left, 0);
+    EXPECT_EQ(g.rect.width, 16);
+    EXPECT_EQ(g.rect.height, 16);
+    for (ClientPoint p : {ClientPoint{0, 0}, ClientPoint{20, 20}, ClientPoint{39, 5}}) {
+        const ClientPoint i = g.clientToImage(p, 256, 256);
+        EXPECT_EQ(i.x, 0);
+        EXPECT_EQ(i.y, 0);
+    }
+    EXPECT_FALSE(g.isInsideImage({8, 8}));
+}
+
+TEST(DisplayGeometry, CollapsedClientKeepsThePreviousRectangle) {
+    DisplayGeometry g;
+    g.resize(300, 300);
+    const DisplayRect before = g.rect;
+    g.resize(0, 0);
+    EXPECT_EQ(g.rect.width, before.width);
+    EXPECT_EQ(g.rect.left, before.left);
+}
+
+TEST(DisplayGeometry, ClientToImageMapsTheSquareOntoTheImageAndClamps) {
+    DisplayGeometry g;
+    g.resize(407, 307);  // half sizes 200 and 150, square of 300 at (50, 0)
+    ClientPoint p = g.clientToImage({50, 0}, 256, 256);
+    EXPECT_EQ(p.x, 0);
+    EXPECT_EQ(p.y, 0);
+    p = g.clientToImage({200, 150}, 256, 256);
+    EXPECT_EQ(p.x, 128);
+    EXPECT_EQ(p.y, 128);
+    p = g.clientToImage({406, 306}, 256, 256);
+    EXPECT_EQ(p.x, 255);
+    EXPECT_EQ(p.y, 255);
+    EXPECT_TRUE(g.isInsideImage({350, 300}));
+    EXPECT_FALSE(g.isInsideImage({351, 150}));
+}
+
+TEST(ShadeTable, ZeroSaturationIsGrey) {
+    uint8_t table[3][256];
+    buildShadeTable(220.0f, 0.0f, 0.4f, 30.0f, table);
+    for (int i = 0; i < 256; ++i) {
+        EXPECT_EQ(table[0][i], table[1][i]);
+        EXPECT_EQ(table[1][i], table[2][i]);
+    }
+}
+
+TEST(ShadeTable, ZeroDiffuseIsThePureRamp) {
+    uint8_t table[3][256];
+    buildShadeTable(0.0f, 0.0f, 0.0f, 30.0f, table);
+    for (int i : {0, 1, 100, 200, 255}) EXPECT_NEAR(table[0][i], i, 1) << i;
+}
+
+TEST(ShadeTable, LevelTwoFiftyFiveOfTheDefaultsIsWhite) {
+    uint8_t table[3][256];
+    buildShadeTable(220.0f, 0.5f, 0.4f, 30.0f, table);
+    EXPECT_EQ(table[0][255], 255);
+    EXPECT_EQ(table[1][255], 255);
+    EXPECT_EQ(table[2][255], 255);
+    EXPECT_EQ(table[0][0], 0);
+}
+
+TEST(ShadeTable, DefaultHueIsWarmAndRedHueIsRed) {
+    const Rgb skin = hslToRgb(220.0f, 0.5f, 0.5f);
+    EXPECT_GT(skin.red, skin.blue);
+    const Rgb red = hslToRgb(253.0f, 0.6f, 0.5f);
+    EXPECT_GT(red.red, red.green);
+    EXPECT_GT(red.red, red.blue);
+}
+
+// A renderer that only paints its finished grid: pixel (x, y) = (x, y, 0).
+class GridRenderer : public CRaycaster {
+public:
+    using CRaycaster::CRaycaster;
+    int render(int w, int h, int, int, ProgressSink*) override {
+        storeSize(w, h);
+        return 0;
+    }
+    void shadePixel(int x, int y) override {
+        parentView->setPixel(x, y, static_cast<uint8_t>(x), static_cast<uint8_t>(y), 0);
+    }
+    void retracePixel(int, int) override {}
+
+protected:
+    void castFirstPass(int, int) override {}
+    void refinePixel(int, int, int, int, int, int, int) override {}
+    void castExact(int, int) override {}
+};
+
+TEST(ComposeImage, GapsAreFilledByHalvedNeighbours) {
+    fakeHost().reset();
+    ViewFixture fixture([](int, ViewCore& v) -> std::unique_ptr<CRaycaster> {
+        return std::make_unique<GridRenderer>(v, *v.m_pVolume, *v.m_pCamera, *v.m_workspace, &v.m_shadeTable[0][0]);
+    });
+    TestView& view = fixture.view;
+    view.m_bWireframe = false;
+    view.m_iImageWidth = view.m_iImageHeight = 16;
+    view.currentRenderer()->currentStep = 4;
+    view.composeImage();
+    uint8_t r, g, b;
+    view.getPixel(4, 0, r, g, b);
+    EXPECT_EQ(r, 4) << "on the grid";
+    view.getPixel(2, 0, r, g, b);
+    EXPECT_EQ(r, 0 / 2 + 4 / 2);
+    view.getPixel(1, 0, r, g, b);
+    EXPECT_EQ(r, 0 / 2 + 2 / 2);
+    view.getPixel(3, 0, r, g, b);
+    EXPECT_EQ(r, 2 / 2 + 4 / 2);
+    view.getPixel(0, 6, r, g, b);
+    EXPECT_EQ(g, 4 / 2 + 8 / 2);
+    view.getPixel(0, 5, r, g, b);
+    EXPECT_EQ(g, 4 / 2 + 6 / 2);
+    view.getPixel(14, 0, r, g, b);
+    EXPECT_EQ(r, 12) << "past the last grid column the near side stands in";
+}
+
+}  // namespace
