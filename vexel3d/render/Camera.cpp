@@ -11,7 +11,7 @@ constexpr float kHalfPlane = 500.0f;
 }
 
 Camera::Camera(float fov)
-    : fieldOfView(fov), orientation(Mat3::identity())
+    : orientation(Mat3::identity()), fieldOfView(fov)
 {
     updateCornerRays();
     position = Vec3();
