@@ -192,6 +192,15 @@ TEST(VolumeMarch, GivesUpAfter51CellsPerThread)
         for (int i = 0; i < 30; ++i)
             gaveUp += t->marchToIso(p, {1, 0, 0}, 1, distance) == 1;
     };
+    // beginRay starts the count afresh for the calling thread.
+    std::thread([&] {
+        Vec3 p(1.5f, 3.5f, 3.5f);
+        float distance = 0;
+        for (int i = 0; i < 40; ++i)
+            t->marchToIso(p, {1, 0, 0}, 1, distance);
+        CVolume::beginRay();
+        EXPECT_EQ(callsUntilGiveUp(), 51);
+    }).join();
     int a = -1, b = -1;
     std::thread first([&] { thirty(a); });
     std::thread second([&] { thirty(b); });
