@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
+
+#include <cstdio>
 #include <QThread>
 
 namespace quarvia {
@@ -105,9 +107,15 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int index = rest.section(' ', 0, 0).toInt(&ok);
             const QString file = rest.section(' ', 1).trimmed();
             if (!ok || !host.cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
+            // Pending paints (a render the plug-in was asked for) run here: the
+            // time is what the picture took.
+            QElapsedTimer clock;
+            clock.start();
             runUntilIdle();
             QString why;
             if (!saveGrab(host.cell(index), file, why)) return fail(why);
+            std::printf("screenshot %s: %lld ms\n", qPrintable(file), static_cast<long long>(clock.elapsed()));
+            std::fflush(stdout);
         } else if (command == "expect-window") {
             const int index = rest.toInt(&ok);
             if (!ok || !host.cell(index)) return fail("no such cell");

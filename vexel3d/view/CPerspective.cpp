@@ -199,9 +199,10 @@ void CPerspective::paintEvent(QPaintEvent*) {
         m_renderClock.start();
         const DisplayRect region = renderFrame();
         m_renderClock.invalidate();
-        // The display image is stored bottom row last; shown upright.
+        // Image row 0 looks along the camera's -up side and is drawn at the
+        // top (the classic bottom-up bitmap stretched with a negative height).
         const QImage image(imageBits(), kImageSize, kImageSize, kRowBytes, QImage::Format_BGR888);
-        const QImage part = image.copy(0, 0, region.width, region.height).mirrored(false, true);
+        const QImage part = image.copy(0, 0, region.width, region.height);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
         painter.drawImage(target, part);
     } else {
