@@ -138,3 +138,21 @@ TEST(ComposeImage, GapsAreFilledByHalvedNeighbours) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OrientationGlyphs, EachFaceLiesOnItsSideOfTheCube) {
+    const auto glyphs = makeOrientationGlyphs();
+    const int strokes[6] = {3, 6, 2, 5, 3, 3};
+    for (int g = 0; g < 6; ++g) {
+        const WireModel& model = glyphs[static_cast<size_t>(g)];
+        EXPECT_EQ(model.edgeCount(), 4 + strokes[g]) << g;
+        const Vec3& n = model.getFacingNormal();
+        for (const Vec3& v : model.vertices()) EXPECT_EQ(dot(v, n), 1.0f) << "glyph " << g;
+        for (const auto& e : model.edges()) {
+            EXPECT_LT(e.second, static_cast<int>(model.vertices().size()));
+        }
+    }
+}
+
+}  // namespace

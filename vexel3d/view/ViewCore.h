@@ -13,6 +13,7 @@
 #include "render/Vec3.h"
 #include "view/CutPlaneSet.h"
 #include "view/DisplayGeometry.h"
+#include "view/OrientationGlyphs.h"
 #include "view/PresetTable.h"
 #include "view/ViewTypes.h"
 
@@ -166,6 +167,8 @@ public:
 
     std::string m_segHistory;
     PresetTable m_presetTable;
+    // A, R, L, P, F, H: drawn as the orientation figure.
+    std::array<WireModel, 6> m_orientationGlyphs = makeOrientationGlyphs();
 
 protected:
     // Window-system side: a repaint of the whole client area without erasing.

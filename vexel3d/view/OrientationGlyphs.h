@@ -1,0 +1,9 @@
+#pragma once
+// The six letter faces of the orientation cube (A, R, L, P, F, H): wire
+// models on the faces of the cube from -1 to +1.
+
+#include "render/WireModel.h"
+
+#include <array>
+
+std::array<WireModel, 6> makeOrientationGlyphs();
