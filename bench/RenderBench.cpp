@@ -11,7 +11,8 @@
 //
 // --write-volume DIR writes each volume as raw uint16 little-endian (x
 // fastest) with a JSON description of size, spacing, camera and thresholds,
-// for the comparison script; then exits.
+// for the comparison script, and this renderer's SSD and MIP images at 256
+// pixels as PPM; then exits.
 
 #include "CorpusCT.h"
 #include "RenderScene.h"
@@ -156,6 +157,23 @@ void registerAll() {
     }
 }
 
+// The complete image of a mode as a binary PPM, to compare views by eye.
+bool writeImage(RenderScene& s, int mode, int size, const std::string& path) {
+    s.setSize(size);
+    s.view.setRenderMode(mode);
+    s.renderOnce(0, 1, false, 4);
+    s.waitForBackgroundPass();
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << size << " " << size << "\n255\n";
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            uint8_t rgb[3];
+            s.view.getPixel(x, y, rgb[0], rgb[1], rgb[2]);
+            out.write(reinterpret_cast<const char*>(rgb), 3);
+        }
+    return bool(out);
+}
+
 // The volume, and what the comparison needs to look at it the same way.
 bool writeVolume(const std::string& folder, const std::string& name, const CTBlock& block) {
     const std::string raw = folder + "/" + name + ".raw";
@@ -181,7 +199,8 @@ bool writeVolume(const std::string& folder, const std::string& name, const CTBlo
          << "  \"iso_stored\": " << s.volume.isoStored << ",\n"
          << "  \"window_low_stored\": " << s.volume.windowLowStored << ",\n"
          << "  \"window_high_stored\": " << s.volume.windowHighStored << "\n}\n";
-    return bool(json);
+    return bool(json) && writeImage(s, 0, 256, folder + "/" + name + "_ours_ssd.ppm") &&
+           writeImage(s, 1, 256, folder + "/" + name + "_ours_mip.ppm");
 }
 
 }  // namespace
