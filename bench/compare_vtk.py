@@ -12,7 +12,7 @@ Run with /usr/bin/python3 (the first python3 on PATH may not see them).
 VTK 9.1 wants an X display even off screen: an Xvfb is started on :99
 unless DISPLAY is set, and stopped at the end.
 
-Usage: bench/compare_vtk.py BUILD_DIR [--repeat N] [--work DIR]
+Usage: bench/compare_vtk.py BUILD_DIR [--repeat N] [--work DIR] [--ours JSON]
 """
 
 import argparse
@@ -30,11 +30,13 @@ SIZES = (256, 512)
 GOAL_SSD, GOAL_MIP, GOAL_FIRST, GOAL_DRAG_MS = 0.5, 0.7, 0.25, 30.0
 
 
-def our_timings(bench, work):
-    """Median milliseconds per case name 'data/mode/size/case'."""
-    out = os.path.join(work, "ours.json")
-    subprocess.run([bench, "--benchmark_format=console", "--benchmark_out_format=json",
-                    "--benchmark_out=" + out], check=True)
+def our_timings(bench, work, ours=None):
+    """Median milliseconds per case name 'data/mode/size/case'; runs the
+    benchmark unless its JSON output of this run is given."""
+    out = ours or os.path.join(work, "ours.json")
+    if not ours:
+        subprocess.run([bench, "--benchmark_format=console", "--benchmark_out_format=json",
+                        "--benchmark_out=" + out], check=True)
     with open(out) as f:
         runs = json.load(f)["benchmarks"]
     timings = {}
@@ -225,6 +227,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--work", help="keep the volumes and images here")
+    parser.add_argument("--ours", help="bench_render's JSON output of this run")
     args = parser.parse_args()
     try:
         import vtk  # noqa: F401  (only to fail early and clearly)
@@ -237,7 +240,7 @@ def main():
     try:
         subprocess.run([bench, "--write-volume", work], check=True)
         names = sorted(f[:-5] for f in os.listdir(work) if f.endswith(".json") and f != "ours.json")
-        ours = our_timings(bench, work)
+        ours = our_timings(bench, work, args.ours)
         xvfb = start_display()
         theirs = {}
         for name in names:
