@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPixmap>
 
 #include <cstdio>
@@ -96,6 +97,15 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int ms = rest.toInt(&ok);
             if (!ok || ms < 0) return fail("bad duration");
             runEventsFor(ms);
+        } else if (command == "wait-file") {
+            // Another process's progress, seen through a file it writes.
+            const QString file = rest.section(' ', 0, 0);
+            const int ms = rest.section(' ', 1).trimmed().isEmpty() ? 10000 : rest.section(' ', 1).toInt(&ok);
+            if (file.isEmpty() || !ok || ms < 0) return fail("usage: wait-file FILE [MS]");
+            QElapsedTimer clock;
+            clock.start();
+            while (!QFileInfo::exists(file) && clock.elapsed() < ms) runEventsFor(20);
+            if (!QFileInfo::exists(file)) return fail("no such file in time");
         } else if (command == "idle") {
             runUntilIdle();
         } else if (command == "screenshot") {

@@ -13,6 +13,7 @@ class HostWindow;
 //   cell N                 make grid cell N active
 //   menu PATH              trigger a menu command (levels separated by '\')
 //   wait MS                run the event loop for MS milliseconds
+//   wait-file FILE [MS]    run until FILE exists (at most MS, default 10000)
 //   idle                   run the event loop until nothing is pending
 //   screenshot FILE        save the main window as PNG
 //   screenshot-cell N FILE save grid cell N as PNG

@@ -118,8 +118,12 @@ void HostWindow::setActiveCell(int index) {
 
 HostCell* HostWindow::cellOfWindow(QWidget* window) const {
     if (!window) return nullptr;
+    // A plug-in may name its window or any widget inside it (its view). Only
+    // pointers are compared: a stale handle is never dereferenced.
     for (HostCell* c : m_cells)
         if (c->pluginWindow() == window) return c;
+    for (HostCell* c : m_cells)
+        if (c->pluginWindow() && c->pluginWindow()->findChildren<QWidget*>().contains(window)) return c;
     return nullptr;
 }
 

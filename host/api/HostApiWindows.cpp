@@ -33,7 +33,8 @@ QVWindowHandle QVCreateWindowInPlace(const char* id, QVPlaceHandle place, int) {
 }
 void QVDestroyPluginWindow(QVWindowHandle window) {
     // Only windows the host placed in a cell: anything else is not ours to delete.
-    if (host() && host()->cellOfWindow(qv::widgetOf(window))) host()->destroyPluginWindow(qv::widgetOf(window));
+    if (!host()) return;
+    if (quarvia::HostCell* cell = host()->cellOfWindow(qv::widgetOf(window))) host()->destroyPluginWindow(cell->pluginWindow());
 }
 void QVActivateInGrid(QVWindowHandle window) {
     if (!host()) return;
