@@ -91,12 +91,16 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
     Vec3 best;
     do {
         if (X > dist) {
+            // Skipped cells on locals, written back once (see CSSD::castSurface).
+            const Vec3 d = D;
+            int32_t steps = 0;
             while (volume->cellTransparent(P, m)) {
-                ++ws.stepCount[i];
-                P += D;
+                ++steps;
+                P += d;
                 dist += 1.0f;
                 if (dist >= X) break;
             }
+            ws.stepCount[i] += steps;
         }
         if (X <= dist) break;
         ++ws.sampleCount[i];

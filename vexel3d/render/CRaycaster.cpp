@@ -2,7 +2,7 @@
 
 #include "render/Camera.h"
 
-#include <chrono>
+#include <vector>
 
 CRaycaster::CRaycaster(RenderHost& view, CVolume& vol, Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
     : parentView(&view),
@@ -19,9 +19,11 @@ int CRaycaster::refineRemaining() { return 1; }
 
 void CRaycaster::stopBackgroundPass() {
     abortRequested = true;
-    while (busyCount.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    abortRequested = false;
+    // The pass looks at the flag before every pixel: joining returns as soon
+    // as it has ended, where a sleeping poll added up to its period to every
+    // frame that interrupted one (each frame of a drag).
     if (worker.joinable()) worker.join();
+    abortRequested = false;
 }
 
 void CRaycaster::storeSize(int w, int h) {
@@ -41,14 +43,27 @@ void CRaycaster::setupRays(int step) {
     rightRowStep = rightSpan * invHeight;
     leftRay = camera->cornerRays[0][0];
     rightRay = camera->cornerRays[0][1];
-    for (int y = 0; y < heightCopy; ++y) {
+    // Each row's first ray and column step, summed row by row and then
+    // column by column exactly as a row-by-row walk would, so that every
+    // ray keeps its bits. The pixels are then set up column by column: the
+    // arrays are x-major, and a row walk would touch a new cache line in
+    // every array at every pixel.
+    const int rows = heightCopy > 0 ? heightCopy : 0;
+    std::vector<Vec3> rowRay(static_cast<size_t>(rows)), rowStep(static_cast<size_t>(rows));
+    for (int y = 0; y < rows; ++y) {
         rowSpan = rightRay - leftRay;
         columnStep = rowSpan * invWidth;
-        currentRay = leftRay;
-        for (int x = 0; x < widthCopy; ++x) {
+        rowRay[static_cast<size_t>(y)] = leftRay;
+        rowStep[static_cast<size_t>(y)] = columnStep;
+        leftRay += leftRowStep;
+        rightRay += rightRowStep;
+    }
+    for (int x = 0; x < widthCopy; ++x) {
+        for (int y = 0; y < rows; ++y) {
             rayOrigin = camera->rayOriginForPixel(x, width, y, height);
             const int i = RenderWorkspace::index(x, y);
-            ws.rayDir[i] = normalised(currentRay);
+            Vec3& ray = rowRay[static_cast<size_t>(y)];
+            ws.rayDir[i] = normalised(ray);
             ws.rayStart[i] = rayOrigin;
             ws.stepCount[i] = 0;
             ws.sampleCount[i] = 0;
@@ -56,12 +71,13 @@ void CRaycaster::setupRays(int step) {
             ws.spare[i] = 0.0f;
             ws.done[RenderWorkspace::wide(x, y)] = 0;
             parentView->clipRay(x, y, rayOrigin, ws.rayDir[i]);
-            if (x % step == 0 && y % step == 0) castFirstPass(x, y);
-            currentRay += columnStep;
+            ray += rowStep[static_cast<size_t>(y)];
         }
-        leftRay += leftRowStep;
-        rightRay += rightRowStep;
     }
+    if (rows > 0) currentRay = rowRay[static_cast<size_t>(rows - 1)];
+    // Casts row by row: neighbouring rays then read neighbouring voxels.
+    for (int y = 0; y < rows; y += step)
+        for (int x = 0; x < widthCopy; x += step) castFirstPass(x, y);
 }
 
 Vec3 CRaycaster::refinementStart(int x, int y, int ax, int ay, int bx, int by) const {

@@ -91,12 +91,22 @@ void CSSD::castSurface(int x, int y, Vec3& P, const Vec3& D, const Vec3& O) {
     CVolume::beginRay();
     for (;;) {
         if (X > dist) {
-            while (volume->cellBelowIso(P)) {
-                ++ws.stepCount[i];
-                P += D;
-                dist += 1.0f;
-                if (dist >= X) break;
+            // Empty space, cell by cell, on locals: stored through the
+            // references, P, D and the step count would be written and read
+            // again every cell, as the mask bytes might alias them.
+            Vec3 p = P;
+            const Vec3 d = D;
+            float t = dist;
+            int32_t steps = 0;
+            while (volume->cellBelowIso(p)) {
+                ++steps;
+                p += d;
+                t += 1.0f;
+                if (t >= X) break;
             }
+            P = p;
+            dist = t;
+            ws.stepCount[i] += steps;
         }
         if (X <= dist) {
             ws.value[w] = RenderWorkspace::kNoValue;
