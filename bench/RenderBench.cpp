@@ -6,6 +6,8 @@
 //   drag_seq  drag frames back to back, each first stopping the background
 //             pass the frame before started, as during a real drag
 //   complete  the finished image: foreground plus the background pass
+//   full      one pass at coarse step 1 on the loaded volume (no background
+//             pass): the cost of a full-quality image by itself
 //   first     SSD only: volume build + classify + a full render at step 1
 // Every case reports median_ms over its iterations (wall time).
 //
@@ -87,7 +89,7 @@ void timeFrames(benchmark::State& state, const std::function<void()>& prepare, c
     reportMedian(state, times);
 }
 
-enum class Case { Coarse, Drag, DragSequence, Complete, First };
+enum class Case { Coarse, Drag, DragSequence, Complete, Full, First };
 
 void runCase(benchmark::State& state, const std::string& data, int mode, int size, Case kind) {
     if (kind == Case::First) {
@@ -129,6 +131,9 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
             s.waitForBackgroundPass();
         });
         break;
+    case Case::Full:
+        timeFrames(state, quiet, [&s] { s.renderOnce(0, 1, false, 1); });
+        break;
     case Case::First:
         break;
     }
@@ -138,7 +143,7 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
 void registerAll() {
     const std::pair<const char*, Case> cases[] = {
         {"coarse", Case::Coarse}, {"drag", Case::Drag}, {"drag_seq", Case::DragSequence},
-        {"complete", Case::Complete}, {"first", Case::First}};
+        {"complete", Case::Complete}, {"full", Case::Full}, {"first", Case::First}};
     for (const auto& entry : datasets()) {
         const std::string data = entry.first;
         for (int mode = 0; mode < 2; ++mode)
@@ -152,7 +157,7 @@ void registerAll() {
                         runCase(state, data, mode, size, kind);
                     });
                     b->UseManualTime()->Unit(benchmark::kMillisecond);
-                    b->Iterations(kind == Case::First ? 5 : kind == Case::Complete ? 9 : 25);
+                    b->Iterations(kind == Case::First ? 5 : kind == Case::Complete || kind == Case::Full ? 9 : 25);
                 }
     }
 }
