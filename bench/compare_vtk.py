@@ -205,7 +205,11 @@ def report(ours, theirs, names):
             rows = [
                 ("SSD complete vs VTK composite", ours[f"{name}/ssd/{size}/complete"],
                  theirs[f"{name}/vtk_composite/{size}"], GOAL_SSD),
+                ("SSD one full pass vs VTK composite", ours[f"{name}/ssd/{size}/full"],
+                 theirs[f"{name}/vtk_composite/{size}"], GOAL_SSD),
                 ("MIP complete vs VTK MIP", ours[f"{name}/mip/{size}/complete"],
+                 theirs[f"{name}/vtk_mip/{size}"], GOAL_MIP),
+                ("MIP one full pass vs VTK MIP", ours[f"{name}/mip/{size}/full"],
                  theirs[f"{name}/vtk_mip/{size}"], GOAL_MIP),
                 ("first SSD picture vs VTK first shaded", ours[f"{name}/ssd/{size}/first"],
                  theirs[f"{name}/vtk_first/{size}"], GOAL_FIRST),
