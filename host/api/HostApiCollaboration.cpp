@@ -10,7 +10,9 @@
 using quarvia::host;
 
 int QVHasCollaborationControl(void) {
-    return host() && host()->collaboration() && host()->collaboration()->hasControl() ? 1 : 0;
+    if (!host()) return 0;
+    // Alone, the user drives; in a session, whoever holds the token does.
+    return !host()->collaboration() || host()->collaboration()->hasControl() ? 1 : 0;
 }
 
 int QVSendDataToCollaborationPeers(QVWindowHandle window, const char* data, int length, int) {

@@ -3,6 +3,8 @@
 #include "HostCell.h"
 #include "HostWindow.h"
 
+#include "QVHostApi.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -84,6 +86,15 @@ TEST_F(HostWithPlugin, CommandStatesComeFromThePlugin) {
     EXPECT_TRUE(host->commandState(plugin, 5004, state));
     EXPECT_EQ(state.enabled, 0) << "no 3D window to refresh";
     EXPECT_FALSE(host->commandState(plugin, 5001, state)) << "Delete needs a 3D window";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HostWithPlugin, UserAloneHoldsTheControl) {
+    // Without a collaboration session nothing may keep the user from driving.
+    EXPECT_EQ(QVHasCollaborationControl(), 1);
 }
 
 }  // namespace
