@@ -52,6 +52,8 @@ public:
 
     // Pipeline
     void requestRender(bool pending);
+    // Redraws the last image and its overlays; no new rays.
+    void repaint() { invalidate(); }
     DisplayRect renderFrame();
     void composeImage();
     DisplayRect renderForExport(int width, int height, ProgressSink* progress);
@@ -115,6 +117,7 @@ public:
     int m_iReferenceFrame = 0;
     bool m_bAnchorReset = true;
     ClientPoint m_pressPoint;
+    ClientPoint m_mousePoint;  // last position the mouse was seen at (overlays)
     int m_iProbeHU = -8888;
     ClientPoint m_cutLineStart{-1, -1};
     ClientPoint m_cutLineEnd{-1, -1};

@@ -1,0 +1,166 @@
+#include "view/ViewToolCommands.h"
+
+#include "plugin/CommandTexts.h"
+#include "render/Camera.h"
+#include "view/ViewCore.h"
+#include "view/ViewTools.h"
+#include "view/ViewWindow.h"
+
+using namespace v3d;
+
+namespace {
+
+// A right tool of the image-adjustment or selection group.
+int chooseRightTool(ViewCore& view, int group, int tool) {
+    view.m_bCutPlaneMode = false;
+    view.m_iToolGroup = group;
+    view.m_iRightTool = tool;
+    view.m_iDragMode = 0;
+    view.repaint();
+    return 16;
+}
+
+// The move tool on the selected plane (plane 0 when none was selected).
+void chooseCutMove(ViewCore& view) {
+    CutPlaneSet& planes = view.planes();
+    view.m_iToolGroup = 1;
+    view.m_bCutPlaneMode = true;
+    view.m_iRightTool = TOOL_CUT_MOVE;
+    if (planes.m_iSelectedCutPlane < 0) planes.m_iSelectedCutPlane = 0;
+}
+
+int chooseCameraTool(ViewCore& view, int tool) {
+    view.m_iCameraTool = tool;
+    view.m_iDragMode = 0;
+    view.repaint();
+    return 16;
+}
+
+int cutPlaneCommand(ViewCore& view, int command) {
+    CutPlaneSet& planes = view.planes();
+    switch (command) {
+    case ID_CREATE_CUTPLANE:
+        view.m_iToolGroup = 1;
+        view.m_bCutPlaneMode = true;
+        view.m_iRightTool = TOOL_CUT_CREATE;
+        planes.m_iSelectedCutPlane = -1;
+        view.repaint();
+        return 24;
+    case ID_DELETE_CUTPLANE:
+        view.m_iToolGroup = 1;
+        view.m_bCutPlaneMode = true;
+        view.deleteSelectedCutPlane();
+        if (planes.m_iNumCutPlanes == 0) view.m_iRightTool = TOOL_CUT_CREATE;
+        view.requestRender(true);
+        return 24;
+    case ID_MOVE_CUTPLANE:
+        if (planes.m_iNumCutPlanes == 0) return 0;
+        chooseCutMove(view);
+        view.repaint();
+        return 24;
+    case ID_SELECT_CUTPLANE:
+        if (planes.m_iNumCutPlanes == 0) return 0;
+        chooseCutMove(view);
+        planes.m_iSelectedCutPlane = (planes.m_iSelectedCutPlane + 1) % planes.m_iNumCutPlanes;
+        view.repaint();
+        return 24;
+    default:  // ID_RESET_CUTPLANES
+        planes.resetCutPlanes();
+        view.m_iDragMode = 0;
+        view.requestRender(true);
+        return 24;
+    }
+}
+
+int resetShading(ViewCore& view) {
+    view.m_fHue = 220.0f;
+    view.m_fSaturation = 0.5f;
+    view.m_fDiffuse = 0.4f;
+    view.m_fShine = 30.0f;
+    view.buildShadeTable();
+    view.m_iDragMode = 0;
+    view.requestRender(true);
+    return 3;
+}
+
+int resetSegmentation(ViewCore& view, ViewWindow& window) {
+    window.setWaitCursor(true);
+    // Hook: the volume's visibility bits are reset here once the
+    // segmentation engine exists; until then only the history goes.
+    view.m_segHistory.clear();
+    window.setWaitCursor(false);
+    view.m_iDragMode = 0;
+    view.requestRender(true);
+    return 4;
+}
+
+}  // namespace
+
+bool toolCommandState(ViewCore& view, int command, CommandState& state) {
+    const bool ready = viewIsReady(view);
+    const int tool = view.m_iRightTool;
+    const int group = view.m_iToolGroup;
+    const CutPlaneSet& planes = view.planes();
+    const bool parallel = !(view.m_pCamera && view.m_pCamera->perspective);
+    bool enabled = ready;
+    bool checked = false;
+    switch (command) {
+    case ID_ORBIT_CAMERA: checked = view.m_iCameraTool == TOOL_ORBIT; break;
+    case ID_ROTATE_CAMERA: checked = view.m_iCameraTool == TOOL_ROTATE; break;
+    case ID_STRAFE_CAMERA: checked = view.m_iCameraTool == TOOL_STRAFE; break;
+    case ID_MOVE_ROLL_CAMERA: checked = view.m_iCameraTool == TOOL_MOVE_ROLL; break;
+    case ID_ISOVALUE: checked = group == 0 && tool == TOOL_ISOVALUE; break;
+    case ID_WINDOW_LEVEL: checked = group == 0 && tool == TOOL_WINDOW_LEVEL; break;
+    case ID_HUE_SATURATION: checked = group == 0 && tool == TOOL_HUE_SAT; break;
+    case ID_SHADE: checked = group == 0 && tool == TOOL_SHADE; break;
+    case ID_CREATE_CUTPLANE: checked = group == 1 && tool == TOOL_CUT_CREATE; break;
+    case ID_DELETE_CUTPLANE: enabled = ready && planes.selected() != nullptr; break;
+    case ID_MOVE_CUTPLANE:
+        enabled = ready && planes.m_iNumCutPlanes > 0;
+        checked = group == 1 && tool == TOOL_CUT_MOVE;
+        break;
+    case ID_SELECT_CUTPLANE: enabled = ready && planes.m_iNumCutPlanes > 0; break;
+    case ID_SELECT_OBJECT: checked = group == 2 && tool == TOOL_SELECT_OBJECT; break;
+    case ID_SELECT_ROI:
+        enabled = ready && parallel;
+        checked = group == 2 && tool == TOOL_ROI;
+        break;
+    case ID_SELECT_DENSITY: checked = group == 2 && tool == TOOL_DENSITY_RANGE; break;
+    case ID_RESET_CUTPLANES:
+    case ID_RESET_SEGMENTATION:
+    case ID_RESET_SHADING:
+    case ID_CAPTURE: break;
+    default: return false;
+    }
+    state.enabled = enabled;
+    state.checked = ready && checked;
+    return true;
+}
+
+int runToolCommand(ViewCore& view, ViewWindow& window, int command) {
+    switch (command) {
+    case ID_ORBIT_CAMERA: return chooseCameraTool(view, TOOL_ORBIT);
+    case ID_ROTATE_CAMERA: return chooseCameraTool(view, TOOL_ROTATE);
+    case ID_STRAFE_CAMERA: return chooseCameraTool(view, TOOL_STRAFE);
+    case ID_MOVE_ROLL_CAMERA: return chooseCameraTool(view, TOOL_MOVE_ROLL);
+    case ID_ISOVALUE: return chooseRightTool(view, 0, TOOL_ISOVALUE);
+    case ID_WINDOW_LEVEL: return chooseRightTool(view, 0, TOOL_WINDOW_LEVEL);
+    case ID_HUE_SATURATION: return chooseRightTool(view, 0, TOOL_HUE_SAT);
+    case ID_SHADE: return chooseRightTool(view, 0, TOOL_SHADE);
+    case ID_SELECT_OBJECT: return chooseRightTool(view, 2, TOOL_SELECT_OBJECT);
+    case ID_SELECT_ROI: return chooseRightTool(view, 2, TOOL_ROI);
+    case ID_SELECT_DENSITY: return chooseRightTool(view, 2, TOOL_DENSITY_RANGE);
+    case ID_CREATE_CUTPLANE:
+    case ID_DELETE_CUTPLANE:
+    case ID_MOVE_CUTPLANE:
+    case ID_SELECT_CUTPLANE:
+    case ID_RESET_CUTPLANES: return cutPlaneCommand(view, command);
+    case ID_RESET_SEGMENTATION: return resetSegmentation(view, window);
+    case ID_RESET_SHADING: return resetShading(view);
+    case ID_CAPTURE:
+        // Hook: the capture and export dialog opens here once it exists.
+        view.m_iDragMode = 0;
+        return 0;
+    default: return -1;
+    }
+}
