@@ -1,18 +1,28 @@
 #include "view/CPerspective.h"
 
 #include "plugin/CBackground.h"
+#include "plugin/CV3dApp.h"
 #include "plugin/CommandTexts.h"
 #include "plugin/HostSymbols.h"
 #include "plugin/PluginIdentity.h"
 #include "render/Camera.h"
+#include "view/ViewDrag.h"
+#include "view/ViewToolCommands.h"
+#include "view/ViewTools.h"
 #include "volume/CVolume.h"
 
 #include "QVPluginApi.h"
 
-#include <QContextMenuEvent>
+#include <QApplication>
+#include <QCursor>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace v3d {
 
@@ -26,12 +36,52 @@ constexpr int CMD_DELETE_PRESET = 7000;
 QColor colourOf(uint32_t colorref) {
     return QColor(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
 }
+
+int flagsOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+    int flags = 0;
+    if (buttons & Qt::LeftButton) flags |= MOUSE_LEFT;
+    if (buttons & Qt::RightButton) flags |= MOUSE_RIGHT;
+    if (buttons & Qt::MiddleButton) flags |= MOUSE_MIDDLE;
+    if (modifiers & Qt::ShiftModifier) flags |= MOUSE_SHIFT;
+    if (modifiers & Qt::ControlModifier) flags |= MOUSE_CTRL;
+    return flags;
+}
+
+ClientPoint clientPointOf(const QPointF& p) { return {static_cast<int>(p.x()), static_cast<int>(p.y())}; }
+
+// The view's key for a Qt key; 0 for keys the view ignores.
+int viewKeyOf(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;  // the letters share their codes
+    switch (qtKey) {
+    case Qt::Key_Space: return KEY_SPACE;
+    case Qt::Key_PageUp: return KEY_PAGE_UP;
+    case Qt::Key_PageDown: return KEY_PAGE_DOWN;
+    case Qt::Key_End: return KEY_END;
+    case Qt::Key_Home: return KEY_HOME;
+    case Qt::Key_Left: return KEY_LEFT;
+    case Qt::Key_Up: return KEY_UP;
+    case Qt::Key_Right: return KEY_RIGHT;
+    case Qt::Key_Down: return KEY_DOWN;
+    default: return 0;
+    }
+}
+
+Qt::CursorShape qtShapeOf(CursorShape shape) {
+    switch (shape) {
+    case CursorShape::Cross: return Qt::CrossCursor;
+    case CursorShape::SizeNS: return Qt::SizeVerCursor;
+    case CursorShape::SizeAll: return Qt::SizeAllCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
 }  // namespace
 
 CPerspective::CPerspective(CBackground* frame) : QWidget(frame), m_frame(frame) {
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    // The menu opens from the right release, never from the system's request.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     buildContextMenu();
 }
 
@@ -46,6 +96,8 @@ void CPerspective::bindToFrame(const RendererFactory& makeRenderer) {
 }
 
 bool CPerspective::ready() const { return m_frame->m_bHasSeries != 0; }
+
+bool CPerspective::inputReady() const { return ready() && m_frame->m_bAllLoaded; }
 
 void CPerspective::buildContextMenu() {
     m_menu = std::make_unique<QMenu>();
@@ -112,10 +164,6 @@ void CPerspective::rebuildPresetMenuItems() {
 
 void CPerspective::showContextMenu(const QPoint& globalPos) { m_menu->popup(globalPos); }
 
-void CPerspective::contextMenuEvent(QContextMenuEvent* event) {
-    if (ready() && m_frame->m_bAllLoaded) showContextMenu(event->globalPos());
-}
-
 bool CPerspective::onCommand(int command, int code, void* extra) {
     QVCommandState* state = code == QV_CN_UPDATE_COMMAND_UI ? static_cast<QVCommandState*>(extra) : nullptr;
     if (code == QV_CN_UPDATE_COMMAND_UI && !state) return false;
@@ -134,6 +182,7 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         if (state) return answer(isReady, m_iRenderMode == mode);
         m_iDragMode = 0;
         setRenderMode(mode);
+        sendMask(1);
         return true;
     }
     case ID_PARALLEL:
@@ -145,18 +194,21 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         }
         m_iDragMode = 0;
         requestRender(true);
+        sendMask(1);
         return true;
     case CMD_ANTERIOR:
     case CMD_CAUDAL:
         if (state) return answer(isReady, m_iReferenceFrame == (command == CMD_CAUDAL ? 1 : 0));
         applyReferenceFrame(command == CMD_CAUDAL ? 1 : 0);
         requestRender(true);
+        sendMask(1);
         return true;
     case ID_RESET_VIEW:
         if (state) return answer(isReady, false);
         applyReferenceFrame(m_iReferenceFrame);
         m_iDragMode = 0;
         requestRender(true);
+        sendMask(2);
         return true;
     default:
         break;
@@ -164,6 +216,7 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
     if (command >= CMD_APPLY_PRESET && command < CMD_APPLY_PRESET + PresetTable::kMaxPresets) {
         if (state) return answer(isReady, false);
         applyPreset(command - CMD_APPLY_PRESET);
+        sendMask(1);
         return true;
     }
     if (command >= CMD_DELETE_PRESET && command < CMD_DELETE_PRESET + PresetTable::kMaxPresets) {
@@ -171,7 +224,17 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         if (m_presetTable.deletePreset(command - CMD_DELETE_PRESET)) rebuildPresetMenuItems();
         return true;
     }
-    return false;
+    if (state) {
+        CommandState tool;
+        if (!toolCommandState(*this, command, tool)) return false;
+        state->enabled = tool.enabled ? 1 : 0;
+        state->checked = tool.checked ? 1 : 0;
+        return true;
+    }
+    const int mask = runToolCommand(*this, *this, command);
+    if (mask < 0) return false;
+    sendMask(mask);
+    return true;
 }
 
 bool CPerspective::mouseInputWaiting() {
@@ -184,6 +247,134 @@ bool CPerspective::mouseInputWaiting() {
 void CPerspective::invalidateFromWorker() {
     // Queued to the user-interface thread; dropped if the widget is gone.
     QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void CPerspective::setCursorShape(CursorShape shape) {
+    m_cursorShape = shape;
+    if (!m_cursorHidden) setCursor(qtShapeOf(shape));
+}
+
+void CPerspective::showCursor() {
+    m_cursorHidden = false;
+    setCursor(qtShapeOf(m_cursorShape));
+}
+
+void CPerspective::hideCursor() {
+    m_cursorHidden = true;
+    setCursor(Qt::BlankCursor);
+}
+
+ClientPoint CPerspective::cursorScreenPosition() const {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+void CPerspective::warpCursor(ClientPoint screen) { QCursor::setPos(screen.x, screen.y); }
+
+void CPerspective::setWaitCursor(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+QVWindowHandle CPerspective::frameHandle() const { return m_frame->handle(); }
+
+void CPerspective::activate() {
+    setFocus(Qt::MouseFocusReason);
+    QVActivateInGrid(viewHandle());
+    theApp().setActiveWindow(m_frame);
+}
+
+// Qt grabs the mouse for the widget under a press until the last button is
+// released, which is the capture these handlers need.
+void CPerspective::mousePressEvent(QMouseEvent* event) {
+    const ClientPoint point = clientPointOf(event->position());
+    const bool control = hasControl();
+    showCursor();
+    int mask = 0;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        m_bPopupArmed = false;
+        if (!control) break;
+        activate();
+        if (inputReady()) mask = leftPress(*this, point);
+        break;
+    case Qt::RightButton:
+        m_bPopupArmed = true;
+        if (!inputReady() || !control) break;
+        activate();
+        mask = rightPress(*this, point);
+        break;
+    case Qt::MiddleButton:
+        m_bPopupArmed = false;
+        if (inputReady() && control) mask = middlePress(*this, point);
+        break;
+    default:
+        return QWidget::mousePressEvent(event);
+    }
+    sendMask(mask);
+}
+
+void CPerspective::mouseReleaseEvent(QMouseEvent* event) {
+    showCursor();
+    const bool active = inputReady() && hasControl();
+    int mask = 0;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        m_bPopupArmed = false;
+        if (active) mask = leftRelease(*this, *this);
+        break;
+    case Qt::RightButton:
+        if (active && m_bPopupArmed)
+            showContextMenu(QCursor::pos());
+        else if (active)
+            mask = rightRelease(*this, *this, flagsOf(event->buttons(), event->modifiers()));
+        m_bPopupArmed = false;
+        break;
+    default:
+        return QWidget::mouseReleaseEvent(event);
+    }
+    sendMask(mask);
+}
+
+void CPerspective::mouseMoveEvent(QMouseEvent* event) {
+    m_bPopupArmed = false;
+    if (!inputReady()) return;
+    // The drag modes test control themselves: hovering works without it.
+    sendMask(mouseMove(*this, *this, clientPointOf(event->position()), flagsOf(event->buttons(), event->modifiers())));
+}
+
+void CPerspective::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_bPopupArmed = false;
+    if (event->button() != Qt::LeftButton || !inputReady() || !hasControl()) return;
+    if (m_iToolGroup != 1 && m_iToolGroup != 2) {
+        m_bAnchorReset = true;
+        quickCapture();
+        return;
+    }
+    sendMask(doubleClickPick(*this, clientPointOf(event->position()), flagsOf(event->buttons(), event->modifiers())));
+}
+
+void CPerspective::wheelEvent(QWheelEvent* event) {
+    showCursor();
+    m_bPopupArmed = false;
+    event->accept();
+    const int delta = event->angleDelta().y();
+    if (delta == 0 || !inputReady() || !hasControl()) return;
+    sendMask(wheel(*this, delta));
+}
+
+void CPerspective::keyPressEvent(QKeyEvent* event) {
+    showCursor();
+    m_bPopupArmed = false;
+    const int key = viewKeyOf(event->key());
+    if (!key || !inputReady()) return QWidget::keyPressEvent(event);
+    // Tune-up keys report nothing to share; navigation needs control.
+    diagnosticKey(*this, key);
+    if (!hasControl()) return;
+    const int flags = flagsOf(Qt::NoButton, event->modifiers());
+    sendMask(navigationKey(*this, key, static_cast<unsigned>(std::max(1, event->count())), flags));
 }
 
 void CPerspective::resizeEvent(QResizeEvent* event) {
