@@ -60,8 +60,9 @@ int cutPlaneCommand(ViewCore& view, int command) {
         return 24;
     case ID_SELECT_CUTPLANE:
         if (planes.m_iNumCutPlanes == 0) return 0;
-        chooseCutMove(view);
+        // From none (-1) the next is plane 0.
         planes.m_iSelectedCutPlane = (planes.m_iSelectedCutPlane + 1) % planes.m_iNumCutPlanes;
+        chooseCutMove(view);
         view.repaint();
         return 24;
     default:  // ID_RESET_CUTPLANES

@@ -221,8 +221,7 @@ int wheel(ViewCore& view, int delta) {
     }
     if (view.m_iRightTool == TOOL_DENSITY_RANGE) {
         const int r = view.m_iSegRad;
-        const int next = s > 0 ? std::max(static_cast<int>(static_cast<float>(r) * 1.15f), r + 1)
-                               : std::min(static_cast<int>(static_cast<float>(r) / 1.15f), r - 1);
+        const int next = s > 0 ? std::max(static_cast<int>(r * 1.15), r + 1) : std::min(static_cast<int>(r / 1.15), r - 1);
         view.m_iSegRad = std::clamp(next, 1, 2000);
         view.requestRender(true);
         return 1;
