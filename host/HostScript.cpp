@@ -91,8 +91,12 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         } else if (command == "menu") {
             QAction* action = host.findMenuAction(rest);
             if (!action) return fail("no such menu command");
+            QElapsedTimer clock;
+            clock.start();
             action->trigger();
             runUntilIdle();
+            std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
+            std::fflush(stdout);
         } else if (command == "wait") {
             const int ms = rest.toInt(&ok);
             if (!ok || ms < 0) return fail("bad duration");
@@ -148,6 +152,8 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             runUntilIdle();
         } else if (command == "mouse" || command == "wheel" || command == "key" || command == "command") {
             const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
+            QElapsedTimer clock;  // input, then the paint it asks for
+            clock.start();
             QWidget* window = inputWindow(host, args.value(0).toInt(&ok));
             if (!ok || !window) return fail("no such cell");
             QString why;
@@ -158,6 +164,8 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             if (command == "command" && !host.routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
                 return fail("the command was not handled");
             runUntilIdle();
+            std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
+            std::fflush(stdout);
         } else if (command == "wait-idle") {
             const int ms = rest.isEmpty() ? 10000 : rest.toInt(&ok);
             if (!ok || ms < 0) return fail("bad duration");

@@ -21,6 +21,7 @@ series 0 1
 menu &Postprocessing\\Vexel 3D\\&Create
 expect-window 1
 screenshot-cell 1 $OUT/ssd-parallel.png
+command 1 32796
 command 1 32799
 screenshot-cell 1 $OUT/ssd-perspective.png
 command 1 32798
@@ -34,7 +35,13 @@ screenshot $OUT/host.png
 SCRIPT_END
 start=$(date +%s%N)
 "$BUILD/host/quarvia" --offscreen --plugins "$BUILD/plugins" --profile "$OUT/profile.ini" \
-  --output "$OUT/captures" --script "$SCRIPT" 2>"$OUT/host.log" | sed "s|^screenshot |demo: wrote $(pwd)/|"
+  --output "$OUT/captures" --script "$SCRIPT" 2>"$OUT/host.log" |
+  sed -e "s|^screenshot \(.*\): \(.*\)|demo: wrote $(pwd)/\1|" \
+      -e "s|^menu .*Create: \(.*\)|demo: 3D window opened, volume built and first SSD frame in \1|" \
+      -e "s|^command 1 32799: \(.*\)|demo: SSD perspective frame in \1|" \
+      -e "s|^command 1 32795: \(.*\)|demo: MIP frame in \1|" \
+      -e "s|^command 1 32797: \(.*\)|demo: OPQ frame in \1|" \
+      -e "/^command /d"
 end=$(date +%s%N)
 echo "demo: wrote $(pwd)/$OUT/host.png"
 echo "demo: whole run $(( (end - start) / 1000000 )) ms (host log: $OUT/host.log)"
