@@ -180,7 +180,7 @@ bool writeImage(RenderScene& s, int mode, int size, const std::string& path) {
 }
 
 // The volume, and what the comparison needs to look at it the same way.
-bool writeVolume(const std::string& folder, const std::string& name, const CTBlock& block) {
+bool writeVolume(const std::string& folder, const std::string& name, CTBlock& block) {
     const std::string raw = folder + "/" + name + ".raw";
     std::ofstream out(raw, std::ios::binary);
     // Values are written byte by byte: little-endian on any host.
@@ -191,7 +191,7 @@ bool writeVolume(const std::string& folder, const std::string& name, const CTBlo
     }
     out.write(bytes.data(), std::streamsize(bytes.size()));
     if (!out) return false;
-    RenderScene s(const_cast<CTBlock&>(block));
+    RenderScene s(block);
     const float minSpacing = s.volume.minSpacing;
     const Vec3 view = s.camera.worldView;
     std::ofstream json(folder + "/" + name + ".json");
@@ -213,7 +213,7 @@ bool writeVolume(const std::string& folder, const std::string& name, const CTBlo
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--write-volume") != 0) continue;
-        for (const auto& entry : datasets())
+        for (auto& entry : datasets())
             if (!writeVolume(argv[i + 1], entry.first, entry.second)) {
                 std::fprintf(stderr, "cannot write %s to %s\n", entry.first.c_str(), argv[i + 1]);
                 return 1;
