@@ -10,7 +10,7 @@ Needs Debian's VTK bindings for the system Python, which the project's
 tests do not:  apt-get install -y python3-vtk9
 Run with /usr/bin/python3 (the first python3 on PATH may not see them).
 VTK 9.1 wants an X display even off screen: an Xvfb is started on :99
-unless DISPLAY is set, and stopped at the end.
+(or a free display) unless DISPLAY is set, and stopped at the end.
 
 Usage: bench/compare_vtk.py BUILD_DIR [--repeat N] [--work DIR] [--ours JSON]
 """
@@ -47,12 +47,22 @@ def our_timings(bench, work, ours=None):
 
 
 def start_display():
+    """An Xvfb on :99, or on a free display when :99 is taken (the machine
+    is shared); None when a display is already set."""
     if os.environ.get("DISPLAY"):
         return None
     xvfb = subprocess.Popen(["Xvfb", ":99", "-screen", "0", "1024x768x24"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.environ["DISPLAY"] = ":99"
     time.sleep(1.0)
+    if xvfb.poll() is None:
+        os.environ["DISPLAY"] = ":99"
+        return xvfb
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        os.environ["DISPLAY"] = ":" + f.readline().strip()
     return xvfb
 
 
