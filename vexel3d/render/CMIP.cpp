@@ -57,21 +57,8 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
         ws.value[w] = RenderWorkspace::kNoValue;
         return;
     }
-    float dist = length(P - O);
-    bool hintAllowed = false;
-    if (inside(*volume, P)) {
-        if (dist < e) {
-            P = ws.entryPoint[i];
-            dist = e;
-        }
-        hintAllowed = hint > 0;
-    } else if (dist < e) {
-        P = ws.entryPoint[i];
-        dist = e;
-    } else {
-        P = ws.exitPoint[i];
-        dist = X;
-    }
+    float dist = 0.0f;
+    const bool hintAllowed = placeOnSegment(i, P, O, dist) && hint > 0;
     int limit, m;
     if (parentView->fullRange()) {
         limit = 65535;
@@ -129,11 +116,5 @@ void CMIP::shadePixel(int x, int y) {
         diagnosticColour(x, y, mode, 255, 6);
         return;
     }
-    const int w = RenderWorkspace::wide(x, y);
-    if (workspace->depth[w] == RenderWorkspace::kMissDepth) {
-        parentView->setPixel(x, y, 0, 0, 0);
-        return;
-    }
-    const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
-    parentView->setPixel(x, y, g, g, g);
+    shadeWindowed(x, y);
 }

@@ -31,12 +31,4 @@ void COPQ::entrySample(int x, int y, const Vec3& origin) {
     ws.value[w] = static_cast<int>(volume->sampleTrilinear(ws.entryPoint[i]));
 }
 
-void COPQ::shadePixel(int x, int y) {
-    const int w = RenderWorkspace::wide(x, y);
-    if (workspace->depth[w] == RenderWorkspace::kMissDepth) {
-        parentView->setPixel(x, y, 0, 0, 0);
-        return;
-    }
-    const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
-    parentView->setPixel(x, y, g, g, g);
-}
+void COPQ::shadePixel(int x, int y) { shadeWindowed(x, y); }

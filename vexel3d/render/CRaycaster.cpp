@@ -1,6 +1,8 @@
 #include "render/CRaycaster.h"
 
+#include "render/BoxTests.h"
 #include "render/Camera.h"
+#include "volume/CVolume.h"
 
 #include <vector>
 
@@ -168,4 +170,29 @@ bool CRaycaster::diagnosticColour(int x, int y, int mode, int stepSaturation, in
     default:
         return false;
     }
+}
+
+bool CRaycaster::placeOnSegment(int i, Vec3& P, const Vec3& O, float& dist) const {
+    const RenderWorkspace& ws = *workspace;
+    const float e = ws.entryDistance[i];
+    dist = length(P - O);
+    const bool startsInside = inside(*volume, P);
+    if (dist < e) {
+        P = ws.entryPoint[i];
+        dist = e;
+    } else if (!startsInside) {
+        P = ws.exitPoint[i];
+        dist = ws.exitDistance[i];
+    }
+    return startsInside;
+}
+
+void CRaycaster::shadeWindowed(int x, int y) {
+    const int w = RenderWorkspace::wide(x, y);
+    if (workspace->depth[w] == RenderWorkspace::kMissDepth) {
+        parentView->setPixel(x, y, 0, 0, 0);
+        return;
+    }
+    const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
+    parentView->setPixel(x, y, g, g, g);
 }

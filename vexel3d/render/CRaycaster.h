@@ -78,6 +78,13 @@ protected:
     // when that is positive, else the ray origin.
     Vec3 refinementStart(int x, int y, int ax, int ay, int bx, int by) const;
     Vec3 pixelOrigin(int x, int y) const;
+    // Moves a cast's start P (at distance dist from origin O) onto pixel i's
+    // clipped segment: to the entry point when it lies before it; when it
+    // starts outside the clip box beyond the entry, to the exit point.
+    // Answers whether P started inside the clip box.
+    bool placeOnSegment(int i, Vec3& P, const Vec3& O, float& dist) const;
+    // The pixel's value through the volume's window, black for a miss.
+    void shadeWindowed(int x, int y);
 
     virtual void castFirstPass(int x, int y) = 0;
     virtual void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) = 0;

@@ -68,19 +68,8 @@ void CSSD::castSurface(int x, int y, Vec3& P, const Vec3& D, const Vec3& O) {
         ws.value[w] = RenderWorkspace::kNoValue;
         return;
     }
-    float dist = length(P - O);
-    if (inside(*volume, P)) {
-        if (dist < e) {
-            P = ws.entryPoint[i];
-            dist = e;
-        }
-    } else if (dist < e) {
-        P = ws.entryPoint[i];
-        dist = e;
-    } else {
-        P = ws.exitPoint[i];
-        dist = X;
-    }
+    float dist = 0.0f;
+    placeOnSegment(i, P, O, dist);
     ws.value[w] = static_cast<int>(volume->sampleTrilinear(P));
     if (ws.value[w] >= static_cast<int>(volume->isoStored)) {
         ws.depth[w] = dist;
