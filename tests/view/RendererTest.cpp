@@ -187,3 +187,46 @@ TEST_F(Renderers, DefaultFrameShowsTheBallInSkinColour) {
 }
 
 }  // namespace
+
+namespace {
+
+// Crossing blocks below the running maximum without testing their cells
+// must not change any result: the same pixels with and without the blocks.
+TEST_F(Renderers, EmptyBlockSkippingChangesNothing) {
+    for (int mode : {RENDER_MIP}) {
+        std::vector<float> depth[2];
+        std::vector<int> value[2], steps[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) fixture->ball.volume.blocks.clear();
+            else fixture->ball.volume.updateBlocks();
+            ASSERT_EQ(fixture->ball.volume.blocks.built(), pass == 1);
+            renderExact(mode);
+            for (int x = 0; x < kSize; ++x)
+                for (int y = 0; y < kSize; ++y) {
+                    depth[pass].push_back(ws().depth[RenderWorkspace::wide(x, y)]);
+                    value[pass].push_back(ws().value[RenderWorkspace::wide(x, y)]);
+                    steps[pass].push_back(ws().stepCount[RenderWorkspace::index(x, y)]);
+                }
+        }
+        EXPECT_EQ(depth[0], depth[1]) << "mode " << mode;
+        EXPECT_EQ(value[0], value[1]) << "mode " << mode;
+        EXPECT_EQ(steps[0], steps[1]) << "mode " << mode;
+    }
+}
+
+TEST(EmptySpaceBlocks, StepsStayInsideTheBlock) {
+    const Vec3 dir = normalised(Vec3(0.6f, -0.3f, 0.74f));
+    for (float x : {8.0f, 9.5f, 15.99f}) {
+        const Vec3 p(x, 12.3f, 17.0f);
+        const int n = EmptySpaceBlocks::stepsInside(p, dir, EmptySpaceBlocks::inverseOf(dir));
+        Vec3 q = p;
+        for (int k = 0; k < n; ++k, q += dir) {
+            EXPECT_EQ(int(q.x) >> 3, int(p.x) >> 3);
+            EXPECT_EQ(int(q.y) >> 3, int(p.y) >> 3);
+            EXPECT_EQ(int(q.z) >> 3, int(p.z) >> 3);
+        }
+    }
+    EXPECT_EQ(EmptySpaceBlocks::stepsInside(Vec3(15.999f, 12, 12), Vec3(1, 0, 0), Vec3(1, 0, 0)), 0) << "at the edge nothing is sure";
+}
+
+}  // namespace

@@ -76,16 +76,29 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
         return;
     }
     Vec3 best;
+    const Vec3 inverse = EmptySpaceBlocks::inverseOf(D);
     do {
         if (X > dist) {
             // Skipped cells on locals, written back once (see CSSD::castSurface).
             const Vec3 d = D;
             int32_t steps = 0;
-            while (volume->cellTransparent(P, m)) {
-                ++steps;
-                P += d;
-                dist += 1.0f;
-                if (dist >= X) break;
+            for (;;) {
+                // A block below the running maximum is crossed without
+                // testing its cells: the same positions, steps and distances.
+                int sure = volume->blockTransparent(P, m) ? EmptySpaceBlocks::stepsInside(P, d, inverse) : 0;
+                if (sure == 0 && !volume->cellTransparent(P, m)) break;
+                if (sure == 0) sure = 1;
+                bool ended = false;
+                while (sure-- > 0) {
+                    ++steps;
+                    P += d;
+                    dist += 1.0f;
+                    if (dist >= X) {
+                        ended = true;
+                        break;
+                    }
+                }
+                if (ended) break;
             }
             ws.stepCount[i] += steps;
         }

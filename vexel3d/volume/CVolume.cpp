@@ -102,6 +102,7 @@ void CVolume::release()
     std::vector<uint8_t*>().swap(maskRowTable_);
     std::vector<uint8_t**>().swap(maskSliceTable_);
     std::vector<std::unique_ptr<uint8_t[]>>().swap(maskSlices);
+    blocks.clear();
     // With zero sizes every sample reports "outside" instead of reading
     // freed tables.
     sizeX = sizeY = sizeZ = 0;
@@ -117,6 +118,7 @@ void CVolume::classify(int32_t base, int32_t top, float intercept, float slope)
         countHistogram();
         buildClassThresholds();
         buildMask();
+        updateBlocks();
     }
     resetBoundaryPlanes();
     setIsoValue(isoHU);
@@ -412,3 +414,5 @@ Vec3 CVolume::normalAt(const Vec3& p) const
 }
 
 void CVolume::beginRay() { t_cellsWithoutCrossing = 0; }
+
+void CVolume::updateBlocks() { blocks.build(voxelRows, sizeX, sizeY, sizeZ); }

@@ -8,6 +8,7 @@
 
 #include "render/Mat3.h"
 #include "render/Vec3.h"
+#include "volume/EmptySpaceBlocks.h"
 
 #include <array>
 #include <cstdint>
@@ -61,6 +62,12 @@ public:
     bool cellBelowIso(const Vec3& p) const;
     bool allCornersBelow(const Vec3& p) const;
     bool cellTransparent(const Vec3& p, int threshold) const;
+    // cellTransparent for every cell of p's 8 x 8 x 8 block at once by the
+    // values alone (false until classified). A ray may then take
+    // EmptySpaceBlocks::stepsInside steps without testing cells.
+    bool blockTransparent(const Vec3& p, int threshold) const;
+    // Brings the blocks up to date after the values changed outside classify.
+    void updateBlocks();
 
     // Trilinear sample, or -1 outside [1, size - 1) or in a hidden voxel.
     float sampleTrilinear(float x, float y, float z) const;
@@ -110,6 +117,7 @@ public:
     int32_t isoHU = -300;
     Vec3 boundaryPoints[6];
     Vec3 boundaryNormals[6];
+    EmptySpaceBlocks blocks;
 
 private:
     void countHistogram();
@@ -130,6 +138,11 @@ inline bool CVolume::cellBelowIso(const Vec3& p) const
     // Hidden voxels (bit 7 clear) always compare below; a kept voxel with
     // the segmentation bit never does.
     return cellMask[int(p.z)][int(p.y)][int(p.x)] < uint8_t(isoClass | kKeptBit);
+}
+
+inline bool CVolume::blockTransparent(const Vec3& p, int threshold) const
+{
+    return blocks.built() && int(blocks.valueMax(int(p.x), int(p.y), int(p.z))) < threshold;
 }
 
 inline bool CVolume::allCornersBelow(const Vec3& p) const

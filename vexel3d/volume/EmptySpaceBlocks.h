@@ -1,0 +1,43 @@
+#pragma once
+// Blocks of 8 x 8 x 8 cells with the largest stored value at any of their
+// cells' corners, so that a maximum-intensity ray can cross a block that
+// cannot raise its maximum without testing each cell (the memory reads of
+// those tests are what that renderer spends its time on). Rebuild whenever
+// the values change.
+
+#include "render/Vec3.h"
+
+#include <cstdint>
+#include <vector>
+
+class EmptySpaceBlocks {
+public:
+    static constexpr int kShift = 3;
+    static constexpr int kSize = 1 << kShift;
+
+    void build(uint16_t* const* const* rows, int nx, int ny, int nz);
+    void clear();
+    bool built() const { return !valueMax_.empty(); }
+
+    // Of the block holding cell (i, j, k).
+    uint16_t valueMax(int i, int j, int k) const { return valueMax_[index(i, j, k)]; }
+
+    // How many unit steps along dir from p surely keep every position they
+    // start from inside p's block, the position p itself included: 0 when
+    // not even p is sure. A margin covers the rounding of repeated adds.
+    // inverseDir holds 1 / dir per axis (any value where dir is 0), taken
+    // once per ray.
+    static int stepsInside(const Vec3& p, const Vec3& dir, const Vec3& inverseDir);
+    static Vec3 inverseOf(const Vec3& dir);
+
+private:
+    size_t index(int i, int j, int k) const {
+        return (size_t(k >> kShift) * size_t(blocksY_) + size_t(j >> kShift)) * size_t(blocksX_) + size_t(i >> kShift);
+    }
+    void buildSlab(uint16_t* const* const* rows, int nx, int ny, int nz, int bk0, int bk1);
+
+    int blocksX_ = 0;
+    int blocksY_ = 0;
+    int blocksZ_ = 0;
+    std::vector<uint16_t> valueMax_;
+};
