@@ -52,4 +52,3 @@ int QVMessageBox(const char* text, const char* caption, uint32_t flags) {
 char* QVGetCurrentServer(void) { return duplicate(host() ? host()->currentServer() : QString()); }
 
 // No queue peeking on this port: the plug-in's background work is never told to yield.
-int QVIsMessageWaiting(void) { return 0; }

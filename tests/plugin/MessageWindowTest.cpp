@@ -13,6 +13,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <sstream>
+#include <tuple>
 
 using namespace v3d;
 
@@ -167,6 +169,30 @@ TEST_F(MessageWindow, CreateKeepsAWindowThatLoaded) {
 TEST_F(MessageWindow, WindowCommandsAreNotTheGlobalWindows) {
     EXPECT_EQ(command(CMD_DELETE), 0);
     EXPECT_EQ(command(CMD_CONFIGURE), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MessageWindow, RefreshUpdatesOnlyTheActiveWindow) {
+    QVVolumeRecord otherRecord{}, activeRecord{};
+    CBackground* other = newFrame();
+    CBackground* active = newFrame();
+    for (auto [frame, record, id] : {std::tuple{other, &otherRecord, "o1"}, std::tuple{active, &activeRecord, "a1"}}) {
+        frame->hostVolume = record;
+        frame->imageIds = {id};
+        frame->completedFraction = 0.2;
+        fakeHost().completion[id] = 0.6;
+    }
+    ASSERT_EQ(theApp().activeWindow(), active);
+    EXPECT_EQ(command(CMD_REFRESH), 1);
+    std::ostringstream expected;
+    expected << "QVUpdateVolume(" << static_cast<const void*>(&activeRecord) << ")";
+    EXPECT_EQ(fakeHost().callsStartingWith("QVUpdateVolume("), std::vector<std::string>{expected.str()});
+    EXPECT_DOUBLE_EQ(active->completedFraction, 0.6);
+    EXPECT_DOUBLE_EQ(other->completedFraction, 0.2);
+    other->hostVolume = active->hostVolume = nullptr;  // the records are the test's
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "FakeHost.h"
 #include "QVMessage.h"
+#include "QVPluginApi.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,25 @@ TEST_F(FrameWindow, DeletingAPresetRenumbersTheMenus) {
     ASSERT_EQ(quick->actions().size(), 3 + 3);
     EXPECT_EQ(quick->actions()[4]->text(), "Vessel CT ( 180HU)");
     EXPECT_EQ(quick->actions()[4]->data().toInt(), 6001);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrameWindow, IdleTimeBringsToolbarButtonsUpToDate) {
+    QAction* ssd = frame->mainBar->actions().value(0);
+    QAction* deletePlane = frame->cutPlanesBar->actions().value(3);
+    ASSERT_TRUE(ssd && deletePlane);
+    frame->m_bHasSeries = 1;
+    QVPluginMFCOnIdle();
+    EXPECT_TRUE(ssd->isEnabled());
+    EXPECT_TRUE(ssd->isChecked());
+    EXPECT_FALSE(deletePlane->isEnabled()) << "no plane is selected";
+    frame->dispatchCommand(ID_RENDER_MIP);
+    QVPluginMFCOnIdle();
+    EXPECT_FALSE(ssd->isChecked());
+    EXPECT_TRUE(frame->mainBar->actions().value(1)->isChecked());
 }
 
 }  // namespace

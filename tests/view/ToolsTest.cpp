@@ -386,8 +386,9 @@ TEST_F(Tools, CommandsAreCheckedOnlyWhileReady) {
     fixture->frame.m_bHasSeries = 0;
     EXPECT_FALSE(stateOf(ID_WINDOW_LEVEL).checked);
     EXPECT_FALSE(stateOf(ID_WINDOW_LEVEL).enabled);
+    EXPECT_FALSE(stateOf(ID_RENDER_SSD).checked) << "the current mode shows only while ready";
     CommandState unknown;
-    EXPECT_FALSE(toolCommandState(view(), ID_RENDER_SSD, unknown)) << "render modes are the view's own";
+    EXPECT_FALSE(toolCommandState(view(), 4242, unknown)) << "not a view command";
 }
 
 TEST_F(Tools, ResetShadingAndSegmentation) {

@@ -77,10 +77,15 @@ void CV3dApp::runIdlePump() {
     }
 }
 
-bool CV3dApp::messageWaiting() const {
-    auto probe = lookupHostFunction<QVIsMessageWaitingFn>("QVIsMessageWaiting");
-    return probe && probe() != 0;
+bool CV3dApp::hostTellsWaitingMessages() const {
+    if (!m_probeLooked) {
+        m_messageProbe = lookupHostFunction<QVIsMessageWaitingFn>("QVIsMessageWaiting");
+        m_probeLooked = true;
+    }
+    return m_messageProbe != nullptr;
 }
+
+bool CV3dApp::messageWaiting() const { return hostTellsWaitingMessages() && m_messageProbe() != 0; }
 
 CV3dApp& theApp() {
     static CV3dApp app;

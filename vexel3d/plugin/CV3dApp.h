@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QVHostApi.h"
+
 #include <memory>
 #include <vector>
 
@@ -38,7 +40,9 @@ public:
     void runIdle();
     // The same, stopping before any count at which a message is waiting.
     void runIdlePump();
-    // Whether the thread has a message waiting (asked of the host when it can tell).
+    // Whether the host can tell that messages wait (its optional probe).
+    bool hostTellsWaitingMessages() const;
+    // Whether the thread has a message waiting; false when the host cannot tell.
     bool messageWaiting() const;
     // How many idle-handler calls ran so far (lets tests see the pump stop).
     int idleCallsMade() const { return m_idleCalls; }
@@ -48,6 +52,9 @@ private:
     std::vector<CBackground*> m_openWindows;
     CBackground* m_activeWindow = nullptr;
     int m_idleCalls = 0;
+    // The host's optional probe, looked up once on first use.
+    mutable bool m_probeLooked = false;
+    mutable QVIsMessageWaitingFn m_messageProbe = nullptr;
 };
 
 CV3dApp& theApp();

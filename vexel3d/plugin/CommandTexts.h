@@ -36,6 +36,15 @@ enum ViewCommand : int {
     ID_TOOLBAR_CAMERA = 32816,
 };
 
+// Context-menu commands of the view.
+enum ViewMenuCommand : int {
+    CMD_ANTERIOR = 5016,
+    CMD_REMEMBER_PRESET = 5019,
+    CMD_CAUDAL = 5099,
+    CMD_APPLY_PRESET = 6000,   // + preset index
+    CMD_DELETE_PRESET = 7000,  // + preset index
+};
+
 // The caption (and tool tip) of a command; empty for an unknown one.
 const char* commandCaption(int command);
 

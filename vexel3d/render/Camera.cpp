@@ -38,22 +38,23 @@ void Camera::updateCornerRays()
     }
 }
 
-Vec3 Camera::rayOriginForPixel(int px, int w, int py, int h) const
+Vec3 Camera::pixelOrigin(const Vec3& eye, const Vec3& r, const Vec3& u, int px, int w, int py, int h) const
 {
     if (perspective)
-        return worldPosition;
+        return eye;
     const float dx = float(px - w / 2) / float(w) * viewWidth;
     const float dy = float(py - h / 2) / float(h) * viewWidth;
-    return worldPosition + worldRight * dx + worldUp * dy;
+    return eye + r * dx + u * dy;
+}
+
+Vec3 Camera::rayOriginForPixel(int px, int w, int py, int h) const
+{
+    return pixelOrigin(worldPosition, worldRight, worldUp, px, w, py, h);
 }
 
 Vec3 Camera::localRayOriginForPixel(int px, int w, int py, int h) const
 {
-    if (perspective)
-        return position;
-    const float dx = float(px - w / 2) / float(w) * viewWidth;
-    const float dy = float(py - h / 2) / float(h) * viewWidth;
-    return position + right * dx + up * dy;
+    return pixelOrigin(position, right, up, px, w, py, h);
 }
 
 bool Camera::projectPoint(const Vec3& point, int w, int h, int& px, int& py) const

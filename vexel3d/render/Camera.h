@@ -71,4 +71,6 @@ public:
 
 private:
     void finishRotation();
+    // The ray origin of a pixel in the frame of eye and axes r, u.
+    Vec3 pixelOrigin(const Vec3& eye, const Vec3& r, const Vec3& u, int px, int w, int py, int h) const;
 };

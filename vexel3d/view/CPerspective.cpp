@@ -3,7 +3,6 @@
 #include "plugin/CBackground.h"
 #include "plugin/CV3dApp.h"
 #include "plugin/CommandTexts.h"
-#include "plugin/HostSymbols.h"
 #include "plugin/PluginIdentity.h"
 #include "render/Camera.h"
 #include "view/ViewDrag.h"
@@ -27,12 +26,6 @@
 namespace v3d {
 
 namespace {
-constexpr int CMD_ANTERIOR = 5016;
-constexpr int CMD_CAUDAL = 5099;
-constexpr int CMD_REMEMBER_PRESET = 5019;
-constexpr int CMD_APPLY_PRESET = 6000;
-constexpr int CMD_DELETE_PRESET = 7000;
-
 QColor colourOf(uint32_t colorref) {
     return QColor(colorref & 0xFF, (colorref >> 8) & 0xFF, (colorref >> 16) & 0xFF);
 }
@@ -95,7 +88,7 @@ void CPerspective::bindToFrame(const RendererFactory& makeRenderer) {
     for (int i = 0; i < m_presetTable.m_iNumOfPresets; ++i) addPresetMenuItems(i);
 }
 
-bool CPerspective::ready() const { return m_frame->m_bHasSeries != 0; }
+bool CPerspective::ready() const { return viewIsReady(*this); }
 
 bool CPerspective::inputReady() const { return ready() && m_frame->m_bAllLoaded; }
 
@@ -173,46 +166,6 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         state->checked = enabled && checked ? 1 : 0;
         return true;
     };
-    const bool perspective = m_pCamera && m_pCamera->perspective;
-    switch (command) {
-    case ID_RENDER_SSD:
-    case ID_RENDER_MIP:
-    case ID_RENDER_OPQ: {
-        const int mode = command == ID_RENDER_SSD ? RENDER_SSD : command == ID_RENDER_MIP ? RENDER_MIP : RENDER_OPQ;
-        if (state) return answer(isReady, m_iRenderMode == mode);
-        m_iDragMode = 0;
-        setRenderMode(mode);
-        sendMask(1);
-        return true;
-    }
-    case ID_PARALLEL:
-    case ID_PERSPECTIVE:
-        if (state) return answer(isReady, (command == ID_PERSPECTIVE) == perspective);
-        if (m_pCamera) {
-            m_pCamera->perspective = command == ID_PERSPECTIVE;
-            m_pCamera->updateCornerRays();
-        }
-        m_iDragMode = 0;
-        requestRender(true);
-        sendMask(1);
-        return true;
-    case CMD_ANTERIOR:
-    case CMD_CAUDAL:
-        if (state) return answer(isReady, m_iReferenceFrame == (command == CMD_CAUDAL ? 1 : 0));
-        applyReferenceFrame(command == CMD_CAUDAL ? 1 : 0);
-        requestRender(true);
-        sendMask(1);
-        return true;
-    case ID_RESET_VIEW:
-        if (state) return answer(isReady, false);
-        applyReferenceFrame(m_iReferenceFrame);
-        m_iDragMode = 0;
-        requestRender(true);
-        sendMask(2);
-        return true;
-    default:
-        break;
-    }
     if (command >= CMD_APPLY_PRESET && command < CMD_APPLY_PRESET + PresetTable::kMaxPresets) {
         if (state) return answer(isReady, false);
         applyPreset(command - CMD_APPLY_PRESET);
@@ -238,8 +191,8 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
 }
 
 bool CPerspective::mouseInputWaiting() {
-    if (auto probe = lookupHostFunction<QVIsMessageWaitingFn>("QVIsMessageWaiting")) return probe() != 0;
-    // The event queue cannot be looked into: while a drag runs the mouse
+    if (theApp().hostTellsWaitingMessages()) return theApp().messageWaiting();
+    // Qt's event queue cannot be looked into: while a drag runs the mouse
     // reports far more often than every 25 ms, so by then a move is waiting.
     return m_iDragMode != 0 && m_renderClock.isValid() && m_renderClock.elapsed() > 25;
 }
@@ -393,9 +346,9 @@ void CPerspective::paintEvent(QPaintEvent*) {
         // Image row 0 looks along the camera's -up side and is drawn at the
         // top (the classic bottom-up bitmap stretched with a negative height).
         const QImage image(imageBits(), kImageSize, kImageSize, kRowBytes, QImage::Format_BGR888);
-        const QImage part = image.copy(0, 0, region.width, region.height);
+        const QImage rendered = image.copy(0, 0, region.width, region.height);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        painter.drawImage(target, part);
+        painter.drawImage(target, rendered);
     } else {
         painter.fillRect(target, Qt::black);
     }

@@ -14,6 +14,33 @@ struct Line {
 };
 
 float det3(const Vec3& a, const Vec3& b, const Vec3& c) { return dot(a, cross(b, c)); }
+
+// The farthest entering and the nearest leaving crossing of a ray with a set
+// of planes, with the entering plane's number.
+struct Crossings {
+    bool haveEntry = false;
+    bool haveExit = false;
+    float entryT = 0.0f;
+    float exitT = 0.0f;
+    Vec3 entryP;
+    Vec3 exitP;
+    int entryId = -1;
+
+    void add(bool entering, float t, const Vec3& hit, int id) {
+        if (entering) {
+            if (!haveEntry || t > entryT) {
+                haveEntry = true;
+                entryT = t;
+                entryP = hit;
+                entryId = id;
+            }
+        } else if (!haveExit || t < exitT) {
+            haveExit = true;
+            exitT = t;
+            exitP = hit;
+        }
+    }
+};
 }  // namespace
 
 bool CutPlaneSet::add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner) {
@@ -105,93 +132,62 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
     if (cutPlaneMode && sel && intersectLinePlane(O, D, sel->point, sel->normal, entering, t, hit) && t > 0.0f)
         ws.selectedPlaneDistance[i] = t;
 
-    // The volume box: the farthest entering face and the nearest leaving one.
-    bool haveEntry = false, haveExit = false;
-    float entryT = 0.0f, exitT = 0.0f;
-    Vec3 entryP, exitP;
-    int entryFace = -1;
+    // The volume box: only hits on the faces themselves count.
+    Crossings box;
     for (int k = 0; k < 6; ++k) {
         if (!intersectLinePlane(O, D, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
-        if (t <= 0.0f || !insideFace(volume, hit, k)) continue;
-        if (entering) {
-            if (!haveEntry || t > entryT) {
-                haveEntry = true;
-                entryT = t;
-                entryP = hit;
-                entryFace = k;
-            }
-        } else if (!haveExit || t < exitT) {
-            haveExit = true;
-            exitT = t;
-            exitP = hit;
-        }
+        if (t > 0.0f && insideFace(volume, hit, k)) box.add(entering, t, hit, k);
     }
     auto miss = [&] {
         ws.entryPoint[i] = O;
         ws.entryDistance[i] = -1.0f;
         ws.entrySurface[i] = -8;
     };
-    if (!haveEntry && haveExit && inside(volume, O)) {
+    if (!box.haveEntry && box.haveExit && inside(volume, O)) {
         ws.entryPoint[i] = O;
         ws.entryDistance[i] = 0.0f;
-    } else if (haveEntry && haveExit) {
-        ws.entryPoint[i] = entryP;
-        ws.entryDistance[i] = entryT;
-        ws.entrySurface[i] = entryFace - 7;
+    } else if (box.haveEntry && box.haveExit) {
+        ws.entryPoint[i] = box.entryP;
+        ws.entryDistance[i] = box.entryT;
+        ws.entrySurface[i] = box.entryId - 7;
     } else {
         miss();
         return;
     }
-    ws.exitPoint[i] = exitP;
-    ws.exitDistance[i] = exitT;
+    ws.exitPoint[i] = box.exitP;
+    ws.exitDistance[i] = box.exitT;
 
-    // Cut planes: the last entering and the first leaving crossing.
-    bool planeEntry = false, planeExit = false;
-    float startT = 0.0f, endT = 0.0f;
-    Vec3 startP, endP;
-    int startPlane = -1;
+    // Cut planes; the sign of t is judged below.
+    Crossings planes;
     for (int j = 0; j < m_iNumCutPlanes; ++j) {
         const CutPlane& plane = *m_cutPlanes[static_cast<size_t>(j)];
-        if (!intersectLinePlane(O, D, plane.point, plane.normal, entering, t, hit)) {
-            // Parallel: removed entirely when the origin is on the removed side.
-            if (entering) {
-                miss();
-                return;
-            }
-            continue;
-        }
-        if (entering) {
-            if (!planeEntry || t > startT) {
-                planeEntry = true;
-                startT = t;
-                startP = hit;
-                startPlane = j;
-            }
-        } else if (!planeExit || t < endT) {
-            planeExit = true;
-            endT = t;
-            endP = hit;
-        }
-    }
-    if (planeExit) {
-        if (endT <= 0.0f || endT < ws.entryDistance[i]) {
+        if (intersectLinePlane(O, D, plane.point, plane.normal, entering, t, hit)) {
+            planes.add(entering, t, hit, j);
+        } else if (entering) {
+            // Parallel, with the origin on the removed side: nothing is kept.
             miss();
             return;
         }
-        if (endT < ws.exitDistance[i]) {
-            ws.exitDistance[i] = endT;
-            ws.exitPoint[i] = endP;
-        }
     }
-    if (planeEntry && startT > 0.0f) {
-        if (startT > ws.exitDistance[i]) {
+    if (planes.haveExit) {
+        if (planes.exitT <= 0.0f || planes.exitT < ws.entryDistance[i]) {
             miss();
             return;
         }
-        if (startT > ws.entryDistance[i]) {
-            ws.entryDistance[i] = startT;
-            ws.entryPoint[i] = startP;
-            ws.entrySurface[i] = startPlane;
+        if (planes.exitT < ws.exitDistance[i]) {
+            ws.exitDistance[i] = planes.exitT;
+            ws.exitPoint[i] = planes.exitP;
+        }
+    }
+    if (planes.haveEntry && planes.entryT > 0.0f) {
+        if (planes.entryT > ws.exitDistance[i]) {
+            miss();
+            return;
+        }
+        if (planes.entryT > ws.entryDistance[i]) {
+            ws.entryDistance[i] = planes.entryT;
+            ws.entryPoint[i] = planes.entryP;
+            ws.entrySurface[i] = planes.entryId;
         }
     }
 }

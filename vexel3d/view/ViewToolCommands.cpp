@@ -36,6 +36,34 @@ int chooseCameraTool(ViewCore& view, int tool) {
     return 16;
 }
 
+int renderModeOf(int command) {
+    return command == ID_RENDER_SSD ? RENDER_SSD : command == ID_RENDER_MIP ? RENDER_MIP : RENDER_OPQ;
+}
+
+int chooseRenderMode(ViewCore& view, int mode) {
+    view.m_iDragMode = 0;
+    view.setRenderMode(mode);
+    return 1;
+}
+
+int chooseProjection(ViewCore& view, bool perspective) {
+    if (view.m_pCamera) {
+        view.m_pCamera->perspective = perspective;
+        view.m_pCamera->updateCornerRays();
+    }
+    view.m_iDragMode = 0;
+    view.requestRender(true);
+    return 1;
+}
+
+// mask 1 for the reference-frame menu commands, 2 for "Reset view".
+int chooseReferenceFrame(ViewCore& view, int frame, int mask) {
+    view.applyReferenceFrame(frame);
+    if (mask == 2) view.m_iDragMode = 0;
+    view.requestRender(true);
+    return mask;
+}
+
 int cutPlaneCommand(ViewCore& view, int command) {
     CutPlaneSet& planes = view.planes();
     switch (command) {
@@ -106,6 +134,14 @@ bool toolCommandState(ViewCore& view, int command, CommandState& state) {
     bool enabled = ready;
     bool checked = false;
     switch (command) {
+    case ID_RENDER_SSD:
+    case ID_RENDER_MIP:
+    case ID_RENDER_OPQ: checked = view.m_iRenderMode == renderModeOf(command); break;
+    case ID_PARALLEL: checked = parallel; break;
+    case ID_PERSPECTIVE: checked = !parallel; break;
+    case CMD_ANTERIOR: checked = view.m_iReferenceFrame == 0; break;
+    case CMD_CAUDAL: checked = view.m_iReferenceFrame == 1; break;
+    case ID_RESET_VIEW: break;
     case ID_ORBIT_CAMERA: checked = view.m_iCameraTool == TOOL_ORBIT; break;
     case ID_ROTATE_CAMERA: checked = view.m_iCameraTool == TOOL_ROTATE; break;
     case ID_STRAFE_CAMERA: checked = view.m_iCameraTool == TOOL_STRAFE; break;
@@ -140,6 +176,14 @@ bool toolCommandState(ViewCore& view, int command, CommandState& state) {
 
 int runToolCommand(ViewCore& view, ViewWindow& window, int command) {
     switch (command) {
+    case ID_RENDER_SSD:
+    case ID_RENDER_MIP:
+    case ID_RENDER_OPQ: return chooseRenderMode(view, renderModeOf(command));
+    case ID_PARALLEL: return chooseProjection(view, false);
+    case ID_PERSPECTIVE: return chooseProjection(view, true);
+    case CMD_ANTERIOR: return chooseReferenceFrame(view, 0, 1);
+    case CMD_CAUDAL: return chooseReferenceFrame(view, 1, 1);
+    case ID_RESET_VIEW: return chooseReferenceFrame(view, view.m_iReferenceFrame, 2);
     case ID_ORBIT_CAMERA: return chooseCameraTool(view, TOOL_ORBIT);
     case ID_ROTATE_CAMERA: return chooseCameraTool(view, TOOL_ROTATE);
     case ID_STRAFE_CAMERA: return chooseCameraTool(view, TOOL_STRAFE);

@@ -123,6 +123,8 @@ private:
     void countHistogram();
     void buildClassThresholds();
     void buildMask();
+    // Whether all eight corner values of cell (i, j, k) are below t.
+    bool cornersBelow(int i, int j, int k, int t) const;
 
     // Owned storage behind voxelRows and cellMask.
     std::vector<uint16_t*> rowTable_;
@@ -145,30 +147,25 @@ inline bool CVolume::blockTransparent(const Vec3& p, int threshold) const
     return blocks.built() && int(blocks.valueMax(int(p.x), int(p.y), int(p.z))) < threshold;
 }
 
-inline bool CVolume::allCornersBelow(const Vec3& p) const
+inline bool CVolume::cornersBelow(int i, int j, int k, int t) const
 {
-    const int i = int(p.x), j = int(p.y), k = int(p.z);
     const uint16_t* r00 = voxelRows[k][j];
     const uint16_t* r01 = voxelRows[k][j + 1];
     const uint16_t* r10 = voxelRows[k + 1][j];
     const uint16_t* r11 = voxelRows[k + 1][j + 1];
-    const unsigned t = isoStored;
     return r00[i] < t && r00[i + 1] < t && r01[i] < t && r01[i + 1] < t
         && r10[i] < t && r10[i + 1] < t && r11[i] < t && r11[i + 1] < t;
+}
+
+inline bool CVolume::allCornersBelow(const Vec3& p) const
+{
+    return cornersBelow(int(p.x), int(p.y), int(p.z), isoStored);
 }
 
 inline bool CVolume::cellTransparent(const Vec3& p, int threshold) const
 {
     const int i = int(p.x), j = int(p.y), k = int(p.z);
-    if (!(cellMask[k][j][i] & kKeptBit))
-        return true;
-    const uint16_t* r00 = voxelRows[k][j];
-    const uint16_t* r01 = voxelRows[k][j + 1];
-    const uint16_t* r10 = voxelRows[k + 1][j];
-    const uint16_t* r11 = voxelRows[k + 1][j + 1];
-    const int t = threshold;
-    return r00[i] < t && r00[i + 1] < t && r01[i] < t && r01[i + 1] < t
-        && r10[i] < t && r10[i + 1] < t && r11[i] < t && r11[i + 1] < t;
+    return !(cellMask[k][j][i] & kKeptBit) || cornersBelow(i, j, k, threshold);
 }
 
 inline float CVolume::sampleTrilinear(float x, float y, float z) const
