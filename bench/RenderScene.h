@@ -9,12 +9,16 @@
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
 
+#include "RecordingViewServices.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
+
+using namespace v3d;
 
 // Stored values (HU + 1024) of a CT, x fastest, and the voxel spacing in mm.
 struct CTBlock {
@@ -38,12 +42,13 @@ struct RenderScene {
     CVolume volume;
     Camera camera{75.0f};
     SeriesState series;
+    RecordingViewServices services;
     BenchView view;
 
     explicit RenderScene(CTBlock& ct, bool load = true) : block(ct) {
         series.m_bHasSeries = 1;
         series.m_bAllLoaded = true;
-        view.bind(&series, &camera, &volume, makeStandardRenderer);
+        view.bind(&series, &camera, &volume, makeStandardRenderer, services);
         if (load) loadVolume();
     }
     ~RenderScene() { view.stopRenderers(); }

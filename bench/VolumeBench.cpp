@@ -13,6 +13,8 @@
 #include <random>
 #include <vector>
 
+using namespace v3d;
+
 namespace {
 
 constexpr int kX = 512, kY = 512, kZ = 300;

@@ -5,7 +5,7 @@
 #include "HostCell.h"
 #include "dicom/StudyDatabase.h"
 #include "plugin/CBackground.h"
-#include "view/CPerspective.h"
+#include "plugin/CPerspective.h"
 #include "volume/CVolume.h"
 
 #include "QVMessage.h"
@@ -14,6 +14,8 @@
 #include <QDir>
 
 #include <numeric>
+
+using namespace v3d;
 
 using hosttest::DicomHost;
 
@@ -43,10 +45,10 @@ protected:
 
 TEST_F(SeriesIntoWindow, PhantomBecomesAClassifiedVolume) {
     dropFolder(phantom("head", {"--size", "64x56x40", "--spacing", "0.9", "--step", "1.5"}));
-    ASSERT_EQ(frame->m_bHasSeries, 1);
-    EXPECT_EQ(frame->loadedOk, 1);
-    ASSERT_NE(frame->hostVolume, nullptr);
-    EXPECT_EQ(frame->imageIds.size(), 40u) << "the one image of the panel stands for its series";
+    ASSERT_EQ(frame->series.m_bHasSeries, 1);
+    EXPECT_EQ(frame->series.loadedOk, 1);
+    ASSERT_NE(frame->series.hostVolume, nullptr);
+    EXPECT_EQ(frame->series.imageIds.size(), 40u) << "the one image of the panel stands for its series";
 
     const CVolume& v = *frame->volume;
     EXPECT_EQ(v.sizeX, 64);
@@ -57,7 +59,7 @@ TEST_F(SeriesIntoWindow, PhantomBecomesAClassifiedVolume) {
     const Vec3 zColumn = v.axisMatrix.column(2);
     EXPECT_NEAR(length(zColumn), 1.5f / 0.9f, 1e-4f);
     EXPECT_NEAR(v.extent.z * 0.9f, 40 * 1.5f, 1e-2f);
-    EXPECT_FLOAT_EQ(v.rescaleSlope, static_cast<float>(frame->hostVolume->slope));
+    EXPECT_FLOAT_EQ(v.rescaleSlope, static_cast<float>(frame->series.hostVolume->slope));
 
     // Equal-population classes: rising thresholds, every voxel counted.
     for (int i = 1; i < CVolume::kClassCount; ++i) EXPECT_LE(v.classThresholds[i - 1], v.classThresholds[i]);
@@ -85,7 +87,7 @@ TEST_F(SeriesIntoWindow, CorpusChestMatchesTheHostsRecord) {
     const QString corpus = hosttest::corpusFolder();
     if (corpus.isEmpty()) GTEST_SKIP() << "no corpus";
     dropFolder(QDir(corpus).filePath("ct-chest-5mm"));
-    ASSERT_EQ(frame->m_bHasSeries, 1);
+    ASSERT_EQ(frame->series.m_bHasSeries, 1);
     const CVolume& v = *frame->volume;
     EXPECT_EQ(v.sizeX, 512);
     EXPECT_EQ(v.sizeZ, 64);
@@ -98,8 +100,8 @@ TEST_F(SeriesIntoWindow, CorpusSeriesWithUnevenSlicesFailsTheLoad) {
     const QString corpus = hosttest::corpusFolder();
     if (corpus.isEmpty()) GTEST_SKIP() << "no corpus";
     dropFolder(QDir(corpus).filePath("ct-head-tilt-varspacing"));
-    EXPECT_EQ(frame->m_bHasSeries, 0);
-    EXPECT_EQ(frame->loadedOk, 0);
+    EXPECT_EQ(frame->series.m_bHasSeries, 0);
+    EXPECT_EQ(frame->series.loadedOk, 0);
     ASSERT_FALSE(host->messageLog().isEmpty());
     EXPECT_TRUE(host->messageLog().last().contains("not parallel/equidistant"));
 }

@@ -139,12 +139,12 @@ TEST_F(MessageWindow, RefreshNeedsAnActiveWindowStillDownloading) {
 
     CBackground* other = newFrame();
     CBackground* active = newFrame();
-    other->completedFraction = 0.5;
-    active->completedFraction = 1.0;
+    other->series.completedFraction = 0.5;
+    active->series.completedFraction = 1.0;
     ASSERT_EQ(theApp().activeWindow(), active);
     command(CMD_REFRESH, &state);
     EXPECT_EQ(state.enabled, 0) << "only the active window counts";
-    active->completedFraction = 0.9;
+    active->series.completedFraction = 0.9;
     command(CMD_REFRESH, &state);
     EXPECT_EQ(state.enabled, 1);
 }
@@ -152,7 +152,7 @@ TEST_F(MessageWindow, RefreshNeedsAnActiveWindowStillDownloading) {
 TEST_F(MessageWindow, CreateClosesAWindowWhoseLoadFailed) {
     fakeHost().onCreateWindowInActiveCell = [this](const char*, int) {
         CBackground* frame = newFrame();
-        frame->loadedOk = 0;
+        frame->series.loadedOk = 0;
         return frame->handle();
     };
     EXPECT_EQ(command(CMD_CREATE), 1);
@@ -180,9 +180,9 @@ TEST_F(MessageWindow, RefreshUpdatesOnlyTheActiveWindow) {
     CBackground* other = newFrame();
     CBackground* active = newFrame();
     for (auto [frame, record, id] : {std::tuple{other, &otherRecord, "o1"}, std::tuple{active, &activeRecord, "a1"}}) {
-        frame->hostVolume = record;
-        frame->imageIds = {id};
-        frame->completedFraction = 0.2;
+        frame->series.hostVolume = record;
+        frame->series.imageIds = {id};
+        frame->series.completedFraction = 0.2;
         fakeHost().completion[id] = 0.6;
     }
     ASSERT_EQ(theApp().activeWindow(), active);
@@ -190,9 +190,9 @@ TEST_F(MessageWindow, RefreshUpdatesOnlyTheActiveWindow) {
     std::ostringstream expected;
     expected << "QVUpdateVolume(" << static_cast<const void*>(&activeRecord) << ")";
     EXPECT_EQ(fakeHost().callsStartingWith("QVUpdateVolume("), std::vector<std::string>{expected.str()});
-    EXPECT_DOUBLE_EQ(active->completedFraction, 0.6);
-    EXPECT_DOUBLE_EQ(other->completedFraction, 0.2);
-    other->hostVolume = active->hostVolume = nullptr;  // the records are the test's
+    EXPECT_DOUBLE_EQ(active->series.completedFraction, 0.6);
+    EXPECT_DOUBLE_EQ(other->series.completedFraction, 0.2);
+    other->series.hostVolume = active->series.hostVolume = nullptr;  // the records are the test's
 }
 
 }  // namespace

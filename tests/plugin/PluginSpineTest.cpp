@@ -131,7 +131,7 @@ TEST_F(PluginSpine, AddWindowIgnoresNullAndDuplicates) {
 TEST_F(PluginSpine, DestroyedWindowReleasesItsHostVolume) {
     QVWindowHandle h = QVPluginCreatePluginWindow(nullptr, handleOf(newCell()));
     QVVolumeRecord record{};
-    frameOf(h)->hostVolume = &record;
+    frameOf(h)->series.hostVolume = &record;
     delete frameOf(h);
     EXPECT_EQ(fakeHost().count("QVReleaseVolume("), 1);
 }
@@ -185,7 +185,7 @@ protected:
 };
 
 TEST_F(FrameMessages, WindowLevelQueriesWithBadArgumentsAnswerZeroAndTouchNothing) {
-    frameOf(handle)->m_bHasSeries = 1;
+    frameOf(handle)->series.m_bHasSeries = 1;
     WindowLevelRecord record{};
     record.size = 1056;
     record.width = 77;
@@ -215,7 +215,7 @@ TEST_F(FrameMessages, InitialWindowLevelRecord) {
     EXPECT_EQ(r.maxWidth, 256);
     EXPECT_EQ(r.minLevel, 0);
     EXPECT_EQ(r.maxLevel, 256);
-    EXPECT_EQ(frameOf(handle)->loadedOk, 1);
+    EXPECT_EQ(frameOf(handle)->series.loadedOk, 1);
 }
 
 TEST_F(FrameMessages, DeleteCommandAsksTheHostToDestroyThisWindow) {

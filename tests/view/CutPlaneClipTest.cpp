@@ -1,16 +1,16 @@
 // Cut-plane list upkeep and the per-pixel clipping of rays.
-#include "ViewTestSupport.h"
+#include "ViewFixture.h"
 #include "render/BoxTests.h"
 
-#include "FakeHost.h"
 
 #include <gtest/gtest.h>
+
+using namespace v3d;
 
 namespace {
 
 class Clipping : public ::testing::Test {
 protected:
-    void SetUp() override { fakeHost().reset(); }
 
     // Clips one ray as pixel (0, 0) and answers its entries.
     void clip(const Vec3& origin, const Vec3& direction) {
@@ -20,7 +20,7 @@ protected:
     float exit() const { return fixture.view.m_workspace->exitDistance[0]; }
     int surface() const { return fixture.view.m_workspace->entrySurface[0]; }
     void addPlane(const Vec3& point, const Vec3& normal) {
-        ASSERT_TRUE(fixture.view.planes().add(fixture.ball.volume.halfSize(), point, normal, nullptr));
+        ASSERT_TRUE(fixture.view.changePlanes().add(fixture.ball.volume, fixture.ball.volume.halfSize(), point, normal));
     }
 
     ViewFixture fixture;
@@ -78,7 +78,7 @@ TEST_F(Clipping, LeavingCutPlaneShortensTheExitAndBehindTheEntryMisses) {
     addPlane(Vec3(24, 24, 30), Vec3(0, 0, 1));  // removes z > 30
     clip(Vec3(24, 24, -10), Vec3(0, 0, 1));
     EXPECT_NEAR(exit(), 40.0f, 1e-4f);
-    fixture.view.planes().deleteAllCutPlanes();
+    fixture.view.deleteAllCutPlanes();
     addPlane(Vec3(24, 24, 2), Vec3(0, 0, 1));  // removes everything past z 2, before the box
     clip(Vec3(24, 24, -10), Vec3(0, 0, 1));
     EXPECT_LT(entry(), 0.0f);
@@ -95,7 +95,7 @@ TEST_F(Clipping, SelectedPlaneDistanceOnlyInCutPlaneMode) {
 
 TEST_F(Clipping, DeletingTheSelectedPlaneSelectsTheNextOrThePrevious) {
     for (float z : {10.0f, 20.0f, 30.0f}) addPlane(Vec3(24, 24, z), Vec3(0, 0, 1));
-    CutPlaneSet& planes = fixture.view.planes();
+    CutPlaneSet& planes = fixture.view.changePlanes();
     const Vec3 third = planes.at(2)->normal;
     planes.m_iSelectedCutPlane = 1;
     planes.deleteSelectedCutPlane();
@@ -116,7 +116,8 @@ TEST_F(Clipping, DeletingTheSelectedPlaneSelectsTheNextOrThePrevious) {
 TEST_F(Clipping, SectionCentreOfAPlaneThroughTheBoxLiesInsideIt) {
     const CVolume& volume = fixture.ball.volume;
     for (const Vec3& normal : {Vec3(1, 0, 0), Vec3(0, 1, 1), Vec3(1, 2, -3), Vec3(0.2f, 0.1f, 1)}) {
-        CutPlane plane(volume.halfSize(), Vec3(30, 20, 26), normalised(normal), nullptr);
+        CutPlane plane(volume.halfSize(), Vec3(30, 20, 26), normalised(normal));
+        plane.recentre(nullptr);
         Vec3 centre;
         ASSERT_TRUE(fixture.view.planes().sectionCentre(volume, plane, centre));
         EXPECT_TRUE(inside(volume, centre)) << centre.x << "," << centre.y << "," << centre.z;
@@ -135,8 +136,8 @@ TEST_F(Clipping, SeventeenthPlaneIsRefusedWithTheLimitMessage) {
     for (int i = 0; i < 16; ++i) ASSERT_TRUE(view.createCutPlaneFromLine()) << i;
     EXPECT_FALSE(view.createCutPlaneFromLine());
     EXPECT_EQ(view.planes().m_iNumCutPlanes, 16);
-    ASSERT_EQ(fakeHost().messageBoxes.size(), 1u);
-    EXPECT_EQ(fakeHost().messageBoxes[0], "Error|Maximum number of cutplanes reached.|16");
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0], ViewNotice::CutPlaneLimitReached);
 }
 
 TEST_F(Clipping, PlaneFromAZeroLengthLineIsRefused) {

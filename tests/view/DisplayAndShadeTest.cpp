@@ -1,11 +1,12 @@
 // Display geometry, the shade table and the colour pass's gap filling.
-#include "ViewTestSupport.h"
+#include "ViewFixture.h"
 #include "view/DisplayGeometry.h"
 #include "view/ShadeTable.h"
 
-#include "FakeHost.h"
 
 #include <gtest/gtest.h>
+
+using namespace v3d;
 
 namespace {
 
@@ -111,7 +112,6 @@ protected:
 };
 
 TEST(ComposeImage, GapsAreFilledByHalvedNeighbours) {
-    fakeHost().reset();
     ViewFixture fixture([](int, ViewCore& v) -> std::unique_ptr<CRaycaster> {
         return std::make_unique<GridRenderer>(v, *v.m_pVolume, *v.m_pCamera, *v.m_workspace, &v.m_shadeTable[0][0]);
     });

@@ -1,22 +1,20 @@
 // Preferences and presets in the host profile.
-#include "ViewTestSupport.h"
+#include "ViewFixture.h"
 
-#include "FakeHost.h"
+#include "RecordingViewServices.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::string key(const char* name) { return std::string("0|v3d|") + name; }
-
 class ViewSettings : public ::testing::Test {
 protected:
-    void SetUp() override { fakeHost().reset(); }
+    RecordingViewServices host;
 };
 
 TEST_F(ViewSettings, FirstStartTakesDefaultsAndAddsFactoryPresetsOnce) {
     {
-        ViewFixture fixture;
+        ViewFixture fixture(makeStandardRenderer, &host);
         TestView& v = fixture.view;
         EXPECT_TRUE(v.m_bNoTumble);
         EXPECT_FALSE(fixture.camera.perspective);
@@ -33,42 +31,37 @@ TEST_F(ViewSettings, FirstStartTakesDefaultsAndAddsFactoryPresetsOnce) {
         ASSERT_EQ(v.m_presetTable.m_iNumOfPresets, 4);
         EXPECT_STREQ(v.m_presetTable.m_presets[0].name, "Skin CT   (-300HU)");
         EXPECT_STREQ(v.m_presetTable.m_presets[3].name, "Heart CT  (-210HU)");
-        EXPECT_EQ(fakeHost().profile[key("firsttime")], "0");
+        EXPECT_EQ(host.profile["firsttime"], "0");
         // The user deletes every preset.
         while (v.m_presetTable.deletePreset(0)) {
         }
     }
-    EXPECT_EQ(fakeHost().profile[key("m_iNumOfPresets")], "0");
-    ViewFixture again;
+    EXPECT_EQ(host.profile["m_iNumOfPresets"], "0");
+    ViewFixture again(makeStandardRenderer, &host);
     EXPECT_EQ(again.view.m_presetTable.m_iNumOfPresets, 0) << "factory presets come only on the first start";
 }
 
 TEST_F(ViewSettings, LoadingWritesNothingButFirstTime) {
-    ViewFixture fixture;
-    for (const auto& call : fakeHost().calls) {
-        if (call.rfind("QVWriteProfile", 0) == 0) {
-            EXPECT_NE(call.find("firsttime"), std::string::npos) << call;
-        }
-    }
+    ViewFixture fixture(makeStandardRenderer, &host);
+    for (const auto& write : host.writes) EXPECT_EQ(write.rfind("firsttime=", 0), 0u) << write;
 }
 
 TEST_F(ViewSettings, MouseSpeedIsSavedAsWholePercent) {
     {
-        ViewFixture fixture;
+        ViewFixture fixture(makeStandardRenderer, &host);
         fixture.view.m_fMouseSpeedX = 150.7f;
     }
-    EXPECT_EQ(fakeHost().profile[key("m_fMouseSpeedX")], "150");
-    ViewFixture again;
+    EXPECT_EQ(host.profile["m_fMouseSpeedX"], "150");
+    ViewFixture again(makeStandardRenderer, &host);
     EXPECT_EQ(again.view.m_fMouseSpeedX, 150.0f);
 }
 
 TEST_F(ViewSettings, SaveWritesThePreferencesInOrder) {
-    { ViewFixture fixture; }
+    { ViewFixture fixture(makeStandardRenderer, &host); }
     std::vector<std::string> keys;
-    for (const auto& call : fakeHost().calls) {
-        if (call.rfind("QVWriteProfile", 0) != 0 || call.find("firsttime") != std::string::npos) continue;
-        const size_t start = call.find(",v3d,") + 5;
-        keys.push_back(call.substr(start, call.find(',', start) - start));
+    for (const auto& write : host.writes) {
+        const std::string key = write.substr(0, write.find('='));
+        if (key != "firsttime") keys.push_back(key);
     }
     const std::vector<std::string> expected = {"m_bNoTumble", "m_bPerspCamera", "m_bShadowsPersp", "m_bShadowsPar",
                                                "m_bFloodBound", "m_bOPQonSSD", "m_bWireframe", "m_iSegLow",
@@ -80,36 +73,35 @@ TEST_F(ViewSettings, SaveWritesThePreferencesInOrder) {
 }
 
 TEST_F(ViewSettings, PerspectiveCameraPreferenceAppliesAtStart) {
-    fakeHost().profile[key("m_bPerspCamera")] = "1";
-    ViewFixture fixture;
+    host.profile["m_bPerspCamera"] = "1";
+    ViewFixture fixture(makeStandardRenderer, &host);
     EXPECT_TRUE(fixture.camera.perspective);
 }
 
 TEST_F(ViewSettings, PresetFloatsRoundTripAsFixedText) {
-    fakeHost().profile[key("firsttime")] = "0";
+    host.profile["firsttime"] = "0";
     {
-        ViewFixture fixture;
+        ViewFixture fixture(makeStandardRenderer, &host);
         Preset p;
         p.setName("mine");
         p.hue = 220.5f;
         ASSERT_TRUE(fixture.view.m_presetTable.add(p));
     }
-    EXPECT_EQ(fakeHost().profile[key("phue0")], "220.500000");
-    ViewFixture again;
+    EXPECT_EQ(host.profile["phue0"], "220.500000");
+    ViewFixture again(makeStandardRenderer, &host);
     ASSERT_EQ(again.view.m_presetTable.m_iNumOfPresets, 1);
     EXPECT_EQ(again.view.m_presetTable.m_presets[0].hue, 220.5f);
     EXPECT_STREQ(again.view.m_presetTable.m_presets[0].name, "mine");
 }
 
 TEST_F(ViewSettings, StoredPresetCountAboveSixteenIsCut) {
-    fakeHost().profile[key("m_iNumOfPresets")] = "40";
-    ViewFixture fixture;
+    host.profile["m_iNumOfPresets"] = "40";
+    ViewFixture fixture(makeStandardRenderer, &host);
     EXPECT_EQ(fixture.view.m_presetTable.m_iNumOfPresets, 16);
     EXPECT_STREQ(fixture.view.m_presetTable.m_presets[3].name, "pname3") << "a missing name reads as its key";
 }
 
 TEST(PresetTable, FactoryPresetsNeedFourFreeSlots) {
-    fakeHost().reset();
     PresetTable table;
     Preset p;
     for (int i = 0; i < 12; ++i) table.add(p);
@@ -141,7 +133,7 @@ TEST(PresetTable, NameOf128CharactersKeepsThe127First) {
 }
 
 TEST_F(ViewSettings, ApplyingAPresetSetsIsovalueAndShading) {
-    ViewFixture fixture;
+    ViewFixture fixture(makeStandardRenderer, &host);
     fixture.view.applyPreset(1);  // bone
     EXPECT_EQ(fixture.ball.volume.storedToHU(fixture.ball.volume.isoStored), 300);
     EXPECT_EQ(fixture.view.m_fHue, 205.0f);

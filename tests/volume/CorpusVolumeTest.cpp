@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace v3d;
+
 namespace {
 
 struct Series {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+using namespace v3d;
+
 struct TestVolume {
     std::vector<uint16_t> values;
     std::unique_ptr<CVolume> volume = std::make_unique<CVolume>();

@@ -60,8 +60,8 @@ int main() {
     CTBlock thick = makeBlock(128, 128, 40, 0.8f, 0.8f, 5.0f);
     auto wedge = [](RenderScene& s) {
         const Vec3 c = s.volume.halfSize();
-        s.view.planes().add(c, c + Vec3(10, 0, 0), normalised(Vec3(1, -1, 0)), &s.view);
-        s.view.planes().add(c, c + Vec3(-10, 0, 0), normalised(Vec3(-1, -1, 0)), &s.view);
+        s.view.changePlanes().add(s.volume, c, c + Vec3(10, 0, 0), normalised(Vec3(1, -1, 0)));
+        s.view.changePlanes().add(s.volume, c, c + Vec3(-10, 0, 0), normalised(Vec3(-1, -1, 0)));
     };
     auto orbit = [](RenderScene& s) { s.camera.orbit(1, 35.0f, s.volume.center(), true); s.camera.orbit(2, -20.0f, s.volume.center(), true); };
     auto shadows = [](RenderScene& s) { s.view.m_bShadowsPar = true; };

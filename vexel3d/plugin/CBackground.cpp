@@ -1,6 +1,7 @@
 #include "CBackground.h"
 
 #include "CProgress.h"
+#include "MessageTexts.h"
 #include "CV3dApp.h"
 #include "CommandRouting.h"
 #include "CommandTexts.h"
@@ -8,7 +9,7 @@
 #include "PluginIdentity.h"
 #include "ToolbarIcons.h"
 #include "render/Camera.h"
-#include "view/CPerspective.h"
+#include "plugin/CPerspective.h"
 #include "view/RendererFactory.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
@@ -29,15 +30,6 @@
 namespace v3d {
 
 namespace {
-uint64_t g_physicalMemoryOverride = 0;
-
-uint64_t physicalMemory() {
-    if (g_physicalMemoryOverride) return g_physicalMemoryOverride;
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) : 0;
-}
-
 void initWindowLevel(WindowLevelRecord& record) {
     std::memset(&record, 0, sizeof record);
     record.size = sizeof(WindowLevelRecord);
@@ -57,27 +49,17 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-constexpr const char* kMemoryWarning =
-    "This system may lack sufficient physical memory    \nto visualize this dataset in 3D in real-rime!    ";
-constexpr const char* kGeometryError =
-    "Slices in this series are not parallel/equidistant. Cannot reconstruct volume.\n"
-    "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]";
-
-Vec3 toVec3(const double v[3]) {
-    return Vec3(static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2]));
-}
 }  // namespace
 
-void CBackground::setPhysicalMemoryForTesting(uint64_t bytes) { g_physicalMemoryOverride = bytes; }
-
 CBackground::CBackground(QWidget* cell)
-    : QMainWindow(cell), volume(std::make_unique<CVolume>()), camera(std::make_unique<Camera>(75.0f)) {
+    : QMainWindow(cell),
+      volume(std::make_unique<CVolume>()),
+      camera(std::make_unique<Camera>(75.0f)),
+      m_viewServices(handle()),
+      m_acquisition(series, m_seriesPort, *this) {
     // A main window is a top-level window by birth; this one lives in a cell.
     setWindowFlags(Qt::Widget);
     initWindowLevel(windowLevel);
-    hostIsLossless = lookupHostFunction<QVIsLosslessFn>("QVIsLossless");
-    hostGetDownloadRate = lookupHostFunction<QVGetDownloadRateFn>("QVGetDownloadRate");
-    hostSetMagicX = lookupHostFunction<QVSetMagicXFn>("QVSetMagicX");
     setWindowTitle(QString());
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
     createToolbars();
@@ -92,9 +74,9 @@ CBackground::~CBackground() {
     // Background passes read the host's voxels: they end before the host
     // may free them.
     if (m_view) m_view->stopRenderers();
-    if (hostVolume) {
-        QVReleaseVolume(hostVolume);
-        hostVolume = nullptr;
+    if (series.hostVolume) {
+        QVReleaseVolume(series.hostVolume);
+        series.hostVolume = nullptr;
     }
     delete m_view;  // saves the preferences while camera and volume still exist
     m_view = nullptr;
@@ -134,7 +116,7 @@ bool CBackground::event(QEvent* event) {
 }
 
 void CBackground::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == refreshTimer && refreshTimer != 0) refreshTick();
+    if (event->timerId() == series.refreshTimer && series.refreshTimer != 0) refreshTick();
     QMainWindow::timerEvent(event);
 }
 
@@ -211,7 +193,8 @@ intptr_t CBackground::handleHostMessage(uint32_t message, uintptr_t wParam, intp
     case QV_MSG_PEER_DATA: {
         const auto* bytes = reinterpret_cast<const char*>(wParam);
         if (!bytes || lParam <= 0) return 0;
-        if (handlePeerText(std::string(bytes, static_cast<size_t>(lParam)).c_str()) != -666) m_view->requestRender(true);
+        if (handlePeerText(std::string(bytes, static_cast<size_t>(lParam)).c_str()) != kPutUnderHandled)
+            m_view->requestRender(true);
         return 0;
     }
     default:
@@ -222,16 +205,16 @@ intptr_t CBackground::handleHostMessage(uint32_t message, uintptr_t wParam, intp
 intptr_t CBackground::windowLevelMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     auto* record = reinterpret_cast<WindowLevelRecord*>(lParam);
     if (wParam != 1 || !record || record->size < static_cast<int32_t>(sizeof(WindowLevelRecord))) return 0;
-    if (!m_bHasSeries) return 0;
+    if (!series.m_bHasSeries) return 0;
     if (message == QV_MSG_GET_WINDOW_LEVEL) {
         record->valid = 1;
         record->width = volume->storedToHU(volume->windowHighStored) - volume->storedToHU(volume->windowLowStored);
         record->level = volume->storedToHU((volume->windowLowStored + volume->windowHighStored) / 2);
         record->zero16 = 0;
         record->zero20 = 0;
-        record->maxWidth = 5999;
-        record->minLevel = -2995;
-        record->maxLevel = 2995;
+        record->maxWidth = CVolume::kMaxWidthHU;
+        record->minLevel = -CVolume::kMaxHU;
+        record->maxLevel = CVolume::kMaxHU;
     } else {
         m_view->applyWindowLevel(record->level, record->width);
     }
@@ -250,9 +233,9 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
     if (ids.empty()) return 0;
     if (loadSeries(ids)) {
         if (views > 0) QVGetWindowLevel(QVGetView(panel, 0), &windowLevel);
-        loadedOk = 1;
+        series.loadedOk = 1;
     } else {
-        loadedOk = 0;
+        series.loadedOk = 0;
     }
     m_view->update();
     setFocus();
@@ -273,8 +256,8 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
         if (state) state->enabled = 1;
         return true;
     case CMD_REFRESH:
-        if (state) state->enabled = completedFraction < 1.0 ? 1 : 0;
-        else if (completedFraction < 1.0) updateVolume();
+        if (state) state->enabled = m_acquisition.waitingForImages() ? 1 : 0;
+        else if (m_acquisition.waitingForImages()) updateVolume();
         return true;
     default:
         break;
@@ -309,113 +292,63 @@ void CBackground::updateCommandStates() {
 }
 
 void CBackground::stopRefreshTimer() {
-    if (refreshTimer) {
-        killTimer(refreshTimer);
-        refreshTimer = 0;
+    if (series.refreshTimer) {
+        killTimer(series.refreshTimer);
+        series.refreshTimer = 0;
     }
+}
+
+CVolume& CBackground::volumeForChange() { return m_view->changeVolume(); }
+
+void CBackground::volumeReplaced() {
+    m_view->deleteAllCutPlanes();
+    m_view->applyReferenceFrame(0);
+    m_view->requestRender(true);
+}
+
+void CBackground::volumeRefreshed() { m_view->requestRender(true); }
+
+bool CBackground::reportLoad(SeriesLoadStatus status) {
+    if (const char* text = loadMessage(status)) QVMessageBox(text, "Error", QV_MB_OK | QV_MB_TOPMOST);
+    return status == SeriesLoadStatus::Ok;
 }
 
 bool CBackground::loadSeries(const std::vector<std::string>& ids) {
     if (ids.empty()) return false;
     WaitCursor wait;
-    const int bytesPerValue = QVImageGetType(ids.front().c_str()) == 0 ? 1 : 2;
-    const int columns = QVImageGetColumns(ids.front().c_str());
-    const int rows = QVImageGetRows(ids.front().c_str());
-    const uint64_t required = requiredMemory(bytesPerValue, columns, rows, static_cast<int>(ids.size()));
-    if (physicalMemory() < required &&
-        QVMessageBox(kMemoryWarning, "Error", QV_MB_OKCANCEL | QV_MB_ICONEXCLAMATION | QV_MB_TOPMOST) == QV_IDCANCEL)
-        return false;
-
     const QRect screen(mapToGlobal(QPoint(0, 0)), size());
-    CProgress progress("Creating Volume", (screen.left() + screen.right()) / 2, (screen.top() + screen.bottom()) / 2,
-                       this);
-    const std::string first = ids.front();
-    std::vector<const char*> array;
-    array.reserve(ids.size());
-    for (const auto& id : ids) array.push_back(id.c_str());
-    progress.setPosition(10);
-    QVVolumeRecord* record = QVCreateVolume(static_cast<int>(array.size()), array.data(), 3);
-    progress.setPosition(50);
-    if (!record) {
-        QVMessageBox(kGeometryError, "Error", QV_MB_OK | QV_MB_TOPMOST);
-        progress.closeProgress();
-        return false;
-    }
-    // Nothing may render while the volume changes under the renderers.
-    m_view->stopRenderers();
-    if (hostVolume) QVReleaseVolume(hostVolume);
-    hostVolume = record;
-    firstImageId = first;
-    if (&ids != &imageIds) {
-        imageIds.clear();
-        for (int i = 0; i < record->imageCount && record->imageIds; ++i)
-            if (record->imageIds[i]) imageIds.emplace_back(record->imageIds[i]);
-    }
-    completedFraction = averageCompletion(imageIds);
-    downloadedFraction = averageDownloadRate(imageIds, hostGetDownloadRate);
-    allLossless = allImagesLossless(imageIds, hostIsLossless);
-    m_bAllLoaded = qualityCheck(imageIds, hostGetDownloadRate);
-    if (completedFraction < 1.0 && !refreshTimer) refreshTimer = startTimer(1000);
-
-    volume->release();
-    m_view->deleteAllCutPlanes();
-    const bool built = volume->build(record->columns, record->rows, record->slices, record->values, record->sliceValues,
-                                     static_cast<float>(record->spacingX), static_cast<float>(record->spacingY),
-                                     static_cast<float>(record->spacingZ), toVec3(record->origin),
-                                     toVec3(record->rowDir), toVec3(record->colDir), toVec3(record->sliceDir));
-    progress.setPosition(60);
-    if (!built) {
-        // A record that describes no volume is refused like unusable slices.
-        m_bHasSeries = 0;
-        QVMessageBox(kGeometryError, "Error", QV_MB_OK | QV_MB_TOPMOST);
-        progress.closeProgress();
-        return false;
-    }
-    volume->classify(record->rawBase, record->rawBase + record->valueRange, static_cast<float>(record->intercept),
-                     static_cast<float>(record->slope));
-    progress.setPosition(100);
-    m_view->applyReferenceFrame(0);
-    m_view->requestRender(true);
-    m_bHasSeries = 1;
-    progress.closeProgress();
-    return true;
+    // The dialog opens after the memory question, before the host's work.
+    std::unique_ptr<CProgress> progress;
+    m_seriesPort.onProgress = [&](int position) {
+        if (!progress)
+            progress = std::make_unique<CProgress>("Creating Volume", (screen.left() + screen.right()) / 2,
+                                                   (screen.top() + screen.bottom()) / 2, this);
+        progress->setPosition(position);
+    };
+    const SeriesLoadStatus status = m_acquisition.load(ids);
+    m_seriesPort.onProgress = nullptr;
+    if (progress) progress->closeProgress();
+    if (status == SeriesLoadStatus::Ok && m_acquisition.waitingForImages() && !series.refreshTimer)
+        series.refreshTimer = startTimer(1000);
+    return reportLoad(status);
 }
 
 void CBackground::updateVolume() {
-    const double x = averageCompletion(imageIds);
-    if (x > completedFraction && !imageIds.empty() && hostVolume) {
-        WaitCursor wait;
-        m_view->stopRenderers();
-        QVUpdateVolume(hostVolume);
-        volume->setVoxelRows(hostVolume->values, hostVolume->sliceValues);
-        completedFraction = x;
-        allLossless = allImagesLossless(imageIds, hostIsLossless);
-        m_bAllLoaded = qualityCheck(imageIds, hostGetDownloadRate);
-        downloadedFraction = averageDownloadRate(imageIds, hostGetDownloadRate);
-        m_view->update();
-    }
-    if (!m_bHasSeries || !hostVolume) return;
-    m_view->stopRenderers();
-    volume->classify(hostVolume->rawBase, hostVolume->rawBase + hostVolume->valueRange,
-                     static_cast<float>(hostVolume->intercept), static_cast<float>(hostVolume->slope));
-    if (completedFraction >= 1.0 && !pendingState.empty()) {
-        const std::string text = pendingState;
-        pendingState.clear();
+    WaitCursor wait;
+    reportLoad(m_acquisition.refresh());
+    m_view->update();
+    if (series.completedFraction >= 1.0 && !series.pendingState.empty()) {
+        const std::string text = series.pendingState;
+        series.pendingState.clear();
         handlePeerText(text.c_str());
     }
-    m_view->requestRender(true);
 }
 
 void CBackground::refreshTick() {
-    if (!m_bAllLoaded) {
-        if (qualityCheck(imageIds, hostGetDownloadRate)) updateVolume();
-        return;
-    }
-    const double a = averageCompletion(imageIds);
-    if (refreshDue(a, completedFraction)) {
-        updateVolume();
-        if (a >= 1.0) stopRefreshTimer();
-    }
+    if (!m_acquisition.refreshDueNow()) return;
+    const bool wasAllLoaded = series.m_bAllLoaded;
+    updateVolume();
+    if (wasAllLoaded && series.completedFraction >= 1.0) stopRefreshTimer();
 }
 
 }  // namespace v3d

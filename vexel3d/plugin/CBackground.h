@@ -1,6 +1,9 @@
 #pragma once
 
 #include "QVPluginApi.h"
+#include "plugin/HostSeriesPort.h"
+#include "plugin/HostViewServices.h"
+#include "volume/SeriesAcquisition.h"
 #include "volume/SeriesState.h"
 
 #include <QMainWindow>
@@ -11,16 +14,16 @@
 #include <vector>
 
 class QToolBar;
-class Camera;
-class CVolume;
 
 namespace v3d {
 
+class Camera;
+class CVolume;
 class CPerspective;
 
 // The frame of one 3D window: fills its host cell, holds the view and the
 // toolbars, and owns everything of the one loaded series.
-class CBackground : public QMainWindow, public SeriesState {
+class CBackground : public QMainWindow, public VolumeChangeSink {
     Q_OBJECT
 public:
     explicit CBackground(QWidget* cell);
@@ -32,18 +35,19 @@ public:
 
     QVWindowHandle handle() { return reinterpret_cast<QVWindowHandle>(static_cast<QWidget*>(this)); }
     CPerspective* view() const { return m_view; }
+    ViewServices& viewServices() { return m_viewServices; }
 
     // Command routing: the frame's own commands, then the view's.
     bool onCommand(int command, int code, void* extra, void* handlerInfo);
     void dispatchCommand(int command);
     intptr_t handleHostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-    // Entry of peer texts and saved states; answers -666 when nothing is to
-    // be re-rendered.
+    // Entry of peer texts and saved states; answers kPutUnderHandled when
+    // nothing is to be re-rendered.
     int handlePeerText(const char* text);
 
-    // Series acquisition: builds the volume from the host's images; false
-    // when the user cancelled or the host refused the slices.
+    // Series acquisition: builds the volume from the host's images; false,
+    // with the reason shown, when it could not (the window keeps what it had).
     bool loadSeries(const std::vector<std::string>& ids);
     // Refresh from the host while images still arrive.
     void updateVolume();
@@ -59,8 +63,15 @@ public:
     static bool barShown(const QToolBar* bar);
 
     // Tests replace the machine's physical memory (bytes); 0 restores it.
-    static void setPhysicalMemoryForTesting(uint64_t bytes);
+    static void setPhysicalMemoryForTesting(uint64_t bytes) { HostSeriesPort::setPhysicalMemoryForTesting(bytes); }
 
+    // VolumeChangeSink
+    CVolume& volumeForChange() override;
+    void volumeReplaced() override;
+    void volumeRefreshed() override;
+
+    // The loaded series and its download state.
+    SeriesState series;
     WindowLevelRecord windowLevel{};
     std::unique_ptr<CVolume> volume;
     std::unique_ptr<Camera> camera;
@@ -82,7 +93,12 @@ private:
     intptr_t windowLevelMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     intptr_t dropPanel(QVPanelHandle panel);
     void stopRefreshTimer();
+    // Shows the message of a failed load or refresh; false for those.
+    bool reportLoad(SeriesLoadStatus status);
 
+    HostSeriesPort m_seriesPort;
+    HostViewServices m_viewServices;
+    SeriesAcquisition m_acquisition;
     CPerspective* m_view = nullptr;  // child widget, deleted first on destruction
 };
 

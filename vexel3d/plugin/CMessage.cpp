@@ -77,7 +77,7 @@ void CMessage::onCreate() {
     // the cell's series before this returns.
     QVCreateWindowInActiveCell(kPluginId, CMD_CREATE);
     CBackground* window = theApp().activeWindow();
-    if (window && window->loadedOk == 0) QVDestroyPluginWindow(window->handle());
+    if (window && window->series.loadedOk == 0) QVDestroyPluginWindow(window->handle());
 }
 
 void CMessage::onRemove() {
@@ -101,7 +101,7 @@ void CMessage::onRemove() {
 
 void CMessage::onRefresh() {
     CBackground* window = theApp().activeWindow();
-    if (window && window->completedFraction < 1.0) window->updateVolume();
+    if (window && window->series.completedFraction < 1.0) window->updateVolume();
 }
 
 bool CMessage::removeEnabled() const {
@@ -113,7 +113,7 @@ bool CMessage::removeEnabled() const {
 
 bool CMessage::refreshEnabled() const {
     CBackground* window = theApp().activeWindow();
-    return window && window->completedFraction < 1.0;
+    return window && window->series.completedFraction < 1.0;
 }
 
 void CMessage::openInPlaceOfView(void* hostView) {

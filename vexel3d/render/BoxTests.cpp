@@ -2,6 +2,8 @@
 
 #include "volume/CVolume.h"
 
+namespace v3d {
+
 namespace {
 
 struct Box {
@@ -58,3 +60,5 @@ Vec3 toIndexSpace(const CVolume& volume, const Vec3& v)
 {
     return volume.inverseAxisMatrix * v;
 }
+
+}  // namespace v3d

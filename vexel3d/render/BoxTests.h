@@ -2,7 +2,9 @@
 // Tests against the volume's clip box (its six boundary planes, index space)
 // and the moves between index space and volume space.
 
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
+
+namespace v3d {
 
 class CVolume;
 
@@ -17,3 +19,5 @@ bool insideFace(const CVolume& volume, const Vec3& p, int face);
 // Index space -> volume space (axisMatrix) and back (inverseAxisMatrix).
 Vec3 toVolumeSpace(const CVolume& volume, const Vec3& v);
 Vec3 toIndexSpace(const CVolume& volume, const Vec3& v);
+
+}  // namespace v3d

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace v3d {
+
 CMIP::~CMIP() { stopBackgroundPass(); }
 
 int CMIP::render(int w, int h, int coarse, int limit, ProgressSink* progress) {
@@ -60,7 +62,7 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
     float dist = 0.0f;
     const bool hintAllowed = placeOnSegment(i, P, O, dist) && hint > 0;
     int limit, m;
-    if (parentView->fullRange()) {
+    if (snapshot.fullRange) {
         limit = 65535;
         m = -1;
     } else {
@@ -119,7 +121,7 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
 }
 
 void CMIP::shadePixel(int x, int y) {
-    const int mode = parentView->diagnosticDisplay() > 0 ? parentView->diagnosticBuffer() : -1;
+    const int mode = snapshot.diagnosticMode();
     if (mode >= 0) {
         if (mode == 3) {
             if (workspace->done[RenderWorkspace::wide(x, y)]) parentView->setPixel(x, y, 0, 64, 64);
@@ -131,3 +133,5 @@ void CMIP::shadePixel(int x, int y) {
     }
     shadeWindowed(x, y);
 }
+
+}  // namespace v3d

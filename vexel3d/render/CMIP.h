@@ -4,6 +4,8 @@
 
 #include "render/CRaycaster.h"
 
+namespace v3d {
+
 class CMIP : public CRaycaster {
 public:
     using CRaycaster::CRaycaster;
@@ -23,3 +25,5 @@ protected:
     void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) override;
     void castExact(int x, int y) override;
 };
+
+}  // namespace v3d

@@ -3,10 +3,12 @@
 #include "render/Camera.h"
 #include "volume/CVolume.h"
 
+namespace v3d {
+
 COPQ::~COPQ() { stopBackgroundPass(); }
 
 int COPQ::render(int w, int h, int, int, ProgressSink* progress) {
-    storeSize(w, h);
+    beginRender(w, h);
     setupRays(1);
     if (progress) progress->setPosition(0);
     currentStep = 1;
@@ -32,3 +34,5 @@ void COPQ::entrySample(int x, int y, const Vec3& origin) {
 }
 
 void COPQ::shadePixel(int x, int y) { shadeWindowed(x, y); }
+
+}  // namespace v3d

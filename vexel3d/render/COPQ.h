@@ -5,6 +5,8 @@
 
 #include "render/CRaycaster.h"
 
+namespace v3d {
+
 class COPQ : public CRaycaster {
 public:
     using CRaycaster::CRaycaster;
@@ -21,3 +23,5 @@ protected:
     void refinePixel(int x, int y, int, int, int, int, int) override { castFirstPass(x, y); }
     void castExact(int x, int y) override { castFirstPass(x, y); }
 };
+
+}  // namespace v3d

@@ -6,7 +6,9 @@
 
 #include <vector>
 
-CRaycaster::CRaycaster(RenderHost& view, CVolume& vol, Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
+namespace v3d {
+
+CRaycaster::CRaycaster(RenderHost& view, const CVolume& vol, const Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
     : parentView(&view),
       volume(&vol),
       camera(&cam),
@@ -26,6 +28,12 @@ void CRaycaster::stopBackgroundPass() {
     // frame that interrupted one (each frame of a drag).
     if (worker.joinable()) worker.join();
     abortRequested = false;
+}
+
+void CRaycaster::beginRender(int w, int h) {
+    stopBackgroundPass();
+    snapshot = parentView->renderSnapshot();
+    storeSize(w, h);
 }
 
 void CRaycaster::storeSize(int w, int h) {
@@ -96,8 +104,7 @@ bool CRaycaster::interrupted(int step) {
 }
 
 int CRaycaster::progressiveRender(int w, int h, int coarse, int limit, ProgressSink* progress) {
-    stopBackgroundPass();
-    storeSize(w, h);
+    beginRender(w, h);
     interpolationLimit = limit;
     if (coarse < 1) coarse = 1;
     renderCoarseStep = coarse;
@@ -196,3 +203,5 @@ void CRaycaster::shadeWindowed(int x, int y) {
     const uint8_t g = windowGrey(workspace->value[w], volume->windowLowStored, volume->windowHighStored);
     parentView->setPixel(x, y, g, g, g);
 }
+
+}  // namespace v3d

@@ -5,19 +5,22 @@
 // colouring.
 
 #include "render/RenderHost.h"
+#include "render/RenderSnapshot.h"
 #include "render/RenderWorkspace.h"
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 
 #include <atomic>
 #include <cstdint>
 #include <thread>
+
+namespace v3d {
 
 class Camera;
 class CVolume;
 
 class CRaycaster {
 public:
-    CRaycaster(RenderHost& view, CVolume& volume, Camera& camera, RenderWorkspace& workspace,
+    CRaycaster(RenderHost& view, const CVolume& volume, const Camera& camera, RenderWorkspace& workspace,
                const uint8_t* shadeTable /* 3 rows of 256: red, green, blue */);
     virtual ~CRaycaster();
     CRaycaster(const CRaycaster&) = delete;
@@ -33,8 +36,8 @@ public:
     void stopBackgroundPass();
 
     RenderHost* parentView;
-    CVolume* volume;
-    Camera* camera;
+    const CVolume* volume;
+    const Camera* camera;
     RenderWorkspace* workspace;
     const uint8_t* redTable;
     const uint8_t* greenTable;
@@ -61,12 +64,16 @@ public:
     std::atomic<bool> abortRequested{false};
     std::atomic<int32_t> busyCount{0};
     bool hasImage = false;
+    // The view's state when the current render started (see RenderSnapshot).
+    RenderSnapshot snapshot;
 
 protected:
     // The scheme shared by the progressive renderers: stop the background
     // pass, set up every ray casting the coarse grid, refine by halving, and
     // start the background pass when pixels were skipped.
     int progressiveRender(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress);
+    // Stops the background pass, then takes the view's snapshot and the size.
+    void beginRender(int width, int height);
     void storeSize(int width, int height);
     // Sets up every pixel's ray and clipping; calls castFirstPass for the
     // pixels on the grid of the given step.
@@ -118,3 +125,5 @@ inline uint8_t windowGrey(int value, int low, int high) {
     }
     return static_cast<uint8_t>(t * 255.0f);
 }
+
+}  // namespace v3d

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 
-CSSD::CSSD(RenderHost& view, CVolume& vol, Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
+namespace v3d {
+
+CSSD::CSSD(RenderHost& view, const CVolume& vol, const Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
     : CRaycaster(view, vol, cam, ws, shadeTable), shade(new float[RenderWorkspace::kWideCount]()) {}
 
 CSSD::~CSSD() { stopBackgroundPass(); }
@@ -121,7 +123,7 @@ float CSSD::surfaceShade(int x, int y, const Vec3& P, const Vec3& D) {
     if (d == ws.entryDistance[i]) {
         const int s = ws.entrySurface[i];
         if (s >= 0) {
-            const CutPlane* plane = parentView->cutPlaneAt(s);
+            const SnapshotPlane* plane = snapshot.cutPlane(s);
             ws.hitKind[i] = 2;
             return plane ? std::min(std::fabs(dot(plane->normal, D)), 1.0f) : 0.0f;
         }
@@ -136,7 +138,7 @@ float CSSD::surfaceShade(int x, int y, const Vec3& P, const Vec3& D) {
 }
 
 void CSSD::shadePixel(int x, int y) {
-    const int mode = parentView->diagnosticDisplay() > 0 ? parentView->diagnosticBuffer() : -1;
+    const int mode = snapshot.diagnosticMode();
     if (mode >= 0) {
         diagnosticColour(x, y, mode, 255, 6);
         return;
@@ -149,7 +151,7 @@ void CSSD::shadePixel(int x, int y) {
         parentView->setPixel(x, y, 0, 0, 0);
         return;
     }
-    if (depth == ws.entryDistance[i] && parentView->opaqueOnSurface()) {
+    if (depth == ws.entryDistance[i] && snapshot.opaqueOnSurface) {
         const uint8_t g = windowGrey(ws.value[w], volume->windowLowStored, volume->windowHighStored);
         parentView->setPixel(x, y, g, g, g);
         return;
@@ -162,7 +164,7 @@ void CSSD::shadePixel(int x, int y) {
     if (s < 0.15f) s = 0.15f;
     float f = 1.0f;
     const float fromCentre = length(O - C);
-    if (camera->perspective ? parentView->shadowsPerspective() : parentView->shadowsParallel()) {
+    if (camera->perspective ? snapshot.shadowsPerspective : snapshot.shadowsParallel) {
         float dd = depth;
         if (fromCentre > h) dd = std::max(depth - (fromCentre - h), 0.0f);
         if (!camera->perspective && fromCentre < h) dd = std::max(h - fromCentre + dd, 0.0f);
@@ -171,3 +173,5 @@ void CSSD::shadePixel(int x, int y) {
     const int index = static_cast<int>(f * 255.0f * s) % 256;
     parentView->setPixel(x, y, redTable[index], greenTable[index], blueTable[index]);
 }
+
+}  // namespace v3d

@@ -9,9 +9,11 @@
 
 #include <memory>
 
+namespace v3d {
+
 class CSSD : public CRaycaster {
 public:
-    CSSD(RenderHost& view, CVolume& volume, Camera& camera, RenderWorkspace& workspace, const uint8_t* shadeTable);
+    CSSD(RenderHost& view, const CVolume& volume, const Camera& camera, RenderWorkspace& workspace, const uint8_t* shadeTable);
     ~CSSD() override;
 
     int refineRemaining() override;
@@ -35,3 +37,5 @@ protected:
 private:
     void castAndShade(int x, int y, Vec3 start, const Vec3& origin);
 };
+
+}  // namespace v3d

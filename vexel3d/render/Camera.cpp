@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace v3d {
+
 namespace {
 constexpr float kMinFov = 30.0f, kMaxFov = 150.0f;
 constexpr float kMinViewWidth = 16.0f, kMaxViewWidth = 1024.0f;
@@ -226,3 +228,5 @@ void Camera::lookAlong(const Vec3& direction)
     }
     updateCornerRays();
 }
+
+}  // namespace v3d

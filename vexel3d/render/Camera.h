@@ -3,8 +3,10 @@
 // the world frame by `orientation`, with the rays through the image corners
 // that the ray casters interpolate, and the pixel <-> point mappings.
 
-#include "render/Mat3.h"
-#include "render/Vec3.h"
+#include "render/math/Mat3.h"
+#include "render/math/Vec3.h"
+
+namespace v3d {
 
 class Camera {
 public:
@@ -74,3 +76,5 @@ private:
     // The ray origin of a pixel in the frame of eye and axes r, u.
     Vec3 pixelOrigin(const Vec3& eye, const Vec3& r, const Vec3& u, int px, int w, int py, int h) const;
 };
+
+}  // namespace v3d

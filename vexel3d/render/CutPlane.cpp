@@ -1,21 +1,20 @@
 #include "render/CutPlane.h"
 
-#include "render/CutPlaneOwner.h"
-#include "render/PlaneMath.h"
+#include "render/math/PlaneMath.h"
 
 #include <cmath>
 
-CutPlane::CutPlane(const Vec3& a, const Vec3& p, const Vec3& n, CutPlaneOwner* o, int t)
-    : anchor(a), point(p), normal(n), tag(t), owner(o)
+namespace v3d {
+
+CutPlane::CutPlane(const Vec3& a, const Vec3& p, const Vec3& n, int t)
+    : anchor(a), point(p), normal(n), tag(t)
 {
-    recentre();
 }
 
-void CutPlane::recentre()
+void CutPlane::recentre(const Vec3* sectionCentre)
 {
-    Vec3 centre;
-    if (owner && owner->sectionCentre(*this, centre)) {
-        point = centre;
+    if (sectionCentre) {
+        point = *sectionCentre;
         return;
     }
     normalise(normal);
@@ -25,12 +24,6 @@ void CutPlane::recentre()
         intersectRayPlane(anchor, negate(normal), point, normal, foot);
     if (!approximatelyEqual(foot, anchor))
         point = foot;
-}
-
-void CutPlane::translate(const Vec3& d)
-{
-    point += d;
-    recentre();
 }
 
 void CutPlane::setNormalFromVectors(Vec3& a, Vec3& b)
@@ -83,3 +76,5 @@ bool CutPlane::intersectWithPlane(const Vec3& q2, const Vec3& n2, Vec3& linePoin
     normalise(lineDirection);
     return true;
 }
+
+}  // namespace v3d

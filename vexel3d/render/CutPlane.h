@@ -1,20 +1,25 @@
 #pragma once
-// One cut plane: a point, a normal pointing toward the removed side, and the
-// fixed anchor (the volume centre) that keeps its point near the volume.
+// One cut plane, a plain value: a point, a normal pointing toward the
+// removed side, and the fixed anchor (the volume centre) that keeps its
+// point near the volume. The set that holds the planes recentres them.
 
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 
-class CutPlaneOwner;
+namespace v3d {
+
+// A view holds at most this many cut planes.
+constexpr int kMaxCutPlanes = 16;
 
 class CutPlane {
 public:
-    CutPlane(const Vec3& anchor, const Vec3& point, const Vec3& normal,
-             CutPlaneOwner* owner, int tag = 0);
+    CutPlane() = default;
+    CutPlane(const Vec3& anchor, const Vec3& point, const Vec3& normal, int tag = 0);
 
     // Moves the point to the centre of the plane's section through the
-    // volume, or else to the foot of the perpendicular from the anchor.
-    void recentre();
-    void translate(const Vec3& d);
+    // volume when the caller found one, or else (normal made unit) to the
+    // foot of the perpendicular from the anchor.
+    void recentre(const Vec3* sectionCentre);
+    void translate(const Vec3& d) { point += d; }
     // a and b become relative to the point (in place); the normal is their
     // normalised cross product.
     void setNormalFromVectors(Vec3& a, Vec3& b);
@@ -29,5 +34,6 @@ public:
     Vec3 point;
     Vec3 normal;
     int tag = 0;
-    CutPlaneOwner* owner = nullptr;
 };
+
+}  // namespace v3d

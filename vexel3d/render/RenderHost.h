@@ -1,12 +1,14 @@
 #pragma once
 // What a renderer needs from the view it renders for. The view implements
-// it; tests implement it with a plain recorder.
+// it; tests implement it with a plain recorder. Only invalidateFromWorker is
+// called from the background pass; everything else on the view's thread.
 
-#include "render/Vec3.h"
+#include "render/RenderSnapshot.h"
+#include "render/math/Vec3.h"
 
 #include <cstdint>
 
-class CutPlane;
+namespace v3d {
 
 class RenderHost {
 public:
@@ -23,14 +25,8 @@ public:
     // Asks for a repaint from any thread; never paints on the caller's thread.
     virtual void invalidateFromWorker() = 0;
 
-    virtual bool fullRange() const = 0;
-    virtual int diagnosticDisplay() const = 0;
-    virtual int diagnosticBuffer() const = 0;
-    virtual bool shadowsPerspective() const = 0;
-    virtual bool shadowsParallel() const = 0;
-    virtual bool opaqueOnSurface() const = 0;
-    // Cut plane of the view, or null.
-    virtual const CutPlane* cutPlaneAt(int index) const = 0;
+    // What the render about to start reads of the view.
+    virtual RenderSnapshot renderSnapshot() const = 0;
 };
 
 // Progress display during long renders (a dialog on the view's side).
@@ -40,3 +36,5 @@ public:
     virtual void setPosition(int position) = 0;
     virtual bool isCancelled() = 0;
 };
+
+}  // namespace v3d

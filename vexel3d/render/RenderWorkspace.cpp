@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace v3d {
+
 RenderWorkspace::RenderWorkspace()
     : depth(new float[kWideCount]),
       value(new int32_t[kWideCount]),
@@ -26,3 +28,5 @@ void RenderWorkspace::resetWide() {
     std::fill_n(value.get(), kWideCount, -1);
     std::fill_n(done.get(), kWideCount, 0);
 }
+
+}  // namespace v3d

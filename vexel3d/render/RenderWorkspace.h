@@ -4,10 +4,12 @@
 // x + step and y + step of the last column and row (steps up to 64) stay in
 // the arrays; the second group is 512 x 512.
 
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 
 #include <cstdint>
 #include <memory>
+
+namespace v3d {
 
 struct RenderWorkspace {
     static constexpr int kWide = 576;
@@ -44,3 +46,5 @@ struct RenderWorkspace {
     std::unique_ptr<float[]> spare;
     std::unique_ptr<float[]> selectedPlaneDistance;
 };
+
+}  // namespace v3d

@@ -1,5 +1,7 @@
 #include "render/WireModel.h"
 
+namespace v3d {
+
 WireModel::WireModel(std::vector<Vec3> vertices, std::vector<std::pair<int, int>> edges,
                      const Vec3& facingNormal)
     : vertices_(std::move(vertices)), edges_(std::move(edges)), facingNormal_(facingNormal)
@@ -31,3 +33,5 @@ bool WireModel::projectEdge(int edge, const Mat3& M, float d, Vec3& a, Vec3& b) 
     }
     return true;
 }
+
+}  // namespace v3d

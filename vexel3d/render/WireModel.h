@@ -2,11 +2,13 @@
 // A wire model for the orientation overlay: vertices, edges between them and
 // the direction the model faces (back-facing models are drawn first).
 
-#include "render/Mat3.h"
-#include "render/Vec3.h"
+#include "render/math/Mat3.h"
+#include "render/math/Vec3.h"
 
 #include <utility>
 #include <vector>
+
+namespace v3d {
 
 class WireModel {
 public:
@@ -28,3 +30,5 @@ private:
     std::vector<std::pair<int, int>> edges_;
     Vec3 facingNormal_;
 };
+
+}  // namespace v3d

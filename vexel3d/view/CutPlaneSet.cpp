@@ -1,11 +1,13 @@
 #include "view/CutPlaneSet.h"
 
 #include "render/BoxTests.h"
-#include "render/PlaneMath.h"
+#include "render/math/PlaneMath.h"
 #include "render/RenderWorkspace.h"
 #include "volume/CVolume.h"
 
 #include <vector>
+
+namespace v3d {
 
 namespace {
 struct Line {
@@ -43,31 +45,48 @@ struct Crossings {
 };
 }  // namespace
 
-bool CutPlaneSet::add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner) {
+bool CutPlaneSet::add(const CVolume& volume, const Vec3& anchor, const Vec3& point, const Vec3& normal) {
     if (m_iNumCutPlanes >= kMaxPlanes) return false;
-    m_cutPlanes[static_cast<size_t>(m_iNumCutPlanes)] = std::make_unique<CutPlane>(anchor, point, normal, owner, 0);
-    m_iSelectedCutPlane = m_iNumCutPlanes;
+    const int index = m_iNumCutPlanes;
+    // Placed first, then recentred: the section is found with the plane
+    // not yet counted among the others.
+    CutPlane plane(anchor, point, normal, 0);
+    Vec3 centre;
+    plane.recentre(sectionCentre(volume, plane, centre) ? &centre : nullptr);
+    m_cutPlanes[static_cast<size_t>(index)] = plane;
+    m_iSelectedCutPlane = index;
     ++m_iNumCutPlanes;
     return true;
 }
 
-CutPlane* CutPlaneSet::at(int index) const {
-    return index >= 0 && index < m_iNumCutPlanes ? m_cutPlanes[static_cast<size_t>(index)].get() : nullptr;
+void CutPlaneSet::recentre(const CVolume& volume, int index) {
+    CutPlane* plane = at(index);
+    if (!plane) return;
+    Vec3 centre;
+    plane->recentre(sectionCentre(volume, *plane, centre) ? &centre : nullptr);
+}
+
+CutPlane* CutPlaneSet::at(int index) {
+    return index >= 0 && index < m_iNumCutPlanes ? &m_cutPlanes[static_cast<size_t>(index)] : nullptr;
+}
+
+const CutPlane* CutPlaneSet::at(int index) const {
+    return index >= 0 && index < m_iNumCutPlanes ? &m_cutPlanes[static_cast<size_t>(index)] : nullptr;
 }
 
 void CutPlaneSet::deleteSelectedCutPlane() {
     if (m_iSelectedCutPlane < 0 || m_iSelectedCutPlane >= m_iNumCutPlanes) return;
     const int s = m_iSelectedCutPlane;
     for (int i = s; i + 1 < m_iNumCutPlanes; ++i)
-        m_cutPlanes[static_cast<size_t>(i)] = std::move(m_cutPlanes[static_cast<size_t>(i + 1)]);
-    m_cutPlanes[static_cast<size_t>(m_iNumCutPlanes - 1)].reset();
+        m_cutPlanes[static_cast<size_t>(i)] = m_cutPlanes[static_cast<size_t>(i + 1)];
+    m_cutPlanes[static_cast<size_t>(m_iNumCutPlanes - 1)] = CutPlane();
     --m_iNumCutPlanes;
     // The last plane gone: select the one before it; else the next one moved into place.
     if (s == m_iNumCutPlanes) m_iSelectedCutPlane = s - 1;
 }
 
 void CutPlaneSet::deleteAllCutPlanes() {
-    for (auto& plane : m_cutPlanes) plane.reset();
+    for (auto& plane : m_cutPlanes) plane = CutPlane();
     m_iNumCutPlanes = 0;
     m_iSelectedCutPlane = -1;
 }
@@ -85,7 +104,7 @@ bool CutPlaneSet::sectionCentre(const CVolume& volume, const CutPlane& plane, Ve
         if (plane.intersectWithPlane(volume.boundaryPoints[k], volume.boundaryNormals[k], line.point, line.direction))
             lines.push_back(line);
     for (int j = 0; j < m_iNumCutPlanes; ++j) {
-        const CutPlane& other = *m_cutPlanes[static_cast<size_t>(j)];
+        const CutPlane& other = m_cutPlanes[static_cast<size_t>(j)];
         if (plane.intersectWithPlane(other.point, other.normal, line.point, line.direction)) lines.push_back(line);
     }
     Vec3 sum;
@@ -160,7 +179,7 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
     // Cut planes; the sign of t is judged below.
     Crossings planes;
     for (int j = 0; j < m_iNumCutPlanes; ++j) {
-        const CutPlane& plane = *m_cutPlanes[static_cast<size_t>(j)];
+        const CutPlane& plane = m_cutPlanes[static_cast<size_t>(j)];
         if (intersectLinePlane(O, D, plane.point, plane.normal, entering, t, hit)) {
             planes.add(entering, t, hit, j);
         } else if (entering) {
@@ -191,3 +210,5 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
         }
     }
 }
+
+}  // namespace v3d

@@ -4,10 +4,11 @@
 // against the volume box and the planes.
 
 #include "render/CutPlane.h"
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 
 #include <array>
-#include <memory>
+
+namespace v3d {
 
 class CVolume;
 struct RenderWorkspace;
@@ -16,15 +17,20 @@ class CutPlaneSet {
 public:
     static constexpr int kMaxPlanes = 16;
 
-    // Appends a plane and selects it; false (nothing added) at the limit.
-    bool add(const Vec3& anchor, const Vec3& point, const Vec3& normal, CutPlaneOwner* owner);
+    // Appends a plane, recentred, and selects it; false (nothing added) at
+    // the limit.
+    bool add(const CVolume& volume, const Vec3& anchor, const Vec3& point, const Vec3& normal);
+    // Moves plane index to the centre of its section (see CutPlane::recentre).
+    void recentre(const CVolume& volume, int index);
     void deleteSelectedCutPlane();
     void deleteAllCutPlanes();
     // Selects the last plane and deletes the selected one until none is left.
     void resetCutPlanes();
 
-    CutPlane* at(int index) const;
-    CutPlane* selected() const { return at(m_iSelectedCutPlane); }
+    CutPlane* at(int index);
+    const CutPlane* at(int index) const;
+    CutPlane* selected() { return at(m_iSelectedCutPlane); }
+    const CutPlane* selected() const { return at(m_iSelectedCutPlane); }
 
     // Centre of the plane's section through the volume box and the other
     // planes; false when no two section lines meet inside the box.
@@ -35,7 +41,9 @@ public:
     void clipRay(const CVolume& volume, RenderWorkspace& workspace, bool cutPlaneMode, int x, int y, const Vec3& origin,
                  const Vec3& direction) const;
 
-    std::array<std::unique_ptr<CutPlane>, kMaxPlanes> m_cutPlanes;
+    std::array<CutPlane, kMaxPlanes> m_cutPlanes{};
     int m_iNumCutPlanes = 0;
     int m_iSelectedCutPlane = -1;
 };
+
+}  // namespace v3d

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace v3d {
+
 void DisplayGeometry::resize(int clientWidth, int clientHeight) {
     halfClientWidth = (clientWidth - 7) / 2;
     halfClientHeight = (clientHeight - 7) / 2;
@@ -31,3 +33,5 @@ bool DisplayGeometry::isInsideImage(ClientPoint point) const {
     if (halfClientWidth <= 0 || halfClientHeight <= 0 || m <= 19) return false;
     return std::abs(point.x - halfClientWidth) <= m && std::abs(point.y - halfClientHeight) <= m;
 }
+
+}  // namespace v3d

@@ -2,6 +2,8 @@
 // Where the rendered image is shown in the view's client area, and the
 // mapping from client points to image pixels.
 
+namespace v3d {
+
 struct DisplayRect {
     int left = 0;
     int top = 0;
@@ -26,3 +28,5 @@ struct DisplayGeometry {
     ClientPoint clientToImage(ClientPoint point, int imageWidth, int imageHeight) const;
     bool isInsideImage(ClientPoint point) const;
 };
+
+}  // namespace v3d

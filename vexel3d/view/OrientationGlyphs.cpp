@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+namespace v3d {
+
 namespace {
 using Edges = std::vector<std::pair<int, int>>;
 
@@ -37,3 +39,5 @@ std::array<WireModel, 6> makeOrientationGlyphs() {
               {{4, 5}, {8, 9}, {6, 7}}),
     };
 }
+
+}  // namespace v3d

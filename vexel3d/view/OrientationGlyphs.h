@@ -6,4 +6,8 @@
 
 #include <array>
 
+namespace v3d {
+
 std::array<WireModel, 6> makeOrientationGlyphs();
+
+}  // namespace v3d

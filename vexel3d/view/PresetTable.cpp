@@ -1,10 +1,12 @@
 #include "view/PresetTable.h"
 
-#include "QVHostApi.h"
+#include "view/ViewServices.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+
+namespace v3d {
 
 namespace {
 Preset make(const char* name, int iso, float hue, float saturation, float diffuse, float shine) {
@@ -24,17 +26,10 @@ std::string key(const char* stem, int i) {
     return buffer;
 }
 
-std::string readString(const char* id, int scope, const char* section, const std::string& k, const char* fallback) {
-    char* text = QVGetProfileString(id, scope, section, k.c_str(), fallback);
-    std::string value = text ? text : fallback;
-    QVFree(text);
-    return value;
-}
-
 // Floats travel as "%f" text; the conversions ignore the process locale so
 // that a profile reads the same under every language setting.
-float readFloat(const char* id, int scope, const char* section, const std::string& k) {
-    const std::string text = readString(id, scope, section, k, "0.0");
+float readFloat(ProfileStore& profile, const std::string& k) {
+    const std::string text = profile.readString(k.c_str(), "0.0");
     const char* begin = text.c_str();
     while (*begin == ' ' || *begin == '\t') ++begin;
     if (*begin == '+') ++begin;
@@ -43,12 +38,12 @@ float readFloat(const char* id, int scope, const char* section, const std::strin
     return result.ec == std::errc() ? value : 0.0f;
 }
 
-void writeFloat(const char* id, int scope, const char* section, const std::string& k, float value) {
+void writeFloat(ProfileStore& profile, const std::string& k, float value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer - 1, static_cast<double>(value),
                                       std::chars_format::fixed, 6);
     *result.ptr = '\0';
-    QVWriteProfileString(id, scope, section, k.c_str(), buffer);
+    profile.writeString(k.c_str(), buffer);
 }
 }  // namespace
 
@@ -92,8 +87,8 @@ const Preset* PresetTable::at(int index) const {
     return index >= 0 && index < m_iNumOfPresets ? &m_presets[static_cast<size_t>(index)] : nullptr;
 }
 
-void PresetTable::load(const char* id, int scope, const char* section) {
-    int count = QVGetProfileInt(id, scope, section, "m_iNumOfPresets", 0);
+void PresetTable::load(ProfileStore& profile) {
+    int count = profile.readInt("m_iNumOfPresets", 0);
     // A stored count the table cannot hold is cut to what fits.
     if (count < 0) count = 0;
     if (count > kMaxPresets) count = kMaxPresets;
@@ -101,24 +96,26 @@ void PresetTable::load(const char* id, int scope, const char* section) {
     for (int i = 0; i < count; ++i) {
         Preset& p = m_presets[static_cast<size_t>(i)];
         const std::string nameKey = key("pname", i);
-        p.setName(readString(id, scope, section, nameKey, nameKey.c_str()));
-        p.iso = QVGetProfileInt(id, scope, section, key("piso", i).c_str(), 0);
-        p.shine = readFloat(id, scope, section, key("pshine", i));
-        p.hue = readFloat(id, scope, section, key("phue", i));
-        p.saturation = readFloat(id, scope, section, key("psat", i));
-        p.diffuse = readFloat(id, scope, section, key("pdiff", i));
+        p.setName(profile.readString(nameKey.c_str(), nameKey.c_str()));
+        p.iso = profile.readInt(key("piso", i).c_str(), 0);
+        p.shine = readFloat(profile, key("pshine", i));
+        p.hue = readFloat(profile, key("phue", i));
+        p.saturation = readFloat(profile, key("psat", i));
+        p.diffuse = readFloat(profile, key("pdiff", i));
     }
 }
 
-void PresetTable::save(const char* id, int scope, const char* section) const {
-    QVWriteProfileInt(id, scope, section, "m_iNumOfPresets", m_iNumOfPresets);
+void PresetTable::save(ProfileStore& profile) const {
+    profile.writeInt("m_iNumOfPresets", m_iNumOfPresets);
     for (int i = 0; i < m_iNumOfPresets; ++i) {
         const Preset& p = m_presets[static_cast<size_t>(i)];
-        QVWriteProfileString(id, scope, section, key("pname", i).c_str(), p.name);
-        QVWriteProfileInt(id, scope, section, key("piso", i).c_str(), p.iso);
-        writeFloat(id, scope, section, key("pshine", i), p.shine);
-        writeFloat(id, scope, section, key("phue", i), p.hue);
-        writeFloat(id, scope, section, key("psat", i), p.saturation);
-        writeFloat(id, scope, section, key("pdiff", i), p.diffuse);
+        profile.writeString(key("pname", i).c_str(), p.name);
+        profile.writeInt(key("piso", i).c_str(), p.iso);
+        writeFloat(profile, key("pshine", i), p.shine);
+        writeFloat(profile, key("phue", i), p.hue);
+        writeFloat(profile, key("psat", i), p.saturation);
+        writeFloat(profile, key("pdiff", i), p.diffuse);
     }
 }
+
+}  // namespace v3d

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+namespace v3d {
+
+class ProfileStore;
+
 struct Preset {
     char name[128] = {};  // at most 127 used
     int32_t iso = 0;
@@ -34,10 +38,12 @@ public:
 
     // Reads the count and every preset of the profile section; the count is
     // limited to the table size.
-    void load(const char* pluginId, int scope, const char* section);
+    void load(ProfileStore& profile);
     // Writes the count and every preset.
-    void save(const char* pluginId, int scope, const char* section) const;
+    void save(ProfileStore& profile) const;
 
     std::array<Preset, kMaxPresets> m_presets{};
     int m_iNumOfPresets = 0;
 };
+
+}  // namespace v3d

@@ -4,6 +4,8 @@
 #include "render/COPQ.h"
 #include "render/CSSD.h"
 
+namespace v3d {
+
 std::unique_ptr<CRaycaster> makeStandardRenderer(int mode, ViewCore& view) {
     if (!view.m_pVolume || !view.m_pCamera) return nullptr;
     const uint8_t* table = &view.m_shadeTable[0][0];
@@ -14,3 +16,5 @@ std::unique_ptr<CRaycaster> makeStandardRenderer(int mode, ViewCore& view) {
     default: return nullptr;
     }
 }
+
+}  // namespace v3d

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace v3d {
+
 namespace {
 float channel(float m1, float m2, float h) {
     while (h > 360.0f) h -= 360.0f;
@@ -35,3 +37,5 @@ void buildShadeTable(float hue, float saturation, float diffuse, float shine, ui
         table[2][i] = static_cast<uint8_t>(c.blue * 255.0f);
     }
 }
+
+}  // namespace v3d

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace v3d {
+
 struct Rgb {
     float red;
     float green;
@@ -15,3 +17,5 @@ Rgb hslToRgb(float hue, float saturation, float lightness);
 
 // table[0] red, table[1] green, table[2] blue.
 void buildShadeTable(float hue, float saturation, float diffuse, float shine, uint8_t table[3][256]);
+
+}  // namespace v3d

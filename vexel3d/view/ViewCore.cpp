@@ -1,20 +1,15 @@
 #include "view/ViewCore.h"
 
-#include "plugin/PluginIdentity.h"
 #include "render/Camera.h"
-#include "render/Mat3.h"
+#include "render/math/Mat3.h"
 #include "view/ShadeTable.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
 
-#include "QVHostApi.h"
-
 #include <algorithm>
 #include <cmath>
 
-using v3d::kPluginId;
-using v3d::kProfileScope;
-using v3d::kProfileSection;
+namespace v3d {
 
 ViewCore::ViewCore() : m_workspace(std::make_unique<RenderWorkspace>()), m_imageBits(kImageSize * kRowBytes, 0) {
     buildShadeTable();
@@ -29,22 +24,52 @@ ViewCore::~ViewCore() {
     m_planes.deleteAllCutPlanes();
 }
 
-void ViewCore::bind(SeriesState* frame, Camera* camera, CVolume* volume, const RendererFactory& makeRenderer) {
+CVolume& ViewCore::changeVolume() {
+    stopRenderers();
+    return *m_volume;
+}
+
+Camera& ViewCore::changeCamera() {
+    stopRenderers();
+    return *m_camera;
+}
+
+CutPlaneSet& ViewCore::changePlanes() {
+    stopRenderers();
+    return m_planes;
+}
+
+RenderSnapshot ViewCore::renderSnapshot() const {
+    RenderSnapshot s;
+    s.fullRange = m_bFullRange;
+    s.diagnosticDisplay = m_iDiagnosticDisplay;
+    s.diagnosticBuffer = m_iDiagnosticBuffer;
+    s.shadowsPerspective = m_bShadowsPersp;
+    s.shadowsParallel = m_bShadowsPar;
+    s.opaqueOnSurface = m_bOPQonSSD;
+    s.cutPlaneCount = m_planes.m_iNumCutPlanes;
+    for (int i = 0; i < s.cutPlaneCount; ++i) {
+        const CutPlane& plane = *m_planes.at(i);
+        s.cutPlanes[static_cast<size_t>(i)] = {plane.point, plane.normal};
+    }
+    return s;
+}
+
+void ViewCore::bind(SeriesState* frame, Camera* camera, CVolume* volume, const RendererFactory& makeRenderer,
+                    ViewServices& services) {
     m_pFrame = frame;
-    m_pCamera = camera;
-    m_pVolume = volume;
+    m_pCamera = m_camera = camera;
+    m_pVolume = m_volume = volume;
+    m_services = &services;
     for (int mode = 0; mode < 3; ++mode) m_pRenderers[static_cast<size_t>(mode)] = makeRenderer(mode, *this);
     loadSettings();
     m_bound = true;
 }
 
 void ViewCore::loadSettings() {
-    auto readBool = [](const char* key, bool fallback) {
-        return QVGetProfileBool(kPluginId, kProfileScope, kProfileSection, key, fallback ? 1 : 0) != 0;
-    };
-    auto readInt = [](const char* key, int fallback) {
-        return QVGetProfileInt(kPluginId, kProfileScope, kProfileSection, key, fallback);
-    };
+    ProfileStore& profile = *m_services;
+    auto readBool = [&](const char* key, bool fallback) { return profile.readBool(key, fallback); };
+    auto readInt = [&](const char* key, int fallback) { return profile.readInt(key, fallback); };
     m_bNoTumble = readBool("m_bNoTumble", true);
     const bool perspective = readBool("m_bPerspCamera", false);
     m_bShadowsPersp = readBool("m_bShadowsPersp", true);
@@ -59,24 +84,22 @@ void ViewCore::loadSettings() {
     // Speeds are kept as whole percent; the stored integer reads as unsigned.
     m_fMouseSpeedX = static_cast<float>(static_cast<unsigned>(readInt("m_fMouseSpeedX", 100)));
     m_fMouseSpeedY = static_cast<float>(static_cast<unsigned>(readInt("m_fMouseSpeedY", 100)));
-    if (m_pCamera) {
-        m_pCamera->perspective = perspective;
-        m_pCamera->updateCornerRays();
+    if (m_camera) {
+        Camera& camera = changeCamera();
+        camera.perspective = perspective;
+        camera.updateCornerRays();
     }
-    m_presetTable.load(kPluginId, kProfileScope, kProfileSection);
+    m_presetTable.load(profile);
     if (readBool("firsttime", true) && m_presetTable.m_iNumOfPresets == 0) {
-        QVWriteProfileBool(kPluginId, kProfileScope, kProfileSection, "firsttime", 0);
+        profile.writeBool("firsttime", false);
         m_presetTable.addFactoryPresets();
     }
 }
 
 void ViewCore::saveSettings() {
-    auto writeBool = [](const char* key, bool value) {
-        QVWriteProfileBool(kPluginId, kProfileScope, kProfileSection, key, value ? 1 : 0);
-    };
-    auto writeInt = [](const char* key, int value) {
-        QVWriteProfileInt(kPluginId, kProfileScope, kProfileSection, key, value);
-    };
+    ProfileStore& profile = *m_services;
+    auto writeBool = [&](const char* key, bool value) { profile.writeBool(key, value); };
+    auto writeInt = [&](const char* key, int value) { profile.writeInt(key, value); };
     writeBool("m_bNoTumble", m_bNoTumble);
     writeBool("m_bPerspCamera", m_pCamera && m_pCamera->perspective);
     writeBool("m_bShadowsPersp", m_bShadowsPersp);
@@ -90,10 +113,8 @@ void ViewCore::saveSettings() {
     writeInt("m_iInvertMouse", m_iInvertMouse);
     writeInt("m_fMouseSpeedX", static_cast<int>(m_fMouseSpeedX));
     writeInt("m_fMouseSpeedY", static_cast<int>(m_fMouseSpeedY));
-    m_presetTable.save(kPluginId, kProfileScope, kProfileSection);
+    m_presetTable.save(profile);
 }
-
-void ViewCore::showError(const char* text) { QVMessageBox(text, "Error", QV_MB_OK | QV_MB_ICONSTOP); }
 
 void ViewCore::requestRender(bool pending) {
     m_bRenderPending = pending;
@@ -113,10 +134,8 @@ void ViewCore::setRenderMode(int mode) {
 }
 
 void ViewCore::applyWindowLevel(int level, int width) {
-    if (!m_pVolume) return;
-    m_pVolume->levelHU = level;
-    m_pVolume->widthHU = width;
-    m_pVolume->setWindowLevel(level, width);
+    if (!m_volume) return;
+    changeVolume().setWindowLevel(level, width);
     requestRender(true);
 }
 
@@ -134,7 +153,7 @@ void ViewCore::getPixel(int x, int y, uint8_t& red, uint8_t& green, uint8_t& blu
     red = p[2];
 }
 
-void ViewCore::buildShadeTable() { ::buildShadeTable(m_fHue, m_fSaturation, m_fDiffuse, m_fShine, m_shadeTable); }
+void ViewCore::buildShadeTable() { v3d::buildShadeTable(m_fHue, m_fSaturation, m_fDiffuse, m_fShine, m_shadeTable); }
 
 DisplayRect ViewCore::renderFrame() {
     const DisplayRect rect{0, 0, m_iImageWidth, m_iImageHeight};
@@ -143,10 +162,11 @@ DisplayRect ViewCore::renderFrame() {
         return rect;
     }
     // Shade and hue drags change colours only: no new rays.
-    if (m_iDragMode != 11 && m_iDragMode != 12) {
+    if (m_iDragMode != DRAG_SHADE && m_iDragMode != DRAG_HUE_SAT) {
         switch (m_iDragMode) {
-        case 0: m_iInterruptLevel = 1; break;
-        case 1: case 2: case 3: case 7: case 8: case 9: case 10: m_iInterruptLevel = 2; break;
+        case DRAG_NONE: m_iInterruptLevel = 1; break;
+        case DRAG_ORBIT: case DRAG_ROTATE: case DRAG_PAN: case DRAG_ISOVALUE: case DRAG_WINDOW_LEVEL: case DRAG_ZOOM:
+        case DRAG_MOVE_ROLL: m_iInterruptLevel = 2; break;
         default: break;
         }
         currentRenderer()->render(m_iImageWidth, m_iImageHeight, m_iCoarseStep, m_iInterpolationLimit, nullptr);
@@ -214,18 +234,18 @@ void ViewCore::tintAndOutline(int step) {
     // Selection ranges (stored values) of the right-button tool.
     bool tintRange = false;
     int lo = 0, hi = 0;
-    if (m_iToolGroup == 2 && step == 1 && m_pVolume) {
+    if (m_iToolGroup == GROUP_SELECTION && step == 1 && m_pVolume) {
         if (m_iRightTool == TOOL_SEG_RANGE) {
             tintRange = true;
             lo = m_pVolume->huToStored(m_iSegLow);
             hi = m_pVolume->huToStored(m_iSegHigh);
-        } else if (m_iRightTool == TOOL_DENSITY_RANGE && m_iProbeHU != -8888) {
+        } else if (m_iRightTool == TOOL_DENSITY_RANGE && m_iProbeHU != kNoProbeValue) {
             tintRange = true;
             lo = m_pVolume->huToStored(m_iProbeHU - m_iSegRad);
             hi = m_pVolume->huToStored(m_iProbeHU + m_iSegRad);
         }
     }
-    const bool tintObject = m_iToolGroup == 2 && step == 1 && m_iRightTool == TOOL_SELECT_OBJECT && m_pVolume;
+    const bool tintObject = m_iToolGroup == GROUP_SELECTION && step == 1 && m_iRightTool == TOOL_SELECT_OBJECT && m_pVolume;
 
     for (int x = 0; x < W; ++x) {
         for (int y = 0; y < H; ++y) {
@@ -317,14 +337,10 @@ bool ViewCore::createCutPlaneFromLine() {
     if (length(normal) < 1e-6f) return false;
     normalise(normal);
     if (m_planes.m_iNumCutPlanes >= CutPlaneSet::kMaxPlanes) {
-        showError("Maximum number of cutplanes reached.");
+        notify(ViewNotice::CutPlaneLimitReached);
         return false;
     }
-    return m_planes.add(m_pVolume->halfSize(), P1, normal, this);
-}
-
-bool ViewCore::sectionCentre(const CutPlane& plane, Vec3& centre) {
-    return m_pVolume && m_planes.sectionCentre(*m_pVolume, plane, centre);
+    return changePlanes().add(*m_pVolume, m_pVolume->halfSize(), P1, normal);
 }
 
 void ViewCore::clipRay(int x, int y, const Vec3& origin, const Vec3& direction) {
@@ -333,17 +349,14 @@ void ViewCore::clipRay(int x, int y, const Vec3& origin, const Vec3& direction) 
 
 bool ViewCore::addFactoryPresets() {
     if (m_presetTable.addFactoryPresets()) return true;
-    showError("Not enough slots to add factory presets,\ndelete some user presets first.");
+    notify(ViewNotice::NoSlotsForFactoryPresets);
     return false;
 }
 
 void ViewCore::applyPreset(int index) {
     const Preset* preset = m_presetTable.at(index);
     if (!preset) return;
-    if (m_pVolume) {
-        m_pVolume->isoHU = preset->iso;
-        m_pVolume->setIsoValue(preset->iso);
-    }
+    if (m_volume) changeVolume().setIsoValue(preset->iso);
     m_fHue = preset->hue;
     m_fSaturation = preset->saturation;
     m_fDiffuse = preset->diffuse;
@@ -353,14 +366,17 @@ void ViewCore::applyPreset(int index) {
 }
 
 void ViewCore::applyReferenceFrame(int frame) {
-    if (!m_pCamera || !m_pVolume) return;
+    if (!m_camera || !m_pVolume) return;
     m_iReferenceFrame = frame == 1 ? 1 : 0;
+    Camera& camera = changeCamera();
     const Vec3 right(1, 0, 0);
     const Vec3 up = m_iReferenceFrame == 0 ? Vec3(0, 0, -1) : Vec3(0, 1, 0);
     const Vec3 view = m_iReferenceFrame == 0 ? Vec3(0, 1, 0) : Vec3(0, 0, 1);
-    m_pCamera->setHomeAxes(right.x, right.y, right.z, up.x, up.y, up.z, view.x, view.y, view.z);
-    m_pCamera->orientation = m_pVolume->getInverseAxisMatrix();
-    m_pCamera->lookAlong(view);
+    camera.setHomeAxes(right.x, right.y, right.z, up.x, up.y, up.z, view.x, view.y, view.z);
+    camera.orientation = m_pVolume->getInverseAxisMatrix();
+    camera.lookAlong(view);
     const Vec3 c = m_pVolume->center();
-    m_pCamera->setPosition(c - view * (2.0f * length(c)));
+    camera.setPosition(c - view * (2.0f * length(c)));
 }
+
+}  // namespace v3d

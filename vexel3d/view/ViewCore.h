@@ -5,16 +5,22 @@
 // display image, cut planes, segmentation values, presets and the
 // preferences kept in the host profile. The window class derives from it
 // and supplies painting, repaint requests and input.
+//
+// Background passes read the volume, the workspace and the snapshot taken
+// when their render started. The volume, the camera and the cut planes are
+// therefore changed only through changeVolume, changeCamera and
+// changePlanes, which stop every pass first; elsewhere the view holds them
+// read-only.
 
 #include "render/CRaycaster.h"
-#include "render/CutPlaneOwner.h"
 #include "render/RenderHost.h"
 #include "render/RenderWorkspace.h"
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 #include "view/CutPlaneSet.h"
 #include "view/DisplayGeometry.h"
 #include "view/OrientationGlyphs.h"
 #include "view/PresetTable.h"
+#include "view/ViewServices.h"
 #include "view/ViewTypes.h"
 
 #include <array>
@@ -24,6 +30,8 @@
 #include <string>
 #include <vector>
 
+namespace v3d {
+
 class Camera;
 class CVolume;
 struct SeriesState;
@@ -32,7 +40,14 @@ class ViewCore;
 // Makes the renderer of a render mode for a view (SSD, MIP, OPQ).
 using RendererFactory = std::function<std::unique_ptr<CRaycaster>(int mode, ViewCore& view)>;
 
-class ViewCore : public RenderHost, public CutPlaneOwner {
+// What the view tells its window about an operation that could not be done
+// (the window shows the message that goes with it).
+enum class ViewNotice {
+    CutPlaneLimitReached,
+    NoSlotsForFactoryPresets,
+};
+
+class ViewCore : public RenderHost {
 public:
     static constexpr int kImageSize = 512;
     static constexpr int kRowBytes = kImageSize * 3;
@@ -44,7 +59,9 @@ public:
 
     // Links the view to its frame's series state, camera and volume, makes
     // the renderers and loads the preferences.
-    void bind(SeriesState* frame, Camera* camera, CVolume* volume, const RendererFactory& makeRenderer);
+    void bind(SeriesState* frame, Camera* camera, CVolume* volume, const RendererFactory& makeRenderer,
+              ViewServices& services);
+    ViewServices& services() const { return *m_services; }
     bool isBound() const { return m_bound; }
 
     void loadSettings();
@@ -67,6 +84,16 @@ public:
     // Stops every renderer's background pass.
     void stopRenderers();
 
+    // The one door to what a render reads (see the top of this file).
+    CVolume& changeVolume();
+    Camera& changeCamera();
+    CutPlaneSet& changePlanes();
+    const CutPlaneSet& planes() const { return m_planes; }
+    // The selection is the view's alone (no pass reads it): no door.
+    void selectCutPlane(int index) { m_planes.m_iSelectedCutPlane = index; }
+    // Copies what the render about to start reads of the view.
+    RenderSnapshot renderSnapshot() const override;
+
     // Display image access: pixel (x, y) at byte y * 1536 + x * 3, blue, green, red.
     void getPixel(int x, int y, uint8_t& red, uint8_t& green, uint8_t& blue) const;
     const uint8_t* imageBits() const { return m_imageBits.data(); }
@@ -78,14 +105,17 @@ public:
 
     // Cut planes
     bool createCutPlaneFromLine();
-    void deleteSelectedCutPlane() { m_planes.deleteSelectedCutPlane(); }
-    void deleteAllCutPlanes() { m_planes.deleteAllCutPlanes(); }
-    bool sectionCentre(const CutPlane& plane, Vec3& centre) override;
-    CutPlaneSet& planes() { return m_planes; }
+    void deleteSelectedCutPlane() { changePlanes().deleteSelectedCutPlane(); }
+    void deleteAllCutPlanes() { changePlanes().deleteAllCutPlanes(); }
 
     // Sets the reference frame (0 anterior, 1 caudal) and places the camera
     // on the volume's centre from twice the centre's distance.
     void applyReferenceFrame(int frame);
+
+    // An operation the user asked for could not be done.
+    virtual void notify(ViewNotice) {}
+    // Busy indication around a long operation.
+    virtual void setWaitCursor(bool) {}
 
     // Presets
     bool addFactoryPresets();
@@ -95,30 +125,23 @@ public:
     void clipRay(int x, int y, const Vec3& origin, const Vec3& direction) override;
     void setPixel(int x, int y, uint8_t red, uint8_t green, uint8_t blue) override;
     int interruptLevel() const override { return m_iInterruptLevel; }
-    bool fullRange() const override { return m_bFullRange; }
-    int diagnosticDisplay() const override { return m_iDiagnosticDisplay; }
-    int diagnosticBuffer() const override { return m_iDiagnosticBuffer; }
-    bool shadowsPerspective() const override { return m_bShadowsPersp; }
-    bool shadowsParallel() const override { return m_bShadowsPar; }
-    bool opaqueOnSurface() const override { return m_bOPQonSSD; }
-    const CutPlane* cutPlaneAt(int index) const override { return m_planes.at(index); }
 
-    // Links
+    // Links; the camera and the volume read-only (see changeCamera, changeVolume).
     SeriesState* m_pFrame = nullptr;
-    Camera* m_pCamera = nullptr;
-    CVolume* m_pVolume = nullptr;
+    const Camera* m_pCamera = nullptr;
+    const CVolume* m_pVolume = nullptr;
 
     // Tools and interaction
     int m_iCameraTool = TOOL_ORBIT;
-    int m_iToolGroup = 0;
+    int m_iToolGroup = GROUP_IMAGE;
     int m_iRightTool = TOOL_ISOVALUE;
-    int m_iDragMode = 0;
+    int m_iDragMode = DRAG_NONE;
     bool m_bCutPlaneMode = false;
     int m_iReferenceFrame = 0;
     bool m_bAnchorReset = true;
     ClientPoint m_pressPoint;
     ClientPoint m_mousePoint;  // last position the mouse was seen at (overlays)
-    int m_iProbeHU = -8888;
+    int m_iProbeHU = kNoProbeValue;
     ClientPoint m_cutLineStart{-1, -1};
     ClientPoint m_cutLineEnd{-1, -1};
     std::vector<ClientPoint> m_roiScreenPoints = std::vector<ClientPoint>(1024);
@@ -176,13 +199,17 @@ public:
 protected:
     // Window-system side: a repaint of the whole client area without erasing.
     virtual void invalidate() {}
-    // Message shown to the user (caption "Error", stop icon).
-    virtual void showError(const char* text);
+
 
 private:
     void compositePass(int step);
     void tintAndOutline(int step);
 
     CutPlaneSet m_planes;
+    Camera* m_camera = nullptr;
+    CVolume* m_volume = nullptr;
+    ViewServices* m_services = nullptr;
     bool m_bound = false;
 };
+
+}  // namespace v3d

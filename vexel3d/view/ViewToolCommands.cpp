@@ -1,12 +1,12 @@
 #include "view/ViewToolCommands.h"
 
-#include "plugin/CommandTexts.h"
+#include "view/ViewCommands.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
 #include "view/ViewTools.h"
-#include "view/ViewWindow.h"
 
-using namespace v3d;
+namespace v3d {
+
 
 namespace {
 
@@ -15,25 +15,24 @@ int chooseRightTool(ViewCore& view, int group, int tool) {
     view.m_bCutPlaneMode = false;
     view.m_iToolGroup = group;
     view.m_iRightTool = tool;
-    view.m_iDragMode = 0;
+    view.m_iDragMode = DRAG_NONE;
     view.repaint();
-    return 16;
+    return CHANGE_CONTROL;
 }
 
 // The move tool on the selected plane (plane 0 when none was selected).
 void chooseCutMove(ViewCore& view) {
-    CutPlaneSet& planes = view.planes();
-    view.m_iToolGroup = 1;
+    view.m_iToolGroup = GROUP_CUT_PLANES;
     view.m_bCutPlaneMode = true;
     view.m_iRightTool = TOOL_CUT_MOVE;
-    if (planes.m_iSelectedCutPlane < 0) planes.m_iSelectedCutPlane = 0;
+    if (view.planes().m_iSelectedCutPlane < 0) view.selectCutPlane(0);
 }
 
 int chooseCameraTool(ViewCore& view, int tool) {
     view.m_iCameraTool = tool;
-    view.m_iDragMode = 0;
+    view.m_iDragMode = DRAG_NONE;
     view.repaint();
-    return 16;
+    return CHANGE_CONTROL;
 }
 
 int renderModeOf(int command) {
@@ -41,63 +40,64 @@ int renderModeOf(int command) {
 }
 
 int chooseRenderMode(ViewCore& view, int mode) {
-    view.m_iDragMode = 0;
+    view.m_iDragMode = DRAG_NONE;
     view.setRenderMode(mode);
-    return 1;
+    return CHANGE_CAMERA;
 }
 
 int chooseProjection(ViewCore& view, bool perspective) {
     if (view.m_pCamera) {
-        view.m_pCamera->perspective = perspective;
-        view.m_pCamera->updateCornerRays();
+        Camera& camera = view.changeCamera();
+        camera.perspective = perspective;
+        camera.updateCornerRays();
     }
-    view.m_iDragMode = 0;
+    view.m_iDragMode = DRAG_NONE;
     view.requestRender(true);
-    return 1;
+    return CHANGE_CAMERA;
 }
 
 // mask 1 for the reference-frame menu commands, 2 for "Reset view".
 int chooseReferenceFrame(ViewCore& view, int frame, int mask) {
     view.applyReferenceFrame(frame);
-    if (mask == 2) view.m_iDragMode = 0;
+    if (mask == CHANGE_CAMERA_VECTORS) view.m_iDragMode = DRAG_NONE;
     view.requestRender(true);
     return mask;
 }
 
 int cutPlaneCommand(ViewCore& view, int command) {
-    CutPlaneSet& planes = view.planes();
+    const CutPlaneSet& planes = view.planes();
     switch (command) {
     case ID_CREATE_CUTPLANE:
-        view.m_iToolGroup = 1;
+        view.m_iToolGroup = GROUP_CUT_PLANES;
         view.m_bCutPlaneMode = true;
         view.m_iRightTool = TOOL_CUT_CREATE;
-        planes.m_iSelectedCutPlane = -1;
+        view.selectCutPlane(-1);
         view.repaint();
-        return 24;
+        return CHANGE_CUT_PLANES | CHANGE_CONTROL;
     case ID_DELETE_CUTPLANE:
-        view.m_iToolGroup = 1;
+        view.m_iToolGroup = GROUP_CUT_PLANES;
         view.m_bCutPlaneMode = true;
         view.deleteSelectedCutPlane();
         if (planes.m_iNumCutPlanes == 0) view.m_iRightTool = TOOL_CUT_CREATE;
         view.requestRender(true);
-        return 24;
+        return CHANGE_CUT_PLANES | CHANGE_CONTROL;
     case ID_MOVE_CUTPLANE:
         if (planes.m_iNumCutPlanes == 0) return 0;
         chooseCutMove(view);
         view.repaint();
-        return 24;
+        return CHANGE_CUT_PLANES | CHANGE_CONTROL;
     case ID_SELECT_CUTPLANE:
         if (planes.m_iNumCutPlanes == 0) return 0;
         // From none (-1) the next is plane 0.
-        planes.m_iSelectedCutPlane = (planes.m_iSelectedCutPlane + 1) % planes.m_iNumCutPlanes;
+        view.selectCutPlane((planes.m_iSelectedCutPlane + 1) % planes.m_iNumCutPlanes);
         chooseCutMove(view);
         view.repaint();
-        return 24;
+        return CHANGE_CUT_PLANES | CHANGE_CONTROL;
     default:  // ID_RESET_CUTPLANES
-        planes.resetCutPlanes();
-        view.m_iDragMode = 0;
+        view.changePlanes().resetCutPlanes();
+        view.m_iDragMode = DRAG_NONE;
         view.requestRender(true);
-        return 24;
+        return CHANGE_CUT_PLANES | CHANGE_CONTROL;
     }
 }
 
@@ -107,20 +107,20 @@ int resetShading(ViewCore& view) {
     view.m_fDiffuse = 0.4f;
     view.m_fShine = 30.0f;
     view.buildShadeTable();
-    view.m_iDragMode = 0;
+    view.m_iDragMode = DRAG_NONE;
     view.requestRender(true);
-    return 3;
+    return CHANGE_CAMERA | CHANGE_CAMERA_VECTORS;
 }
 
-int resetSegmentation(ViewCore& view, ViewWindow& window) {
-    window.setWaitCursor(true);
+int resetSegmentation(ViewCore& view) {
+    view.setWaitCursor(true);
     // Hook: the volume's visibility bits are reset here once the
     // segmentation engine exists; until then only the history goes.
     view.m_segHistory.clear();
-    window.setWaitCursor(false);
-    view.m_iDragMode = 0;
+    view.setWaitCursor(false);
+    view.m_iDragMode = DRAG_NONE;
     view.requestRender(true);
-    return 4;
+    return CHANGE_SEGMENTATION;
 }
 
 }  // namespace
@@ -174,7 +174,7 @@ bool toolCommandState(ViewCore& view, int command, CommandState& state) {
     return true;
 }
 
-int runToolCommand(ViewCore& view, ViewWindow& window, int command) {
+int runToolCommand(ViewCore& view, int command) {
     switch (command) {
     case ID_RENDER_SSD:
     case ID_RENDER_MIP:
@@ -200,12 +200,14 @@ int runToolCommand(ViewCore& view, ViewWindow& window, int command) {
     case ID_MOVE_CUTPLANE:
     case ID_SELECT_CUTPLANE:
     case ID_RESET_CUTPLANES: return cutPlaneCommand(view, command);
-    case ID_RESET_SEGMENTATION: return resetSegmentation(view, window);
+    case ID_RESET_SEGMENTATION: return resetSegmentation(view);
     case ID_RESET_SHADING: return resetShading(view);
     case ID_CAPTURE:
         // Hook: the capture and export dialog opens here once it exists.
-        view.m_iDragMode = 0;
+        view.m_iDragMode = DRAG_NONE;
         return 0;
     default: return -1;
     }
 }
+
+}  // namespace v3d

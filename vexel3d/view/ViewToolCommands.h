@@ -2,8 +2,9 @@
 // The toolbar and menu commands that choose a tool or reset a part of the
 // view: their effect, and when their buttons are enabled and checked.
 
+namespace v3d {
+
 class ViewCore;
-class ViewWindow;
 
 struct CommandState {
     bool enabled = false;
@@ -13,4 +14,6 @@ struct CommandState {
 // False when the command is not a tool command.
 bool toolCommandState(ViewCore& view, int command, CommandState& state);
 // The change mask of the command, or -1 when it is not a tool command.
-int runToolCommand(ViewCore& view, ViewWindow& window, int command);
+int runToolCommand(ViewCore& view, int command);
+
+}  // namespace v3d

@@ -1,47 +1,17 @@
 #pragma once
-// What the mouse buttons, the wheel and the keys do to a view. Each
-// operation returns the change mask of what it changed (1 camera group,
-// 2 camera vectors, 4 segmentation history, 8 cut planes, 16 tool state,
-// 32 pointed value); the window side sends it on.
+// Camera and cut-plane helpers shared by the tool commands and the input
+// handlers, within the limits that keep the camera near the volume.
 
-#include "render/Vec3.h"
-#include "view/DisplayGeometry.h"
+#include "render/math/Vec3.h"
+
+namespace v3d {
 
 class ViewCore;
-class ViewWindow;
-
-// Mouse-key flags of an event.
-enum MouseFlag : int {
-    MOUSE_LEFT = 1,
-    MOUSE_RIGHT = 2,
-    MOUSE_SHIFT = 4,
-    MOUSE_CTRL = 8,
-    MOUSE_MIDDLE = 16,
-};
-
-// Keys the view knows, by their virtual-key numbers.
-enum ViewKey : int {
-    KEY_SPACE = 0x20,
-    KEY_PAGE_UP = 0x21,
-    KEY_PAGE_DOWN = 0x22,
-    KEY_END = 0x23,
-    KEY_HOME = 0x24,
-    KEY_LEFT = 0x25,
-    KEY_UP = 0x26,
-    KEY_RIGHT = 0x27,
-    KEY_DOWN = 0x28,
-    KEY_S = 'S',
-    KEY_T = 'T',
-    KEY_W = 'W',
-    KEY_X = 'X',
-    KEY_Y = 'Y',
-    KEY_Z = 'Z',
-};
 
 // The frame has a series (tool commands need no more).
 bool viewIsReady(const ViewCore& view);
 // The user holds collaboration control: only then do tools change the view.
-bool hasControl();
+bool hasControl(ViewCore& view);
 
 // Half the volume's diagonal: the unit of the camera's distance limits.
 float halfDiagonal(const ViewCore& view);
@@ -55,20 +25,4 @@ void turnCamera(ViewCore& view, int axis, float degrees);
 // of the volume centre's length about the centre; false when nothing moved.
 bool pushSelectedPlane(ViewCore& view, const Vec3& d);
 
-int leftPress(ViewCore& view, ClientPoint point);
-int leftRelease(ViewCore& view, ViewWindow& window);
-int rightPress(ViewCore& view, ClientPoint point);
-// Ends a right drag that opened no context menu.
-int rightRelease(ViewCore& view, ViewWindow& window, int flags);
-// Cycles the right tool within its group.
-int middlePress(ViewCore& view, ClientPoint point);
-int wheel(ViewCore& view, int delta);
-// Double-click pick of the selection and cut-plane groups; the capture of
-// the image-adjustment group is the window's.
-int doubleClickPick(ViewCore& view, ClientPoint point, int flags);
-
-// Keys that tune rendering; handled whenever the view is ready. Answers
-// whether the key was one of them.
-bool diagnosticKey(ViewCore& view, int key);
-// Camera and cut-plane keys (with control); repeat = the key's repeat count.
-int navigationKey(ViewCore& view, int key, unsigned repeat, int flags);
+}  // namespace v3d

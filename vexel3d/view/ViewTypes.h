@@ -1,5 +1,8 @@
 #pragma once
-// Tool identifiers and render modes of the 3D view.
+// Tool identifiers, render modes, tool groups, drag modes, change masks
+// and the view's sentinels.
+
+namespace v3d {
 
 enum Tool : int {
     TOOL_ORBIT = 0,
@@ -23,3 +26,56 @@ enum RenderMode : int {
     RENDER_MIP = 1,
     RENDER_OPQ = 2,
 };
+
+// Group of the right-button tool.
+enum ToolGroup : int {
+    GROUP_IMAGE = 0,
+    GROUP_CUT_PLANES = 1,
+    GROUP_SELECTION = 2,
+};
+
+// What the current mouse drag does.
+enum DragMode : int {
+    DRAG_NONE = 0,
+    DRAG_ORBIT = 1,
+    DRAG_ROTATE = 2,
+    DRAG_PAN = 3,
+    DRAG_CUT_LINE = 4,
+    DRAG_TURN_PLANE = 5,
+    DRAG_PUSH_PLANE = 6,
+    DRAG_ISOVALUE = 7,
+    DRAG_WINDOW_LEVEL = 8,
+    DRAG_ZOOM = 9,
+    DRAG_MOVE_ROLL = 10,
+    DRAG_SHADE = 11,
+    DRAG_HUE_SAT = 12,
+    DRAG_SEGMENT_VALUE = 13,
+    DRAG_OUTLINE = 14,
+};
+
+// Which groups of the view's state a handler changed, and so which
+// collaboration lines go out. 0 or negative: nothing to send.
+enum ChangeMask : int {
+    CHANGE_NONE = 0,
+    CHANGE_CAMERA = 1,
+    CHANGE_CAMERA_VECTORS = 2,
+    CHANGE_SEGMENTATION = 4,
+    CHANGE_CUT_PLANES = 8,
+    CHANGE_CONTROL = 16,
+    CHANGE_PROBE = 32,
+    CHANGE_CAPTURE = 64,
+};
+
+// Camera axes of the turn, orbit and move operations.
+enum CameraAxis : int {
+    AXIS_FIRST = 1,   // right for moves; about up (homeUp) for turns and orbits
+    AXIS_SECOND = 2,  // up for moves; about right for turns and orbits
+    AXIS_VIEW = 3,
+};
+
+// No density under the cursor.
+constexpr int kNoProbeValue = -8888;
+// A peer text that was a put-under request: handled, nothing to re-render.
+constexpr int kPutUnderHandled = -666;
+
+}  // namespace v3d

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstring>
 
+namespace v3d {
+
 namespace {
 
-constexpr int kMaxHU = 2995;
-constexpr int kMaxWidthHU = 5999;
 constexpr int kMaxIsoStored = 32767;
 constexpr int kValueCount = classify_passes::kValueCount;
 
@@ -80,6 +80,43 @@ bool CVolume::build(int x, int y, int z, uint16_t* block, uint16_t* const* slice
     setVoxelRows(block, slices);
     resetBoundaryPlanes();
     return true;
+}
+
+void CVolume::swap(CVolume& other) noexcept
+{
+    using std::swap;
+    swap(voxelRows, other.voxelRows);
+    swap(cellMask, other.cellMask);
+    swap(maskSlices, other.maskSlices);
+    swap(sizeZ, other.sizeZ);
+    swap(sizeX, other.sizeX);
+    swap(sizeY, other.sizeY);
+    swap(axisMatrix, other.axisMatrix);
+    swap(inverseAxisMatrix, other.inverseAxisMatrix);
+    swap(origin, other.origin);
+    swap(extent, other.extent);
+    swap(windowLowStored, other.windowLowStored);
+    swap(windowHighStored, other.windowHighStored);
+    swap(rawBase, other.rawBase);
+    swap(rawTop, other.rawTop);
+    swap(rescaleIntercept, other.rescaleIntercept);
+    swap(rescaleSlope, other.rescaleSlope);
+    swap(isoStored, other.isoStored);
+    swap(histogram, other.histogram);
+    swap(classThresholds, other.classThresholds);
+    swap(isoClass, other.isoClass);
+    swap(minSpacing, other.minSpacing);
+    swap(widthHU, other.widthHU);
+    swap(levelHU, other.levelHU);
+    swap(isoHU, other.isoHU);
+    swap(boundaryPoints, other.boundaryPoints);
+    swap(boundaryNormals, other.boundaryNormals);
+    swap(blocks, other.blocks);
+    swap(rowTable_, other.rowTable_);
+    swap(sliceRowTable_, other.sliceRowTable_);
+    swap(maskRowTable_, other.maskRowTable_);
+    swap(maskSliceTable_, other.maskSliceTable_);
+    swap(classTable_, other.classTable_);
 }
 
 void CVolume::setVoxelRows(uint16_t* block, uint16_t* const* slices)
@@ -202,13 +239,17 @@ void CVolume::buildMask()
 
 void CVolume::setIsoValue(int hu)
 {
-    const int s = std::clamp(huToStored(std::clamp(hu, -kMaxHU, kMaxHU)), 0, kMaxIsoStored);
+    // Kept so that a refresh of the volume applies the same isovalue again.
+    isoHU = std::clamp(hu, -kMaxHU, kMaxHU);
+    const int s = std::clamp(huToStored(isoHU), 0, kMaxIsoStored);
     isoStored = uint16_t(s);
     isoClass = classOf(s);
 }
 
 void CVolume::setWindowLevel(int levelHu, int widthHu)
 {
+    levelHU = levelHu;
+    widthHU = widthHu;
     const int width = std::clamp(widthHu, 0, kMaxWidthHU);
     const int level = std::clamp(levelHu, -kMaxHU, kMaxHU);
     const int half = width / 2;
@@ -416,3 +457,5 @@ Vec3 CVolume::normalAt(const Vec3& p) const
 void CVolume::beginRay() { t_cellsWithoutCrossing = 0; }
 
 void CVolume::updateBlocks() { blocks.build(voxelRows, sizeX, sizeY, sizeZ); }
+
+}  // namespace v3d

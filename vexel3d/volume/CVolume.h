@@ -6,8 +6,8 @@
 // It also offers the sampling primitives of the ray casters, which may call
 // them from several threads at once.
 
-#include "render/Mat3.h"
-#include "render/Vec3.h"
+#include "render/math/Mat3.h"
+#include "render/math/Vec3.h"
 #include "volume/EmptySpaceBlocks.h"
 
 #include <array>
@@ -15,15 +15,21 @@
 #include <memory>
 #include <vector>
 
+namespace v3d {
+
 class CVolume {
 public:
     static constexpr int kClassCount = 63;
     static constexpr uint8_t kClassBits = 0x3F;
     static constexpr uint8_t kSegmentBit = 0x40;
     static constexpr uint8_t kKeptBit = 0x80;
+    // Densities the tools set are clamped to +-kMaxHU, the window width to
+    // 0..kMaxWidthHU.
+    static constexpr int kMaxHU = 2995;
+    static constexpr int kMaxWidthHU = 5999;
 
     CVolume();
-    virtual ~CVolume();
+    ~CVolume();
     CVolume(const CVolume&) = delete;
     CVolume& operator=(const CVolume&) = delete;
 
@@ -39,8 +45,13 @@ public:
     // Histogram, density classes and mask; all voxels visible again; then the
     // current isovalue and window are applied anew.
     void classify(int32_t rawBase, int32_t rawTop, float intercept, float slope);
+    // Both keep the values in HU (isoHU clamped; levelHU, widthHU as given)
+    // for the next classify, and set the stored thresholds.
     void setIsoValue(int hu);
     void setWindowLevel(int levelHu, int widthHu);
+    // Exchanges everything with other: a volume built aside replaces this
+    // one only once it is complete.
+    void swap(CVolume& other) noexcept;
 
     int storedToHU(int stored) const;
     int huToStored(int hu) const;
@@ -191,3 +202,5 @@ inline float CVolume::sampleTrilinear(float x, float y, float z) const
     const float b1 = a10 + fy * (a11 - a10);
     return b0 + fz * (b1 - b0);
 }
+
+}  // namespace v3d

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <thread>
 
+namespace v3d {
+
 namespace classify_passes {
 
 namespace {
@@ -120,3 +122,5 @@ std::vector<int> forEachSlab(int sizeZ, uint64_t voxels,
 }
 
 } // namespace classify_passes
+
+}  // namespace v3d

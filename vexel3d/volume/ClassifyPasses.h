@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace v3d {
+
 namespace classify_passes {
 
 constexpr int kValueCount = 65536;
@@ -29,3 +31,5 @@ std::vector<int> forEachSlab(int sizeZ, uint64_t voxels,
                              const std::function<void(int slab, int k0, int k1)>& work);
 
 } // namespace classify_passes
+
+}  // namespace v3d

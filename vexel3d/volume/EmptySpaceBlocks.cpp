@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace v3d {
+
 void EmptySpaceBlocks::clear() {
     blocksX_ = blocksY_ = blocksZ_ = 0;
     valueMax_.clear();
@@ -89,3 +91,5 @@ int EmptySpaceBlocks::stepsInside(const Vec3& p, const Vec3& dir, const Vec3& in
     }
     return most < 0.0f ? 0 : static_cast<int>(most) + 1;
 }
+
+}  // namespace v3d

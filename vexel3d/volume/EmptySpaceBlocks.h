@@ -5,10 +5,12 @@
 // those tests are what that renderer spends its time on). Rebuild whenever
 // the values change.
 
-#include "render/Vec3.h"
+#include "render/math/Vec3.h"
 
 #include <cstdint>
 #include <vector>
+
+namespace v3d {
 
 class EmptySpaceBlocks {
 public:
@@ -41,3 +43,5 @@ private:
     int blocksZ_ = 0;
     std::vector<uint16_t> valueMax_;
 };
+
+}  // namespace v3d

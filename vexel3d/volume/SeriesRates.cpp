@@ -1,6 +1,10 @@
 #include "volume/SeriesRates.h"
 
+#include "volume/SeriesHostPort.h"
+
 #include <algorithm>
+
+namespace v3d {
 
 uint64_t requiredMemory(int bytesPerValue, int columns, int rows, int images) {
     const uint64_t data = static_cast<uint64_t>(std::max(bytesPerValue, 0)) * static_cast<uint64_t>(std::max(columns, 0)) *
@@ -8,31 +12,31 @@ uint64_t requiredMemory(int bytesPerValue, int columns, int rows, int images) {
     return 17 * (data / 8) + 62914560ull;
 }
 
-double averageCompletion(const std::vector<std::string>& ids) {
+double averageCompletion(const std::vector<std::string>& ids, SeriesHostPort& host) {
     if (ids.empty()) return 1.0;
     double sum = 0.0;
-    for (const auto& id : ids) sum += QVGetCompletionRate(id.c_str());
+    for (const auto& id : ids) sum += host.completion(id);
     return sum / static_cast<double>(ids.size());
 }
 
-double averageDownloadRate(const std::vector<std::string>& ids, QVGetDownloadRateFn downloadRate) {
+double averageDownloadRate(const std::vector<std::string>& ids, SeriesHostPort& host) {
     if (ids.empty()) return 1.0;
     double sum = 0.0;
-    for (const auto& id : ids) sum += downloadRate ? downloadRate(id.c_str()) : QVGetCompletionRate(id.c_str());
+    for (const auto& id : ids) sum += host.downloadRate(id);
     return sum / static_cast<double>(ids.size());
 }
 
-bool allImagesLossless(const std::vector<std::string>& ids, QVIsLosslessFn isLossless) {
-    if (!isLossless) return true;
+bool allImagesLossless(const std::vector<std::string>& ids, SeriesHostPort& host) {
     for (const auto& id : ids)
-        if (isLossless(id.c_str()) == 0) return false;
+        if (!host.isLossless(id)) return false;
     return true;
 }
 
-bool qualityCheck(const std::vector<std::string>& ids, QVGetDownloadRateFn downloadRate) {
+bool qualityCheck(const std::vector<std::string>& ids, SeriesHostPort& host) {
+    const bool withDownloadRate = host.hasDownloadRate();
     for (const auto& id : ids) {
-        double r = QVGetCompressionRate(id.c_str());
-        if (!downloadRate) {
+        double r = host.compressionRate(id);
+        if (!withDownloadRate) {
             if (r <= 0.01) return false;
             r = 0.01 / r;
         }
@@ -44,3 +48,5 @@ bool qualityCheck(const std::vector<std::string>& ids, QVGetDownloadRateFn downl
 bool refreshDue(double completion, double completedAtLastUpdate) {
     return completion >= std::min(completedAtLastUpdate + 0.1, 1.0);
 }
+
+}  // namespace v3d

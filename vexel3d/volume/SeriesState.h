@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
+namespace v3d {
+
 struct SeriesState {
     QVVolumeRecord* hostVolume = nullptr;
     std::vector<std::string> imageIds;
     int32_t sliceNumber = 0;
     double sliceDistance = 0.0;
-    QVIsLosslessFn hostIsLossless = nullptr;
-    QVGetDownloadRateFn hostGetDownloadRate = nullptr;
-    QVSetMagicXFn hostSetMagicX = nullptr;
     int32_t loadedOk = 1;
     int32_t m_bHasSeries = 0;
     std::string firstImageId;
@@ -27,3 +26,5 @@ struct SeriesState {
     std::string pendingState;
     int refreshTimer = 0;
 };
+
+}  // namespace v3d

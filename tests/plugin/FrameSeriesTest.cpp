@@ -1,0 +1,196 @@
+// Loading a host series into a 3D window and refreshing it while images
+// arrive, against the recording host.
+#include "plugin/CBackground.h"
+#include "plugin/CPerspective.h"
+#include "volume/CVolume.h"
+#include "volume/SeriesRates.h"
+
+#include "FakeHost.h"
+#include "QVMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace v3d;
+
+namespace {
+
+// A host volume record over a small block: a cube of 300 HU in air.
+struct FakeVolume {
+    static constexpr int kSize = 24;
+    std::vector<uint16_t> values = std::vector<uint16_t>(kSize * kSize * kSize, 0);
+    std::vector<std::string> ids;
+    std::vector<char*> idPointers;
+    QVVolumeRecord record{};
+
+    FakeVolume() {
+        for (int z = 6; z < 18; ++z)
+            for (int y = 6; y < 18; ++y)
+                for (int x = 6; x < 18; ++x) values[static_cast<size_t>((z * kSize + y) * kSize + x)] = 1324;
+        for (int i = 0; i < kSize; ++i) ids.push_back("slice" + std::to_string(i));
+        for (auto& id : ids) idPointers.push_back(id.data());
+        record.values = values.data();
+        record.columns = record.rows = record.slices = kSize;
+        record.spacingX = record.spacingY = 0.5;
+        record.spacingZ = 1.0;
+        record.rowDir[0] = record.colDir[1] = record.sliceDir[2] = 1.0;
+        record.rawBase = 0;
+        record.slope = 1.0;
+        record.intercept = -1024.0;
+        record.valueRange = 4095;
+        record.imageCount = kSize;
+        record.imageIds = idPointers.data();
+    }
+};
+
+class FrameSeries : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeHost().reset();
+        CBackground::setPhysicalMemoryForTesting(64ull << 30);
+        cell = std::make_unique<QWidget>();
+        cell->resize(400, 400);
+        frame = CBackground::createInCell(cell.get());
+        fakeHost().nextVolume = &fake.record;
+        for (const auto& id : fake.ids) fakeHost().completion[id] = 1.0;
+    }
+    void TearDown() override {
+        delete frame;
+        cell.reset();
+        CBackground::setPhysicalMemoryForTesting(0);
+    }
+    void setCompletion(double c) {
+        for (const auto& id : fake.ids) fakeHost().completion[id] = c;
+    }
+    std::vector<std::string> request() const { return {"slice3", "slice1"}; }
+
+    FakeVolume fake;
+    std::unique_ptr<QWidget> cell;
+    CBackground* frame = nullptr;
+};
+
+TEST_F(FrameSeries, LoadBuildsAndClassifiesTheVolumeInTheHostsOrder) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    EXPECT_EQ(frame->series.m_bHasSeries, 1);
+    EXPECT_EQ(frame->series.hostVolume, &fake.record);
+    EXPECT_EQ(frame->series.firstImageId, "slice3");
+    ASSERT_EQ(frame->series.imageIds.size(), fake.ids.size());
+    EXPECT_EQ(frame->series.imageIds.front(), "slice0") << "the record's order replaces the request";
+    const CVolume& volume = *frame->volume;
+    EXPECT_EQ(volume.sizeX, FakeVolume::kSize);
+    EXPECT_EQ(volume.minSpacing, 0.5f);
+    EXPECT_EQ(volume.storedToHU(1324), 300);
+    EXPECT_EQ(fakeHost().count("QVCreateVolume(2,slice3,3)"), 1);
+    EXPECT_EQ(frame->series.refreshTimer, 0) << "a complete series starts no timer";
+    EXPECT_EQ(frame->view()->m_iReferenceFrame, 0);
+    EXPECT_TRUE(frame->view()->m_bRenderPending);
+}
+
+TEST_F(FrameSeries, WindowLevelQueryAnswersInHounsfieldUnits) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    WindowLevelRecord record{};
+    record.size = 1056;
+    ASSERT_EQ(qv::sendMessage(frame->handle(), QV_MSG_GET_WINDOW_LEVEL, 1, reinterpret_cast<intptr_t>(&record)), 1);
+    EXPECT_EQ(record.valid, 1);
+    EXPECT_EQ(record.width, 1000);
+    EXPECT_EQ(record.level, 0);
+    EXPECT_EQ(record.maxWidth, 5999);
+    EXPECT_EQ(record.minLevel, -2995);
+    EXPECT_EQ(record.maxLevel, 2995);
+    record.level = 40;
+    record.width = 400;
+    ASSERT_EQ(qv::sendMessage(frame->handle(), QV_MSG_SET_WINDOW_LEVEL, 1, reinterpret_cast<intptr_t>(&record)), 1);
+    EXPECT_EQ(frame->volume->windowLowStored, frame->volume->huToStored(-160));
+    EXPECT_EQ(frame->volume->windowHighStored, frame->volume->huToStored(240));
+}
+
+TEST_F(FrameSeries, RefusedSlicesShowTheGeometryMessageAndKeepTheVolume) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    fakeHost().nextVolume = nullptr;
+    fakeHost().messageBoxes.clear();
+    EXPECT_FALSE(frame->loadSeries({"other"}));
+    ASSERT_EQ(fakeHost().messageBoxes.size(), 1u);
+    EXPECT_EQ(fakeHost().messageBoxes[0],
+              "Error|Slices in this series are not parallel/equidistant. Cannot reconstruct volume.\n"
+              "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]|262144");
+    EXPECT_EQ(frame->series.hostVolume, &fake.record);
+    EXPECT_EQ(frame->series.m_bHasSeries, 1);
+}
+
+TEST_F(FrameSeries, CancelOnTheMemoryWarningChangesNothing) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    const auto idsBefore = frame->series.imageIds;
+    CBackground::setPhysicalMemoryForTesting(1 << 20);
+    fakeHost().messageBoxAnswer = QV_IDCANCEL;
+    fakeHost().calls.clear();
+    EXPECT_FALSE(frame->loadSeries({"x"}));
+    ASSERT_EQ(fakeHost().messageBoxes.size(), 1u);
+    EXPECT_EQ(fakeHost().messageBoxes[0],
+              "Error|This system may lack sufficient physical memory    \n"
+              "to visualize this dataset in 3D in real-rime!    |262193");
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 0);
+    EXPECT_EQ(frame->series.imageIds, idsBefore);
+    EXPECT_EQ(frame->series.hostVolume, &fake.record);
+}
+
+TEST_F(FrameSeries, OkOnTheMemoryWarningGoesOn) {
+    CBackground::setPhysicalMemoryForTesting(1 << 20);
+    EXPECT_TRUE(frame->loadSeries(request()));
+}
+
+TEST(SeriesMemory, RequirementOfFourGigabytesAndMoreDoesNotWrap) {
+    // 512 x 512 x 8192 two-byte values: exactly 4 GiB, which 32 bits wrap to 0.
+    const uint64_t required = requiredMemory(2, 512, 512, 8192);
+    EXPECT_EQ(required, 17ull * ((4ull << 30) / 8) + 62914560ull);
+    EXPECT_EQ(requiredMemory(1, 0, 512, 10), 62914560ull);
+}
+
+TEST_F(FrameSeries, HugeSeriesWarnsOnAMachineTooSmallForIt) {
+    CBackground::setPhysicalMemoryForTesting(4ull << 30);
+    fakeHost().messageBoxAnswer = QV_IDCANCEL;
+    std::vector<std::string> ids(8192, "big");
+    fakeHost().rows["big"] = fakeHost().columns["big"] = 512;
+    EXPECT_FALSE(frame->loadSeries(ids));
+    EXPECT_EQ(fakeHost().messageBoxes.size(), 1u);
+}
+
+TEST_F(FrameSeries, RefreshWaitsForATenthThenFollowsToCompletion) {
+    setCompletion(0.30);
+    ASSERT_TRUE(frame->loadSeries(request()));
+    EXPECT_NE(frame->series.refreshTimer, 0);
+    EXPECT_DOUBLE_EQ(frame->series.completedFraction, 0.30);
+    setCompletion(0.35);
+    frame->refreshTick();
+    EXPECT_EQ(fakeHost().count("QVUpdateVolume("), 0) << "0.35 is less than a tenth more";
+    setCompletion(0.41);
+    frame->refreshTick();
+    EXPECT_EQ(fakeHost().count("QVUpdateVolume("), 1);
+    EXPECT_DOUBLE_EQ(frame->series.completedFraction, 0.41);
+    setCompletion(0.45);
+    frame->refreshTick();
+    EXPECT_EQ(fakeHost().count("QVUpdateVolume("), 1);
+    setCompletion(1.0);  // less than a tenth more, but complete
+    frame->refreshTick();
+    EXPECT_EQ(fakeHost().count("QVUpdateVolume("), 2);
+    EXPECT_EQ(frame->series.refreshTimer, 0) << "completion stops the timer";
+}
+
+TEST_F(FrameSeries, ListThatIsTheWindowsOwnIsNotRebuilt) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->series.imageIds = {"kept-a", "kept-b"};
+    ASSERT_TRUE(frame->loadSeries(frame->series.imageIds));
+    EXPECT_EQ(frame->series.imageIds, std::vector<std::string>({"kept-a", "kept-b"}));
+}
+
+TEST_F(FrameSeries, RecordWithoutVoxelsIsRefused) {
+    fake.record.values = nullptr;
+    fake.record.sliceValues = nullptr;
+    EXPECT_FALSE(frame->loadSeries(request()));
+    EXPECT_EQ(frame->series.m_bHasSeries, 0);
+}
+
+
+}  // namespace

@@ -1,0 +1,232 @@
+// The three renderers on a synthetic ball: surfaces lie on the iso-surface,
+// maxima are the true maxima, entry samples are the entry samples, misses
+// are black, and the background pass converges to exact casts.
+#include "ViewFixture.h"
+#include "render/CSSD.h"
+
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace v3d;
+
+namespace {
+
+constexpr int kSize = 96;
+
+class Renderers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fixture = std::make_unique<ViewFixture>();
+        view().m_iImageWidth = view().m_iImageHeight = kSize;
+        fixture->camera.setZoom(0.02f);  // a close parallel view: the ball fills much of the image
+    }
+    TestView& view() { return fixture->view; }
+    const RenderWorkspace& ws() { return *view().m_workspace; }
+    const CVolume& volume() { return fixture->ball.volume; }
+    void renderExact(int mode) {
+        view().setRenderMode(mode);
+        view().currentRenderer()->render(kSize, kSize, 1, 1, nullptr);
+    }
+    void waitForWorker() {
+        while (view().currentRenderer()->busyCount > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::unique_ptr<ViewFixture> fixture;
+};
+
+TEST_F(Renderers, SurfaceHitsLieOnTheIsoSurfaceWithNoEarlierCrossing) {
+    renderExact(RENDER_SSD);
+    const float iso = volume().isoStored;
+    int hits = 0;
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y) {
+            const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
+            if (ws().depth[w] < 0.0f || ws().value[w] == RenderWorkspace::kNoValue || ws().done[w] == 2) continue;
+            ++hits;
+            const Vec3 hit = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
+            const float v = volume().sampleTrilinear(hit);
+            // The search steps a fifth of a cell: the sample at the stop may pass the threshold by that much.
+            EXPECT_GE(v, iso - 1.0f) << x << "," << y;
+            EXPECT_LE(v, iso + 0.25f * 2024.0f) << x << "," << y;
+            for (float t = ws().entryDistance[i]; t < ws().depth[w] - 0.5f; t += 0.25f)
+                ASSERT_LT(volume().sampleTrilinear(ws().rayStart[i] + ws().rayDir[i] * t), iso + 1.0f)
+                    << "earlier crossing at " << t << " on " << x << "," << y;
+        }
+    EXPECT_GT(hits, kSize * kSize / 8) << "the ball is in view";
+}
+
+TEST_F(Renderers, FullRangeMipIsTheBruteForceMaximum) {
+    view().m_bFullRange = true;
+    renderExact(RENDER_MIP);
+    int rays = 0;
+    for (int x = 0; x < kSize; x += 3)
+        for (int y = 0; y < kSize; y += 3) {
+            const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
+            if (ws().entryDistance[i] < 0.0f) continue;
+            int best = -1;
+            Vec3 p = ws().entryPoint[i];
+            for (float d = ws().entryDistance[i]; d < ws().exitDistance[i]; d += 1.0f, p += ws().rayDir[i])
+                best = std::max(best, static_cast<int>(volume().sampleTrilinear(p)));
+            // An all-air ray takes the sample at the origin instead.
+            if (best <= 0) continue;
+            ++rays;
+            EXPECT_EQ(ws().value[w], best) << x << "," << y;
+        }
+    EXPECT_GT(rays, 50);
+}
+
+TEST_F(Renderers, OpaqueShowsTheEntrySampleAtAnyCoarseStep) {
+    view().setRenderMode(RENDER_OPQ);
+    view().currentRenderer()->render(kSize, kSize, 1, 1, nullptr);
+    std::vector<int> exact(kSize * kSize);
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y) {
+            const int i = RenderWorkspace::index(x, y), w = RenderWorkspace::wide(x, y);
+            exact[static_cast<size_t>(x * kSize + y)] = ws().value[w];
+            if (ws().entryDistance[i] < 0.0f) continue;
+            EXPECT_EQ(ws().value[w], static_cast<int>(volume().sampleTrilinear(ws().entryPoint[i])));
+        }
+    view().currentRenderer()->render(kSize, kSize, 8, 1, nullptr);
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y)
+            ASSERT_EQ(ws().value[RenderWorkspace::wide(x, y)], exact[static_cast<size_t>(x * kSize + y)]);
+}
+
+TEST_F(Renderers, RayThatMissesIsBlackInEveryMode) {
+    // Look away from the volume: every ray misses.
+    fixture->camera.setPosition(fixture->camera.position - fixture->camera.view * 500.0f);
+    fixture->camera.lookAlong(negate(fixture->camera.homeView));
+    for (int mode : {RENDER_SSD, RENDER_MIP, RENDER_OPQ}) {
+        renderExact(mode);
+        view().renderForExport(kSize, kSize, nullptr);
+        uint8_t r, g, b;
+        for (int x = 0; x < kSize; x += 7)
+            for (int y = 0; y < kSize; y += 7) {
+                view().getPixel(x, y, r, g, b);
+                ASSERT_EQ(r + g + b, 0) << "mode " << mode << " at " << x << "," << y;
+            }
+    }
+}
+
+// Shaded surface that marks each refined pixel before deciding it: a cast
+// rewrites the mark, an interpolation leaves it. Its background pass
+// changes nothing, so that what the foreground did stays visible.
+class ForegroundOnlySSD : public CSSD {
+public:
+    using CSSD::CSSD;
+    static constexpr int kMark = 7;
+
+protected:
+    void castExact(int, int) override {}
+    void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) override {
+        workspace->done[RenderWorkspace::wide(x, y)] = kMark;
+        CSSD::refinePixel(x, y, ax, ay, bx, by, step);
+    }
+};
+
+// Pixels off the coarse grid that the foreground interpolated.
+int uncastRefinedPixels(int limit) {
+    ViewFixture fixture([](int, ViewCore& v) -> std::unique_ptr<CRaycaster> {
+        return std::make_unique<ForegroundOnlySSD>(v, *v.m_pVolume, *v.m_pCamera, *v.m_workspace,
+                                                   &v.m_shadeTable[0][0]);
+    });
+    fixture.camera.setZoom(0.02f);
+    fixture.view.m_iInterruptLevel = 1;
+    fixture.view.currentRenderer()->render(kSize, kSize, 4, limit, nullptr);
+    fixture.view.currentRenderer()->stopBackgroundPass();
+    int uncast = 0;
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y)
+            if ((x % 4 || y % 4) && fixture.view.m_workspace->done[RenderWorkspace::wide(x, y)] == ForegroundOnlySSD::kMark)
+                ++uncast;
+    return uncast;
+}
+
+TEST_F(Renderers, InterpolationLimitOneCastsEveryRefinedPixel) {
+    EXPECT_EQ(uncastRefinedPixels(1), 0);
+    EXPECT_GT(uncastRefinedPixels(4), 0) << "a higher limit interpolates smooth stretches";
+}
+
+TEST_F(Renderers, BackgroundPassConvergesToExactCasts) {
+    for (int mode : {RENDER_SSD, RENDER_MIP}) {
+        view().setRenderMode(mode);
+        view().m_iInterruptLevel = 1;
+        view().currentRenderer()->render(kSize, kSize, 4, 1, nullptr);
+        waitForWorker();
+        EXPECT_EQ(view().currentRenderer()->currentStep, 1);
+        for (int x = 0; x < kSize; ++x)
+            for (int y = 0; y < kSize; ++y) {
+                const int w = RenderWorkspace::wide(x, y);
+                const float depth = ws().depth[w];
+                const int value = ws().value[w];
+                view().currentRenderer()->retracePixel(x, y);
+                ASSERT_NEAR(ws().depth[w], depth, 1e-3f) << "mode " << mode << " at " << x << "," << y;
+                ASSERT_EQ(ws().value[w], value) << "mode " << mode << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST_F(Renderers, DefaultFrameShowsTheBallInSkinColour) {
+    view().m_bRenderPending = true;
+    view().m_iInterruptLevel = 1;
+    view().renderFrame();
+    waitForWorker();
+    view().composeImage();
+    uint8_t r, g, b;
+    int warm = 0;
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y) {
+            view().getPixel(x, y, r, g, b);
+            warm += r > b + 20 ? 1 : 0;
+        }
+    EXPECT_GT(warm, kSize * kSize / 10) << "the default hue is warm";
+    view().getPixel(0, 0, r, g, b);
+    EXPECT_EQ(r + g + b, 0) << "corner shows air";
+}
+
+}  // namespace
+
+namespace {
+
+// Crossing blocks below the running maximum without testing their cells
+// must not change any result: the same pixels with and without the blocks.
+TEST_F(Renderers, EmptyBlockSkippingChangesNothing) {
+    for (int mode : {RENDER_MIP}) {
+        std::vector<float> depth[2];
+        std::vector<int> value[2], steps[2];
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 0) fixture->ball.volume.blocks.clear();
+            else fixture->ball.volume.updateBlocks();
+            ASSERT_EQ(fixture->ball.volume.blocks.built(), pass == 1);
+            renderExact(mode);
+            for (int x = 0; x < kSize; ++x)
+                for (int y = 0; y < kSize; ++y) {
+                    depth[pass].push_back(ws().depth[RenderWorkspace::wide(x, y)]);
+                    value[pass].push_back(ws().value[RenderWorkspace::wide(x, y)]);
+                    steps[pass].push_back(ws().stepCount[RenderWorkspace::index(x, y)]);
+                }
+        }
+        EXPECT_EQ(depth[0], depth[1]) << "mode " << mode;
+        EXPECT_EQ(value[0], value[1]) << "mode " << mode;
+        EXPECT_EQ(steps[0], steps[1]) << "mode " << mode;
+    }
+}
+
+TEST(EmptySpaceBlocks, StepsStayInsideTheBlock) {
+    const Vec3 dir = normalised(Vec3(0.6f, -0.3f, 0.74f));
+    for (float x : {8.0f, 9.5f, 15.99f}) {
+        const Vec3 p(x, 12.3f, 17.0f);
+        const int n = EmptySpaceBlocks::stepsInside(p, dir, EmptySpaceBlocks::inverseOf(dir));
+        Vec3 q = p;
+        for (int k = 0; k < n; ++k, q += dir) {
+            EXPECT_EQ(int(q.x) >> 3, int(p.x) >> 3);
+            EXPECT_EQ(int(q.y) >> 3, int(p.y) >> 3);
+            EXPECT_EQ(int(q.z) >> 3, int(p.z) >> 3);
+        }
+    }
+    EXPECT_EQ(EmptySpaceBlocks::stepsInside(Vec3(15.999f, 12, 12), Vec3(1, 0, 0), Vec3(1, 0, 0)), 0) << "at the edge nothing is sure";
+}
+
+}  // namespace

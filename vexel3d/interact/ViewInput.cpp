@@ -1,0 +1,236 @@
+#include "interact/ViewInput.h"
+
+#include "render/Camera.h"
+#include "render/RenderWorkspace.h"
+#include "interact/ViewWindow.h"
+#include "interact/WheelSteps.h"
+#include "view/ViewCore.h"
+#include "view/ViewTools.h"
+#include "volume/CVolume.h"
+#include "volume/SeriesState.h"
+
+#include <algorithm>
+
+namespace v3d {
+
+namespace {
+
+int sign(int delta) { return delta > 0 ? 1 : -1; }
+
+// The volume-space surface point under a client point, in patient
+// coordinates; false outside the image or where no ray hit a surface.
+bool patientPointUnder(ViewCore& view, ClientPoint point, Vec3& patient) {
+    if (!view.m_pCamera || !view.m_pVolume || !view.isInsideImage(point)) return false;
+    const ClientPoint px = view.clientToImage(point);
+    const RenderWorkspace& ws = *view.m_workspace;
+    const float d = ws.depth[RenderWorkspace::wide(px.x, px.y)];
+    if (!(d > 0.0f)) return false;
+    const Vec3 P = view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) +
+                   ws.rayDir[RenderWorkspace::index(px.x, px.y)] * d;
+    const CVolume& volume = *view.m_pVolume;
+    patient = volume.origin + (volume.axisMatrix * P) * volume.minSpacing;
+    return true;
+}
+
+// Hook: seeds a flood fill at the surface under the point once the
+// segmentation engine exists (the double-click of the selection group).
+void floodAtPixel(ViewCore&, ClientPoint, bool /*add*/) {}
+
+// Hook: cuts the volume along the freehand outline once the segmentation
+// engine exists. The parameters are those the cut will need.
+void cutWithOutline(ViewCore&, const Vec3& /*direction*/, float /*startDepth*/, int /*depthRange*/, bool /*keep*/) {}
+
+// The outline cut of a right release: depth bounds from the last render.
+int cutAlongOutline(ViewCore& view, int flags) {
+    if (!view.m_pCamera || view.m_pCamera->perspective) return 0;
+    const RenderWorkspace& ws = *view.m_workspace;
+    float nearDepth = 100000.0f;
+    float farDepth = 0.0f;
+    for (int x = 0; x < view.m_iImageWidth; ++x)
+        for (int y = 0; y < view.m_iImageHeight; ++y) {
+            const int i = RenderWorkspace::index(x, y);
+            if (ws.entryDistance[i] > 0.0f) nearDepth = std::min(nearDepth, ws.entryDistance[i]);
+            farDepth = std::max(farDepth, ws.exitDistance[i]);
+        }
+    const int half = view.m_iImageWidth / 2;
+    const Vec3 direction = ws.rayDir[RenderWorkspace::index(half, half)];
+    const float start = nearDepth - 10.0f;
+    const int range = static_cast<int>((farDepth + 10.0f) - start);
+    cutWithOutline(view, direction, start, range, (flags & MOUSE_SHIFT) == 0);
+    return CHANGE_SEGMENTATION;
+}
+
+int cycleRightTool(ViewCore& view) {
+    const CutPlaneSet& planes = view.planes();
+    int& tool = view.m_iRightTool;
+    if (view.m_iToolGroup == GROUP_IMAGE) {
+        switch (tool) {
+        case 0: tool = 1; return CHANGE_CONTROL;
+        case 1: tool = 2; return CHANGE_CONTROL;
+        case 2: tool = 4; return CHANGE_CONTROL;
+        case 4: tool = 3; return CHANGE_CONTROL;
+        case 3: tool = 0; return CHANGE_CONTROL;
+        default: break;
+        }
+    }
+    if (tool == TOOL_CUT_CREATE) {
+        // Nothing to move yet: the tool stays, but the group still reports.
+        if (planes.m_iNumCutPlanes > 0) {
+            tool = TOOL_CUT_MOVE;
+            if (planes.m_iSelectedCutPlane < 0) view.selectCutPlane(0);
+        }
+        return CHANGE_CONTROL;
+    }
+    if (tool == TOOL_CUT_MOVE) {
+        tool = TOOL_CUT_CREATE;
+        view.selectCutPlane(-1);
+        return CHANGE_CONTROL;
+    }
+    if (tool >= TOOL_SELECT_OBJECT && tool <= TOOL_ROI) {
+        tool = tool == TOOL_ROI ? TOOL_SELECT_OBJECT : tool + 1;
+        return CHANGE_CONTROL;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int leftPress(ViewCore& view, ClientPoint point) {
+    view.m_pressPoint = point;
+    view.m_bAnchorReset = true;
+    SeriesState* frame = view.m_pFrame;
+    ViewServices& host = view.services();
+    if (!frame || !host.hasPatientCursor()) return CHANGE_NONE;
+    Vec3 patient;
+    if (patientPointUnder(view, point, patient)) {
+        const int32_t series = frame->hostVolume ? frame->hostVolume->seriesHandle : 0;
+        host.placePatientCursor(series, patient.x, patient.y, patient.z);
+    } else {
+        host.placePatientCursor(0, 0.0, 0.0, 0.0);
+    }
+    return CHANGE_NONE;
+}
+
+int leftRelease(ViewCore& view, ViewWindow& window) {
+    window.releaseCursorClip();
+    if (view.m_pFrame && view.services().hasPatientCursor()) view.services().placePatientCursor(0, 0.0, 0.0, 0.0);
+    view.m_bAnchorReset = true;
+    view.m_iDragMode = DRAG_NONE;
+    return 0;
+}
+
+int rightPress(ViewCore& view, ClientPoint point) {
+    view.m_pressPoint = point;
+    view.m_iNumRoiPoints = 0;
+    view.m_bRoiClosed = false;
+    view.m_bAnchorReset = true;
+    const CutPlane* plane = view.planes().selected();
+    if (view.m_iRightTool != TOOL_CUT_MOVE || !plane || !view.m_pCamera) return 0;
+    const ClientPoint px = view.clientToImage(point);
+    const RenderWorkspace& ws = *view.m_workspace;
+    const int i = RenderWorkspace::index(px.x, px.y);
+    const float t = ws.selectedPlaneDistance[i];
+    if (!(t > 0.0f)) {
+        view.repaint();
+        return 0;
+    }
+    // The plane turns about the point grabbed, unless that is far off.
+    const Vec3 hit =
+        view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) + ws.rayDir[i] * t;
+    if (length(hit - plane->point) < 500.0f) view.changePlanes().selected()->point = hit;
+    return CHANGE_CUT_PLANES;
+}
+
+int rightRelease(ViewCore& view, ViewWindow& window, int flags) {
+    window.releaseCursorClip();
+    view.m_bAnchorReset = true;
+    if (view.m_iRightTool == TOOL_CUT_MOVE) {
+        if (view.planes().selected()) {
+            CutPlaneSet& planes = view.changePlanes();
+            planes.recentre(*view.m_pVolume, planes.m_iSelectedCutPlane);
+            view.m_iDragMode = DRAG_NONE;
+        }
+    }
+    int mask = 0;
+    if (view.m_iDragMode == DRAG_CUT_LINE) {
+        mask = view.createCutPlaneFromLine() ? CHANGE_CUT_PLANES : CHANGE_NONE;
+    } else if (!view.m_bRoiClosed && view.m_iDragMode == DRAG_OUTLINE) {
+        mask = cutAlongOutline(view, flags);
+    }
+    view.m_iDragMode = DRAG_NONE;
+    view.requestRender(true);
+    return mask;
+}
+
+int middlePress(ViewCore& view, ClientPoint point) {
+    view.m_pressPoint = point;
+    view.m_bAnchorReset = true;
+    const int mask = cycleRightTool(view);
+    view.repaint();
+    return mask;
+}
+
+int wheel(ViewCore& view, WheelSteps& steps, int delta) {
+    if (!view.m_pCamera || !view.m_pVolume) return CHANGE_NONE;
+    const bool notched = view.m_iRightTool == TOOL_CUT_MOVE || view.m_iRightTool == TOOL_DENSITY_RANGE ||
+                         !view.m_pCamera->perspective;
+    if (!notched) {
+        // The perspective move scales with the delta itself.
+        const Camera& camera = *view.m_pCamera;
+        const Vec3 step = camera.getUnitView() * (static_cast<float>(delta) / 12.0f);
+        placeCameraNear(view, camera.localRayOriginForPixel(0, 1, 0, 1) + step);
+        view.requestRender(true);
+        return CHANGE_CAMERA_VECTORS;
+    }
+    const int notches = steps.add(delta);
+    if (notches == 0) return CHANGE_NONE;
+    const int s = sign(notches);
+    const int count = notches * s;
+    if (view.m_iRightTool == TOOL_CUT_MOVE) {
+        const CutPlane* plane = view.planes().selected();
+        if (!plane) return CHANGE_NONE;
+        const Vec3 push = plane->normal * (-5.0f * static_cast<float>(s));
+        for (int i = 0; i < count; ++i) pushSelectedPlane(view, push);
+        view.requestRender(true);
+        return CHANGE_CUT_PLANES;
+    }
+    if (view.m_iRightTool == TOOL_DENSITY_RANGE) {
+        for (int i = 0; i < count; ++i) {
+            const int r = view.m_iSegRad;
+            const int next =
+                s > 0 ? std::max(static_cast<int>(r * 1.15), r + 1) : std::min(static_cast<int>(r / 1.15), r - 1);
+            view.m_iSegRad = std::clamp(next, 1, 2000);
+        }
+        view.requestRender(true);
+        return CHANGE_CAMERA;
+    }
+    Camera& camera = view.changeCamera();
+    for (int i = 0; i < count; ++i) camera.setZoom(camera.getZoom() + static_cast<float>(s) * 10.0f / 256.0f);
+    view.requestRender(true);
+    return CHANGE_CAMERA;
+}
+
+int doubleClickPick(ViewCore& view, ClientPoint point, int flags) {
+    view.m_bAnchorReset = true;
+    if (view.m_iToolGroup == GROUP_SELECTION) {
+        floodAtPixel(view, point, (flags & MOUSE_SHIFT) == 0);
+        view.m_iDragMode = DRAG_NONE;
+        view.requestRender(true);
+        return CHANGE_SEGMENTATION;
+    }
+    if (view.m_iToolGroup != GROUP_CUT_PLANES) return 0;
+    const ClientPoint px = view.clientToImage(point);
+    const int surface = view.m_workspace->entrySurface[RenderWorkspace::index(px.x, px.y)];
+    // A stale entry from before a plane was deleted counts as background.
+    if (surface < 0 || surface >= view.planes().m_iNumCutPlanes) {
+        view.selectCutPlane(-1);
+        view.requestRender(true);
+        return CHANGE_CUT_PLANES;
+    }
+    view.selectCutPlane(surface);
+    view.m_iRightTool = TOOL_CUT_MOVE;
+    view.requestRender(true);
+    return CHANGE_CUT_PLANES | CHANGE_CONTROL;
+}
+
+}  // namespace v3d

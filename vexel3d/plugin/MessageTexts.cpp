@@ -1,0 +1,28 @@
+#include "plugin/MessageTexts.h"
+
+namespace v3d {
+
+const char* loadMessage(SeriesLoadStatus status) {
+    switch (status) {
+    case SeriesLoadStatus::HostRefused:
+    case SeriesLoadStatus::BadGeometry:
+        return "Slices in this series are not parallel/equidistant. Cannot reconstruct volume.\n"
+               "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]";
+    case SeriesLoadStatus::OutOfMemory: return "Not enough memory to build the volume of this series.";
+    case SeriesLoadStatus::Ok:
+    case SeriesLoadStatus::Cancelled:
+    case SeriesLoadStatus::DeclinedShortOfMemory: return nullptr;
+    }
+    return nullptr;
+}
+
+const char* noticeMessage(ViewNotice notice) {
+    switch (notice) {
+    case ViewNotice::CutPlaneLimitReached: return "Maximum number of cutplanes reached.";
+    case ViewNotice::NoSlotsForFactoryPresets:
+        return "Not enough slots to add factory presets,\ndelete some user presets first.";
+    }
+    return nullptr;
+}
+
+}  // namespace v3d

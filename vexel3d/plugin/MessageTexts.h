@@ -1,0 +1,14 @@
+#pragma once
+// The texts of the messages the 3D window shows (caption "Error"), one
+// table for every status the engine reports.
+
+#include "view/ViewCore.h"
+#include "volume/SeriesAcquisition.h"
+
+namespace v3d {
+
+// Null where the user needs no message.
+const char* loadMessage(SeriesLoadStatus status);
+const char* noticeMessage(ViewNotice notice);
+
+}  // namespace v3d
