@@ -5,6 +5,7 @@
 #include "volume/SeriesState.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace v3d {
 
@@ -57,7 +58,7 @@ OverlayInputs overlayInputsFromView(ViewCore& view, int clientWidth, int clientH
     in.cutLineStart = view.m_cutLineStart;
     in.cutLineEnd = view.m_cutLineEnd;
     const size_t used = std::min(view.m_roiScreenPoints.size(), static_cast<size_t>(std::max(0, view.m_iNumRoiPoints)));
-    in.roiScreenPoints.assign(view.m_roiScreenPoints.begin(), view.m_roiScreenPoints.begin() + static_cast<long>(used));
+    in.roiScreenPoints.assign(view.m_roiScreenPoints.begin(), view.m_roiScreenPoints.begin() + static_cast<std::ptrdiff_t>(used));
     in.display = view.m_display;
     in.orientationGlyphs = view.m_orientationGlyphs;
     if (const CRaycaster* renderer = view.currentRenderer()) in.currentStep = renderer->currentStep.load();

@@ -3,6 +3,7 @@
 // filled rectangles and the notice icon, in drawing order. The window side
 // draws a list of them; nothing here knows a window system.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -62,7 +63,7 @@ struct OverlayLine {
     int penWidth = 1;
     OverlayColour colour;
 
-    double length() const;
+    double length() const { return std::hypot(x2 - x1, y2 - y1); }
 };
 
 struct OverlayFill {

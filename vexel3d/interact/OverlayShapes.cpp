@@ -5,8 +5,6 @@
 
 namespace v3d {
 
-double OverlayLine::length() const { return std::hypot(x2 - x1, y2 - y1); }
-
 namespace {
 
 constexpr int kCutLineDragMode = 4;
