@@ -4,7 +4,10 @@
 #include "plugin/CV3dApp.h"
 #include "plugin/CommandTexts.h"
 #include "plugin/MessageTexts.h"
+#include "plugin/OverlayPainter.h"
 #include "plugin/PluginIdentity.h"
+#include "interact/OverlayInputsFromView.h"
+#include "interact/Overlays.h"
 #include "render/Camera.h"
 #include "interact/ViewDrag.h"
 #include "view/ViewToolCommands.h"
@@ -362,13 +365,8 @@ void CPerspective::paintEvent(QPaintEvent*) {
     QRegion strips(rect());
     strips -= QRegion(target);
     for (const QRect& strip : strips) painter.fillRect(strip, margin);
-    if (!ready()) {
-        painter.setPen(Qt::white);
-        painter.drawText(target, Qt::AlignCenter, "Drop image series to start");
-    } else if (!m_frame->series.m_bAllLoaded) {
-        painter.setPen(Qt::white);
-        painter.drawText(target, Qt::AlignCenter, "Waiting for all images to load.");
-    }
+    // Overlays, or the notice while the view is not ready.
+    OverlayPainter(painter, width(), height()).draw(buildOverlays(overlayInputsFromView(*this, width(), height())));
 }
 
 }  // namespace v3d
