@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 #include <thread>
 
 using namespace v3d;
@@ -55,6 +57,59 @@ TEST_F(Renderers, SurfaceHitsLieOnTheIsoSurfaceWithNoEarlierCrossing) {
                     << "earlier crossing at " << t << " on " << x << "," << y;
         }
     EXPECT_GT(hits, kSize * kSize / 8) << "the ball is in view";
+}
+
+TEST_F(Renderers, RecordedSurfaceDepthPointsAtTheHitSample) {
+    // An oblique view: rays enter the surface cells at every fraction, so
+    // some find their crossing behind the point where they entered the cell.
+    const Vec3 c = volume().center();
+    fixture->camera.orbit(AXIS_FIRST, 23.0f, c, true);
+    fixture->camera.orbit(AXIS_SECOND, 11.0f, c, true);
+    fixture->camera.position += fixture->camera.view * 0.37f;
+    fixture->camera.updateCornerRays();
+    renderExact(RENDER_SSD);
+    int hits = 0;
+    for (int x = 0; x < kSize; ++x)
+        for (int y = 0; y < kSize; ++y) {
+            const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
+            if (ws().depth[w] < 0.0f || ws().value[w] == RenderWorkspace::kNoValue || ws().done[w] == 2) continue;
+            ++hits;
+            // The value is sampled at the hit point; the depth must lead there.
+            const Vec3 atDepth = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
+            EXPECT_NEAR(volume().sampleTrilinear(atDepth), static_cast<float>(ws().value[w]), 2.0f) << x << "," << y;
+        }
+    EXPECT_GT(hits, kSize * kSize / 8);
+}
+
+// The same ray through the same physical box, sampled at 1 mm and with
+// 5 mm slices: the fade depends on where the ray is, not on the voxels.
+TEST(SurfaceFade, ThickSlicesFadeLikeThinOnes) {
+    auto volumeOf = [](int slices, float spacingZ, std::vector<uint16_t>& voxels) {
+        auto v = std::make_unique<CVolume>();
+        voxels.assign(size_t(40) * 40 * size_t(slices), 0);
+        v->build(40, 40, slices, voxels.data(), nullptr, 1.0f, 1.0f, spacingZ, Vec3(0, 0, 0), Vec3(1, 0, 0),
+                 Vec3(0, 1, 0), Vec3(0, 0, 1));
+        return v;
+    };
+    std::vector<uint16_t> thinVoxels, thickVoxels;
+    const auto thin = volumeOf(40, 1.0f, thinVoxels);
+    const auto thick = volumeOf(8, 5.0f, thickVoxels);
+    ASSERT_EQ(thin->extent, thick->extent);
+    const Vec3 origin(-30.0f, 12.0f, 25.0f);  // volume space, outside the box
+    const Vec3 direction = normalised(Vec3(1.0f, 0.3f, -0.2f));
+    for (bool perspective : {true, false}) {
+        for (float travel : {20.0f, 45.0f, 70.0f}) {
+            float fade[2];
+            int n = 0;
+            for (const CVolume* v : {thin.get(), thick.get()}) {
+                const Vec3 o = v->inverseAxisMatrix * origin;
+                const Vec3 step = v->inverseAxisMatrix * (direction * travel);
+                fade[n++] = CSSD::depthFade(*v, perspective, o, normalised(step), length(step));
+            }
+            EXPECT_NEAR(fade[0], fade[1], 1e-4f) << "travel " << travel << (perspective ? " perspective" : " parallel");
+            EXPECT_LT(fade[0], 1.0f);
+        }
+    }
 }
 
 TEST_F(Renderers, FullRangeMipIsTheBruteForceMaximum) {

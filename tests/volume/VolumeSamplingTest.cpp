@@ -254,3 +254,32 @@ TEST(VolumeNormal, PointsUpTheGradientInVolumeSpace)
     TestVolume flat(10, 10, 10, [](int, int, int) { return 1000; });
     EXPECT_EQ(flat->normalAt({4.5f, 4.5f, 4.5f}), Vec3());
 }
+
+// A wall rising from 0 to 1000 between x = 10 and x = 11: the 500 crossing
+// lies at x = 10.5. A march that starts at 10.8 finds it behind its start.
+TEST(MarchToIso, CrossingBehindTheStartShortensTheDistance)
+{
+    TestVolume t(24, 8, 8, [](int i, int, int) { return i >= 11 ? 1000 : 0; });
+    t->classify(0, 4095, 0.0f, 1.0f);
+    t->setIsoValue(500);
+    CVolume::beginRay();
+    Vec3 p(10.8f, 4.5f, 4.5f);
+    float distance = 0.0f;
+    ASSERT_EQ(t->marchToIso(p, Vec3(1, 0, 0), 0, distance), 0);
+    EXPECT_NEAR(p.x, 10.6f, 0.11f) << "the hit point, one search step past the crossing at most";
+    EXPECT_NEAR(distance, p.x - 10.8f, 1e-5f) << "signed: the hit lies behind the start";
+    EXPECT_LT(distance, 0.0f);
+}
+
+TEST(MarchToIso, CrossingAheadAddsItsDistance)
+{
+    TestVolume t(24, 8, 8, [](int i, int, int) { return i >= 11 ? 1000 : 0; });
+    t->classify(0, 4095, 0.0f, 1.0f);
+    t->setIsoValue(500);
+    CVolume::beginRay();
+    Vec3 p(10.1f, 4.5f, 4.5f);
+    float distance = 3.0f;
+    ASSERT_EQ(t->marchToIso(p, Vec3(1, 0, 0), 0, distance), 0);
+    EXPECT_NEAR(distance, 3.0f + (p.x - 10.1f), 1e-5f);
+    EXPECT_GT(p.x, 10.49f);
+}

@@ -37,6 +37,10 @@ struct Scene {
     std::function<void(RenderScene&)> setup;
 };
 
+// Where to write each scene's image and depths for a closer comparison
+// (first argument), or empty.
+std::string g_dumpFolder;
+
 void report(const std::string& name, RenderScene& s) {
     const RenderWorkspace& ws = *s.view.m_workspace;
     const uint64_t basis = 14695981039346656037ull;
@@ -48,6 +52,21 @@ void report(const std::string& name, RenderScene& s) {
             depth = fnv(depth, &ws.depth[w], sizeof(float));
             value = fnv(value, &ws.value[w], sizeof(int32_t));
         }
+    if (!g_dumpFolder.empty()) {
+        std::string file = name;
+        for (char& c : file)
+            if (c == '/') c = '_';
+        if (FILE* f = std::fopen((g_dumpFolder + "/" + file + ".bgr").c_str(), "wb")) {
+            std::fwrite(s.view.imageBits(), 1, size_t(ViewCore::kImageSize) * ViewCore::kRowBytes, f);
+            std::fclose(f);
+        }
+        if (FILE* f = std::fopen((g_dumpFolder + "/" + file + ".depth").c_str(), "wb")) {
+            for (int x = 0; x < s.view.m_iImageWidth; ++x)
+                for (int y = 0; y < s.view.m_iImageHeight; ++y)
+                    std::fwrite(&ws.depth[RenderWorkspace::wide(x, y)], sizeof(float), 1, f);
+            std::fclose(f);
+        }
+    }
     std::printf("%-28s image %016llx depth %016llx value %016llx\n", name.c_str(),
                 static_cast<unsigned long long>(image), static_cast<unsigned long long>(depth),
                 static_cast<unsigned long long>(value));
@@ -55,7 +74,8 @@ void report(const std::string& name, RenderScene& s) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) g_dumpFolder = argv[1];
     CTBlock iso = makeBlock(128, 128, 96, 1.0f, 1.0f, 1.0f);
     CTBlock thick = makeBlock(128, 128, 40, 0.8f, 0.8f, 5.0f);
     auto wedge = [](RenderScene& s) {

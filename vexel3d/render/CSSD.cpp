@@ -137,6 +137,21 @@ float CSSD::surfaceShade(int x, int y, const Vec3& P, const Vec3& D) {
     return lit > 0.0f ? lit : 0.0f;
 }
 
+float CSSD::depthFade(const CVolume& volume, bool perspective, const Vec3& origin, const Vec3& direction, float depth) {
+    // Measured in the volume's isotropic space, where the diagonal is: the
+    // rays live in index space, which is stretched along thick slices.
+    const Vec3 O = volume.axisMatrix * origin;
+    const float d = depth * length(volume.axisMatrix * direction);
+    const Vec3 C = volume.center();
+    const float N = length(volume.extent);
+    const float h = N / 2.0f;
+    const float fromCentre = length(O - C);
+    float dd = d;
+    if (fromCentre > h) dd = std::max(d - (fromCentre - h), 0.0f);
+    if (!perspective && fromCentre < h) dd = std::max(h - fromCentre + dd, 0.0f);
+    return 1.0f - std::min(dd / (1.5f * N), 1.0f);
+}
+
 void CSSD::shadePixel(int x, int y) {
     const int mode = snapshot.diagnosticMode();
     if (mode >= 0) {
@@ -156,20 +171,11 @@ void CSSD::shadePixel(int x, int y) {
         parentView->setPixel(x, y, g, g, g);
         return;
     }
-    const Vec3 O = camera->rayOriginForPixel(x, width, y, height);
-    const Vec3 C = volume->center();
-    const float N = length(volume->extent);
-    const float h = N / 2.0f;
     float s = shade[w];
     if (s < 0.15f) s = 0.15f;
     float f = 1.0f;
-    const float fromCentre = length(O - C);
-    if (camera->perspective ? snapshot.shadowsPerspective : snapshot.shadowsParallel) {
-        float dd = depth;
-        if (fromCentre > h) dd = std::max(depth - (fromCentre - h), 0.0f);
-        if (!camera->perspective && fromCentre < h) dd = std::max(h - fromCentre + dd, 0.0f);
-        f = 1.0f - std::min(dd / (1.5f * N), 1.0f);
-    }
+    if (camera->perspective ? snapshot.shadowsPerspective : snapshot.shadowsParallel)
+        f = depthFade(*volume, camera->perspective, camera->rayOriginForPixel(x, width, y, height), ws.rayDir[i], depth);
     const int index = static_cast<int>(f * 255.0f * s) % 256;
     parentView->setPixel(x, y, redTable[index], greenTable[index], blueTable[index]);
 }

@@ -26,6 +26,12 @@ public:
     // Lit intensity 0..1 of the pixel's result.
     float surfaceShade(int x, int y, const Vec3& point, const Vec3& direction);
 
+    // Darkening with depth (1 near, 0 far): depth counted from where the ray
+    // meets the sphere around the volume (for a parallel camera inside it,
+    // from the sphere's near side), reaching 0 one and a half diagonals on.
+    static float depthFade(const CVolume& volume, bool perspective, const Vec3& origin, const Vec3& direction,
+                           float depth);
+
     Vec3 lightDirection;
     std::unique_ptr<float[]> shade;  // 576 x 576, x-major
 

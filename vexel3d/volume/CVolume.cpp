@@ -303,8 +303,9 @@ bool CVolume::insideBoundary(const Vec3& p) const
 
 namespace {
 
-// Cells examined in a row without finding the surface, per tracing thread;
-// it carries over from one ray to the next on purpose.
+// Cells examined in a row without finding the surface, per tracing thread.
+// Each ray starts it afresh (beginRay): carried over, it made a ray give up
+// at a point that depended on the rays traced before it.
 thread_local int t_cellsWithoutCrossing = 0;
 
 constexpr int kGiveUpCells = 51;
@@ -394,7 +395,10 @@ int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) con
         if (mode == 0 ? v >= iso : v <= iso) {
             p = q;
             cellsWithoutCrossing = 0;
-            distance += length(q - start);
+            // The search starts where the ray enters the cell, which may lie
+            // behind p: a crossing found there brings the distance back.
+            const Vec3 moved = q - start;
+            distance += dot(moved, dir) < 0.0f ? -length(moved) : length(moved);
             return 0;
         }
         q += step;
