@@ -8,6 +8,8 @@
 #include "QVMessage.h"
 #include "QVPluginApi.h"
 
+#include <QPointer>
+
 #include <gtest/gtest.h>
 
 #include <QWidget>
@@ -89,6 +91,17 @@ TEST_F(MessageWindow, OnIdleExportRunsUntilTheHandlerAnswersFalse) {
     const int before = theApp().idleCallsMade();
     EXPECT_EQ(QVPluginMFCOnIdle(), 0);
     EXPECT_EQ(theApp().idleCallsMade(), before + 2);
+}
+
+TEST_F(MessageWindow, IdleDeletesThePluginsDeferredObjectsAndNoOtherOnes) {
+    QPointer<QObject> hostObject = new QObject;  // deferred by someone else
+    hostObject->deleteLater();
+    QPointer<QObject> pluginObject = new QObject;
+    theApp().deleteAtIdle(pluginObject);
+    QVPluginMFCOnIdle();
+    EXPECT_TRUE(pluginObject.isNull());
+    ASSERT_FALSE(hostObject.isNull()) << "the host's deferred delete is the host's business";
+    delete hostObject.data();
 }
 
 TEST_F(MessageWindow, RemoveCollectsTheWholeGroupBeforeDeleting) {

@@ -48,6 +48,10 @@ void CV3dApp::removeWindow(CBackground* window) {
     if (m_activeWindow == window) m_activeWindow = nullptr;
 }
 
+void CV3dApp::deleteAtIdle(QObject* object) {
+    if (object) m_deferredDeletes.emplace_back(object);
+}
+
 bool CV3dApp::onIdle(int count) {
     ++m_idleCalls;
     switch (count) {
@@ -56,10 +60,14 @@ bool CV3dApp::onIdle(int count) {
         // buttons up to date with what they act on.
         for (CBackground* window : m_openWindows) window->updateCommandStates();
         return true;
-    case 1:
-        // Objects whose deletion was deferred go now, as idle time allows.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    case 1: {
+        // The plug-in's objects whose deletion was deferred go now, as idle
+        // time allows; those of the host and other plug-ins are not ours.
+        std::vector<QPointer<QObject>> due;
+        due.swap(m_deferredDeletes);
+        for (QPointer<QObject>& object : due) delete object.data();
         return false;
+    }
     default:
         return false;
     }

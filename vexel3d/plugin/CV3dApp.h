@@ -2,6 +2,9 @@
 
 #include "QVHostApi.h"
 
+#include <QObject>
+#include <QPointer>
+
 #include <memory>
 #include <vector>
 
@@ -34,6 +37,10 @@ public:
     // Removes if listed; clears activeWindow when it is this window.
     void removeWindow(CBackground* window);
 
+    // Deletes the object at the next idle time (the plug-in's own objects
+    // only: other objects of the process keep their own schedule).
+    void deleteAtIdle(QObject* object);
+
     // Idle processing for one count; true while more idle work is pending.
     bool onIdle(int count);
     // Calls onIdle with 0, 1, 2 ... until it answers false.
@@ -52,6 +59,7 @@ private:
     std::vector<CBackground*> m_openWindows;
     CBackground* m_activeWindow = nullptr;
     int m_idleCalls = 0;
+    std::vector<QPointer<QObject>> m_deferredDeletes;
     // The host's optional probe, looked up once on first use.
     mutable bool m_probeLooked = false;
     mutable QVIsMessageWaitingFn m_messageProbe = nullptr;
