@@ -148,6 +148,41 @@ TEST_F(Tools, WarpingDragReturnsTheCursorBeyondFiftyPixels) {
     EXPECT_EQ(MouseAnchor::s_lastMouse.x, 200) << "the next delta is measured from the anchor";
 }
 
+// A platform that ignores cursor warps (the cursor stays where the user
+// put it): deltas go on from where the cursor really is.
+struct UnwarpableWindow : RecordingWindow {
+    ClientPoint cursorScreenPosition() const override { return {client.x + 800, client.y + 500}; }
+    void warpCursor(ClientPoint p) override { warps.push_back(p); }
+    ClientPoint client{0, 0};
+};
+
+TEST_F(Tools, IgnoredWarpKeepsMeasuringFromTheRealCursor) {
+    UnwarpableWindow unwarpable;
+    auto move = [&](int x) {
+        unwarpable.client = {x, 200};
+        return mouseMove(view(), unwarpable, {x, 200}, MOUSE_LEFT);
+    };
+    view().m_bAnchorReset = true;
+    move(200);
+    const Vec3 before = camera().view;
+    for (int x = 210; x <= 300; x += 10) move(x);
+    ASSERT_FALSE(unwarpable.warps.empty()) << "the drag did try to warp";
+    EXPECT_EQ(MouseAnchor::s_lastMouse.x, 300) << "the last delta ended where the cursor is";
+    // 100 pixels of orbit in all: the same turn as one drag of 100 pixels.
+    const Vec3 after = camera().view;
+    ViewFixture reference;
+    reference.view.resizeClient(window.clientWidth(), window.clientHeight());
+    RecordingWindow plain;
+    reference.view.m_bAnchorReset = true;
+    mouseMove(reference.view, plain, {200, 200}, MOUSE_LEFT);
+    mouseMove(reference.view, plain, {240, 200}, MOUSE_LEFT);
+    mouseMove(reference.view, plain, {280, 200}, MOUSE_LEFT);
+    MouseAnchor::s_lastMouse = {280, 200};
+    mouseMove(reference.view, plain, {300, 200}, MOUSE_LEFT);
+    EXPECT_NEAR(dot(after, reference.camera.view), 1.0f, 1e-4f);
+    EXPECT_LT(dot(after, before), 0.999f);
+}
+
 TEST_F(Tools, NearTheEdgeTheDragLetsGo) {
     view().m_bAnchorReset = true;
     mouseMove(view(), window, {200, 200}, MOUSE_LEFT);
