@@ -185,6 +185,19 @@ TEST_F(FrameSeries, ListThatIsTheWindowsOwnIsNotRebuilt) {
     EXPECT_EQ(frame->series.imageIds, std::vector<std::string>({"kept-a", "kept-b"}));
 }
 
+TEST_F(FrameSeries, SeriesOfEightSlicesIsRefusedWithAMessageAndTheWindowStaysUsable) {
+    fake.record.slices = 8;
+    fakeHost().messageBoxes.clear();
+    EXPECT_FALSE(frame->loadSeries(request()));
+    ASSERT_EQ(fakeHost().messageBoxes.size(), 1u);
+    EXPECT_NE(fakeHost().messageBoxes[0].find("Too few images for a 3D view: at least 9 are needed."),
+              std::string::npos)
+        << fakeHost().messageBoxes[0];
+    EXPECT_EQ(frame->series.m_bHasSeries, 0);
+    fake.record.slices = FakeVolume::kSize;
+    EXPECT_TRUE(frame->loadSeries(request())) << "the next drop loads";
+}
+
 TEST_F(FrameSeries, RecordWithoutVoxelsIsRefused) {
     fake.record.values = nullptr;
     fake.record.sliceValues = nullptr;

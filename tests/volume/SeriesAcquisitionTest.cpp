@@ -115,6 +115,20 @@ TEST_F(Acquisition, RefusedSlicesAndDeclinedMemoryWarningChangeNothing) {
     EXPECT_EQ(sink.changes, 0);
 }
 
+TEST_F(Acquisition, EightSlicesAreTooFewAndKeepTheShownSeries) {
+    Record a(16, 1324, "a"), thin(16, 1324, "t");
+    thin.record.slices = 8;
+    host.records = {&a.record, &thin.record};
+    ASSERT_EQ(acquisition.load({"a0"}), SeriesLoadStatus::Ok);
+    EXPECT_EQ(acquisition.load({"t0"}), SeriesLoadStatus::TooFewImages);
+    EXPECT_EQ(state.hostVolume, &a.record);
+    ASSERT_EQ(host.released.size(), 1u);
+    EXPECT_EQ(host.released[0], &thin.record);
+    thin.record.slices = CVolume::kMinSize;
+    host.records = {&thin.record};
+    EXPECT_EQ(acquisition.load({"t0"}), SeriesLoadStatus::Ok) << "nine slices leave one to show";
+}
+
 TEST_F(Acquisition, IsovalueAndWindowCarryOverToTheNextSeries) {
     Record a(16, 1324, "a"), b(16, 1324, "b");
     host.records = {&a.record, &b.record};

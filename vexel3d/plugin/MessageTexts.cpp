@@ -1,5 +1,9 @@
 #include "plugin/MessageTexts.h"
 
+#include "volume/CVolume.h"
+
+#include <string>
+
 namespace v3d {
 
 const char* loadMessage(SeriesLoadStatus status) {
@@ -9,6 +13,11 @@ const char* loadMessage(SeriesLoadStatus status) {
         return "Slices in this series are not parallel/equidistant. Cannot reconstruct volume.\n"
                "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]";
     case SeriesLoadStatus::OutOfMemory: return "Not enough memory to build the volume of this series.";
+    case SeriesLoadStatus::TooFewImages: {
+        static const std::string text =
+            "Too few images for a 3D view: at least " + std::to_string(CVolume::kMinSize) + " are needed.";
+        return text.c_str();
+    }
     case SeriesLoadStatus::Ok:
     case SeriesLoadStatus::Cancelled:
     case SeriesLoadStatus::DeclinedShortOfMemory: return nullptr;

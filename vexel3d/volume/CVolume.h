@@ -27,6 +27,9 @@ public:
     // 0..kMaxWidthHU.
     static constexpr int kMaxHU = 2995;
     static constexpr int kMaxWidthHU = 5999;
+    // The clip box keeps 3.5 voxels off the low faces and 4.5 off the high
+    // ones: fewer voxels than this along an axis leave nothing to show.
+    static constexpr int kMinSize = 9;
 
     CVolume();
     ~CVolume();

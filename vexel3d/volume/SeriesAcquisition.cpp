@@ -57,6 +57,10 @@ SeriesLoadStatus SeriesAcquisition::load(const std::vector<std::string>& ids) {
     QVVolumeRecord* record = m_host.createVolume(ids);
     m_host.progress(50);
     if (!record) return SeriesLoadStatus::HostRefused;
+    if (record->columns < CVolume::kMinSize || record->rows < CVolume::kMinSize || record->slices < CVolume::kMinSize) {
+        m_host.releaseVolume(record);
+        return SeriesLoadStatus::TooFewImages;
+    }
 
     // Built aside first: a series that cannot be shown leaves the one that
     // is shown alone. The isovalue and window carry over.

@@ -20,6 +20,7 @@ enum class SeriesLoadStatus {
     DeclinedShortOfMemory,  // the user stopped at the memory warning
     HostRefused,            // the host could not assemble the slices
     BadGeometry,            // the host's record describes no volume
+    TooFewImages,           // too thin along an axis for the clip box
     OutOfMemory,            // building or classifying ran out of memory
 };
 
