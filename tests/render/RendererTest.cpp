@@ -35,27 +35,36 @@ protected:
     void waitForWorker() {
         while (view().currentRenderer()->busyCount > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    // Calls check(x, y, w, i) for every pixel whose ray found a surface
+    // past its entry; answers how many.
+    template <typename Check>
+    int forEachSurfaceHit(const Check& check) {
+        int hits = 0;
+        for (int x = 0; x < kSize; ++x)
+            for (int y = 0; y < kSize; ++y) {
+                const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
+                if (ws().depth[w] < 0.0f || ws().value[w] == RenderWorkspace::kNoValue || ws().done[w] == 2) continue;
+                ++hits;
+                check(x, y, w, i);
+            }
+        return hits;
+    }
     std::unique_ptr<ViewFixture> fixture;
 };
 
 TEST_F(Renderers, SurfaceHitsLieOnTheIsoSurfaceWithNoEarlierCrossing) {
     renderExact(RENDER_SSD);
     const float iso = volume().isoStored;
-    int hits = 0;
-    for (int x = 0; x < kSize; ++x)
-        for (int y = 0; y < kSize; ++y) {
-            const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
-            if (ws().depth[w] < 0.0f || ws().value[w] == RenderWorkspace::kNoValue || ws().done[w] == 2) continue;
-            ++hits;
-            const Vec3 hit = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
-            const float v = volume().sampleTrilinear(hit);
-            // The search steps a fifth of a cell: the sample at the stop may pass the threshold by that much.
-            EXPECT_GE(v, iso - 1.0f) << x << "," << y;
-            EXPECT_LE(v, iso + 0.25f * 2024.0f) << x << "," << y;
-            for (float t = ws().entryDistance[i]; t < ws().depth[w] - 0.5f; t += 0.25f)
-                ASSERT_LT(volume().sampleTrilinear(ws().rayStart[i] + ws().rayDir[i] * t), iso + 1.0f)
-                    << "earlier crossing at " << t << " on " << x << "," << y;
-        }
+    const int hits = forEachSurfaceHit([&](int x, int y, int w, int i) {
+        const Vec3 hit = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
+        const float v = volume().sampleTrilinear(hit);
+        // The search steps a fifth of a cell: the sample at the stop may pass the threshold by that much.
+        EXPECT_GE(v, iso - 1.0f) << x << "," << y;
+        EXPECT_LE(v, iso + 0.25f * 2024.0f) << x << "," << y;
+        for (float t = ws().entryDistance[i]; t < ws().depth[w] - 0.5f; t += 0.25f)
+            ASSERT_LT(volume().sampleTrilinear(ws().rayStart[i] + ws().rayDir[i] * t), iso + 1.0f)
+                << "earlier crossing at " << t << " on " << x << "," << y;
+    });
     EXPECT_GT(hits, kSize * kSize / 8) << "the ball is in view";
 }
 
@@ -68,16 +77,11 @@ TEST_F(Renderers, RecordedSurfaceDepthPointsAtTheHitSample) {
     fixture->camera.position += fixture->camera.view * 0.37f;
     fixture->camera.updateCornerRays();
     renderExact(RENDER_SSD);
-    int hits = 0;
-    for (int x = 0; x < kSize; ++x)
-        for (int y = 0; y < kSize; ++y) {
-            const int w = RenderWorkspace::wide(x, y), i = RenderWorkspace::index(x, y);
-            if (ws().depth[w] < 0.0f || ws().value[w] == RenderWorkspace::kNoValue || ws().done[w] == 2) continue;
-            ++hits;
-            // The value is sampled at the hit point; the depth must lead there.
-            const Vec3 atDepth = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
-            EXPECT_NEAR(volume().sampleTrilinear(atDepth), static_cast<float>(ws().value[w]), 2.0f) << x << "," << y;
-        }
+    const int hits = forEachSurfaceHit([&](int x, int y, int w, int i) {
+        // The value is sampled at the hit point; the depth must lead there.
+        const Vec3 atDepth = ws().rayStart[i] + ws().rayDir[i] * ws().depth[w];
+        EXPECT_NEAR(volume().sampleTrilinear(atDepth), static_cast<float>(ws().value[w]), 2.0f) << x << "," << y;
+    });
     EXPECT_GT(hits, kSize * kSize / 8);
 }
 
