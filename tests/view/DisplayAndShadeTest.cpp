@@ -93,19 +93,22 @@ TEST(ShadeTable, DefaultHueIsWarmAndRedHueIsRed) {
 }
 
 // Saturation 0.5 and lightness 0.5 give m1 0.25 and m2 0.75; each band of
-// 60 degrees mixes them its own way (lightness 0.75: m1 0.625, m2 0.875).
+// 60 degrees mixes them its own way, and a hue a third into a band shows
+// which way its ramps run (lightness 0.75: m1 0.625, m2 0.875).
 TEST(ShadeTable, HueToColourInEachBandOfSixtyDegrees) {
+    const float third = 0.25f + 0.5f / 3.0f, twoThirds = 0.25f + 1.0f / 3.0f;
     struct Row { float hue; float red, green, blue; };
-    for (const Row& row : {Row{30, 0.25f, 0.5f, 0.75f}, Row{90, 0.25f, 0.75f, 0.5f}, Row{150, 0.5f, 0.75f, 0.25f},
-                           Row{210, 0.75f, 0.5f, 0.25f}, Row{270, 0.75f, 0.25f, 0.5f}, Row{330, 0.5f, 0.25f, 0.75f}}) {
+    for (const Row& row : {Row{20, 0.25f, third, 0.75f}, Row{80, 0.25f, 0.75f, twoThirds},
+                           Row{140, third, 0.75f, 0.25f}, Row{200, 0.75f, twoThirds, 0.25f},
+                           Row{260, 0.75f, 0.25f, third}, Row{320, twoThirds, 0.25f, 0.75f}}) {
         const Rgb c = hslToRgb(row.hue, 0.5f, 0.5f);
         EXPECT_NEAR(c.red, row.red, 1e-5f) << row.hue;
         EXPECT_NEAR(c.green, row.green, 1e-5f) << row.hue;
         EXPECT_NEAR(c.blue, row.blue, 1e-5f) << row.hue;
     }
-    const Rgb light = hslToRgb(30.0f, 0.5f, 0.75f);
+    const Rgb light = hslToRgb(20.0f, 0.5f, 0.75f);
     EXPECT_NEAR(light.red, 0.625f, 1e-5f);
-    EXPECT_NEAR(light.green, 0.75f, 1e-5f);
+    EXPECT_NEAR(light.green, 0.625f + 0.25f / 3.0f, 1e-5f);
     EXPECT_NEAR(light.blue, 0.875f, 1e-5f);
 }
 
