@@ -5,7 +5,11 @@
 
 #include <QFile>
 
+#include <dcmtk/dcmdata/dcdeftag.h>
+#include <dcmtk/dcmdata/dcfilefo.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 namespace hosttest {
@@ -89,6 +93,47 @@ TEST_F(DicomHost, CreateVolume_RejectsSeriesWithMissingSlice) {
     QVVolumeRecord* lower = createVolume({ids[0], ids[1], ids[2]});
     ASSERT_NE(lower, nullptr);
     QVReleaseVolume(lower);
+}
+
+// Moves one slice of a written series along z by the given millimetres.
+bool shiftSlice(const QString& file, double mm) {
+    DcmFileFormat dicom;
+    const std::string path = file.toStdString();
+    if (dicom.loadFile(path.c_str()).bad() || dicom.loadAllDataIntoMemory().bad()) return false;
+    DcmDataset& d = *dicom.getDataset();
+    Float64 x = 0, y = 0, z = 0;
+    if (d.findAndGetFloat64(DCM_ImagePositionPatient, x, 0).bad() ||
+        d.findAndGetFloat64(DCM_ImagePositionPatient, y, 1).bad() ||
+        d.findAndGetFloat64(DCM_ImagePositionPatient, z, 2).bad())
+        return false;
+    char position[96], location[32];
+    std::snprintf(position, sizeof position, "%.6f\\%.6f\\%.6f", x, y, z + mm);
+    std::snprintf(location, sizeof location, "%.6f", z + mm);
+    if (d.putAndInsertString(DCM_ImagePositionPatient, position).bad() ||
+        d.putAndInsertString(DCM_SliceLocation, location).bad())
+        return false;
+    return dicom.saveFile(path.c_str(), d.getOriginalXfer()).good();
+}
+
+// Nine slices 5 mm apart with the middle one moved: its two gaps then differ
+// from the common 5 mm by the same amount, one longer, one shorter.
+TEST_F(DicomHost, CreateVolume_AcceptsASliceHalfAPercentOffTheCommonSpacing) {
+    const QString folder = phantom("ph", {"--size", "32x32x9", "--step", "5"});
+    ASSERT_TRUE(shiftSlice(folder + "/0005.dcm", 0.005 * 5.0));
+    host->openPaths({folder});
+    ASSERT_EQ(groupIds().size(), 9u);
+    QVVolumeRecord* v = createVolume(groupIds());
+    ASSERT_NE(v, nullptr);
+    EXPECT_NEAR(v->spacingZ, 5.0, 1e-6);
+    QVReleaseVolume(v);
+}
+
+TEST_F(DicomHost, CreateVolume_RejectsASliceThreePercentOffTheCommonSpacing) {
+    const QString folder = phantom("ph", {"--size", "32x32x9", "--step", "5"});
+    ASSERT_TRUE(shiftSlice(folder + "/0005.dcm", 0.03 * 5.0));
+    host->openPaths({folder});
+    ASSERT_EQ(groupIds().size(), 9u);
+    EXPECT_EQ(createVolume(groupIds()), nullptr);
 }
 
 TEST_F(DicomHost, CreateVolume_RejectsDuplicatePositionsAndMixedSizes) {

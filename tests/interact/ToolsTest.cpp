@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -400,6 +401,42 @@ TEST_F(Tools, UpAndDownPushTheSelectedPlaneWithTheMoveTool) {
     EXPECT_NEAR(view().planes().selected()->point.x, 19.0f, 1e-4f);
     navigationKey(view(), KEY_DOWN, 1, 0);
     EXPECT_NEAR(view().planes().selected()->point.x, 24.0f, 1e-4f);
+}
+
+TEST_F(Tools, OneWheelNotchMovesTheSelectedPlaneExactlyAsTheUpKeyDoes) {
+    view().m_iRightTool = TOOL_CUT_MOVE;
+    // An oblique plane off the centre: the push follows its own normal.
+    const Vec3 normal = normalised(Vec3(0.3f, -0.5f, 0.8f));
+    ASSERT_TRUE(view().changePlanes().add(volume(), volume().halfSize(), Vec3(20, 27, 22), normal));
+    const CutPlane start = *view().planes().selected();
+    struct Pair { int delta; int key; float along; };
+    for (const Pair& pair : {Pair{WheelSteps::kNotch, KEY_UP, -5.0f}, Pair{-WheelSteps::kNotch, KEY_DOWN, 5.0f}}) {
+        *view().changePlanes().selected() = start;
+        WheelSteps fresh;
+        EXPECT_EQ(wheel(view(), fresh, pair.delta), CHANGE_CUT_PLANES);
+        const CutPlane byWheel = *view().planes().selected();
+        *view().changePlanes().selected() = start;
+        EXPECT_EQ(navigationKey(view(), pair.key, 1, 0), CHANGE_CUT_PLANES);
+        const CutPlane byKey = *view().planes().selected();
+        EXPECT_TRUE(byWheel.point == byKey.point) << pair.delta;
+        EXPECT_TRUE(byWheel.normal == byKey.normal) << pair.delta;
+        EXPECT_NEAR(dot(byKey.point - start.point, start.normal), pair.along, 1e-3f) << pair.delta;
+    }
+}
+
+TEST_F(Tools, WithNoTumbleRepeatedSevenDegreeVerticalTurnsStopShortOfUpright) {
+    const Vec3 homeUp = camera().homeUp;
+    view().m_bNoTumble = true;
+    for (int i = 0; i < 20; ++i) turnCamera(view(), AXIS_SECOND, 7.0f);
+    EXPECT_NEAR(dot(camera().up, homeUp), std::cos(84.0f * kDegreesToRadians), 1e-4f) << "twelve turns, then none";
+    view().applyReferenceFrame(view().m_iReferenceFrame);
+    view().m_bNoTumble = false;
+    float lowest = 1.0f;
+    for (int i = 0; i < 20; ++i) {
+        turnCamera(view(), AXIS_SECOND, 7.0f);
+        lowest = std::min(lowest, dot(camera().up, homeUp));
+    }
+    EXPECT_LT(lowest, -0.5f) << "tumbling turns go over the top";
 }
 
 TEST_F(Tools, SelectCutplaneWrapsAndMoveNeedsPlanes) {

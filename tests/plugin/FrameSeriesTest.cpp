@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,28 @@ TEST_F(FrameSeries, LoadBuildsAndClassifiesTheVolumeInTheHostsOrder) {
     EXPECT_EQ(frame->series.refreshTimer, 0) << "a complete series starts no timer";
     EXPECT_EQ(frame->view()->m_iReferenceFrame, 0);
     EXPECT_TRUE(frame->view()->m_bRenderPending);
+}
+
+// How often the window handed a host volume back.
+int releasesOf(const QVVolumeRecord& record) {
+    std::ostringstream call;
+    call << "QVReleaseVolume(" << static_cast<const void*>(&record) << ")";
+    return fakeHost().count(call.str());
+}
+
+TEST_F(FrameSeries, LoadingSeriesBReleasesSeriesAOnceAndClosingReleasesB) {
+    FakeVolume b;
+    ASSERT_TRUE(frame->loadSeries(request()));
+    EXPECT_EQ(releasesOf(fake.record), 0);
+    fakeHost().nextVolume = &b.record;
+    ASSERT_TRUE(frame->loadSeries({"slice5", "slice6"}));
+    EXPECT_EQ(frame->series.hostVolume, &b.record);
+    EXPECT_EQ(releasesOf(fake.record), 1) << "the series shown before goes back once";
+    EXPECT_EQ(releasesOf(b.record), 0) << "the series shown now is kept";
+    delete frame;
+    frame = nullptr;
+    EXPECT_EQ(releasesOf(fake.record), 1);
+    EXPECT_EQ(releasesOf(b.record), 1) << "closing the window hands back what it showed";
 }
 
 TEST_F(FrameSeries, WindowLevelQueryAnswersInHounsfieldUnits) {

@@ -99,6 +99,28 @@ TEST(Camera, TurnPastUprightLeavesCameraUnchanged)
     expectOrthonormal(c);
 }
 
+// Turns of 7 degrees add up to 84 after twelve; the thirteenth would tip
+// the camera past upright and is refused, and so is every one after it.
+TEST(Camera, RepeatedSevenDegreeVerticalTurnsStopShortOfUpright)
+{
+    const float stopped = std::cos(84.0f * kDegreesToRadians);
+    for (float step : {7.0f, -7.0f}) {
+        Camera turned = homeCamera();
+        Camera orbited = homeCamera();
+        orbited.setPosition(5, 5, -40);
+        for (int i = 0; i < 20; ++i) {
+            turned.turn(2, step);
+            orbited.orbit(2, step, Vec3(5, 5, 5), true);
+        }
+        for (const Camera* c : {&turned, &orbited}) {
+            EXPECT_NEAR(dot(c->up, c->homeUp), stopped, 1e-4f) << step;
+            EXPECT_GT(dot(c->up, c->homeUp), 0.0f) << step;
+            expectOrthonormal(*c);
+        }
+        EXPECT_NEAR(length(orbited.position - Vec3(5, 5, 5)), 45.0f, 1e-3f);
+    }
+}
+
 TEST(Camera, OrbitKeepsLookingAtTheCentre)
 {
     const Vec3 centre(10, 20, 30);

@@ -2,6 +2,7 @@
 // maxima are the true maxima, entry samples are the entry samples, misses
 // are black, and the background pass converges to exact casts.
 #include "ViewFixture.h"
+#include "render/CMIP.h"
 #include "render/CSSD.h"
 
 
@@ -245,6 +246,133 @@ TEST_F(Renderers, DefaultFrameShowsTheBallInSkinColour) {
     EXPECT_EQ(r + g + b, 0) << "corner shows air";
 }
 
+
+// A cut through the ball, seen face-on and then tilted: the cut face is lit
+// by the cosine between its plane and the ray, whichever way the plane's
+// normal points.
+TEST_F(Renderers, CutFaceIsBrightFaceOnAndTiltedSixtyDegreesAboutHalfAsBright) {
+    view().m_bOPQonSSD = false;  // the cut face lit, not shown as a grey section
+    view().m_fSaturation = 0.0f;  // a grey ramp: the pixel is the lit intensity
+    view().m_fDiffuse = 0.0f;
+    view().buildShadeTable();
+    const int centre = kSize / 2;
+    const Vec3 c = volume().center();
+    const Vec3 along = normalised(fixture->camera.worldView);  // the rays of a parallel camera
+    const Vec3 up = normalised(fixture->camera.worldUp);
+    auto centreGrey = [&](const Vec3& normal) {
+        view().changePlanes().resetCutPlanes();
+        EXPECT_TRUE(view().changePlanes().add(volume(), volume().halfSize(), c, normal));
+        view().m_bRenderPending = true;
+        view().m_iInterruptLevel = 1;
+        view().renderFrame();
+        waitForWorker();
+        view().composeImage();
+        EXPECT_EQ(ws().entrySurface[RenderWorkspace::index(centre, centre)], 0) << "the ray enters at the cut face";
+        uint8_t r, g, b;
+        view().getPixel(centre, centre, r, g, b);
+        return static_cast<int>(g);
+    };
+    // The normal points to the removed half, toward the camera.
+    const int faceOn = centreGrey(negate(along));
+    const float tilt = 60.0f * kDegreesToRadians;
+    const int tilted = centreGrey(negate(along) * std::cos(tilt) + up * std::sin(tilt));
+    EXPECT_GE(faceOn, 245) << "face-on is full brightness";
+    EXPECT_NEAR(tilted, faceOn / 2, 8) << "cos 60 = 0.5";
+}
+
+// With the eye inside the volume, the opaque view starts at the eye: the
+// centre pixel shows the sample there, not a later one along the ray.
+TEST_F(Renderers, OpaqueWithTheEyeInsideShowsTheSampleAtTheEye) {
+    const Vec3 c = volume().center();
+    // From inside the ball toward its denser core, which lies ahead.
+    const Vec3 eye = c + Vec3(0.5f, 0.25f, -0.5f);
+    const Vec3 towardCore = normalised(Vec3(6.0f, 0.0f, -4.0f));
+    const int centre = kSize / 2;
+    for (bool perspective : {true, false}) {
+        Camera& camera = view().changeCamera();
+        camera.perspective = perspective;
+        camera.lookAlong(towardCore);
+        camera.setPosition(eye);
+        camera.updateCornerRays();
+        view().setRenderMode(RENDER_OPQ);
+        view().m_bRenderPending = true;
+        view().m_iInterruptLevel = 1;
+        view().renderFrame();
+        view().composeImage();
+        const int atEye = static_cast<int>(volume().sampleTrilinear(fixture->camera.worldPosition));
+        ASSERT_EQ(atEye, 1324) << "the eye is in the ball";
+        EXPECT_EQ(ws().value[RenderWorkspace::wide(centre, centre)], atEye) << (perspective ? "perspective" : "parallel");
+        const uint8_t grey = windowGrey(atEye, volume().windowLowStored, volume().windowHighStored);
+        ASSERT_NE(grey, windowGrey(2024, volume().windowLowStored, volume().windowHighStored));
+        ASSERT_NE(grey, windowGrey(0, volume().windowLowStored, volume().windowHighStored));
+        uint8_t r, g, b;
+        view().getPixel(centre, centre, r, g, b);
+        EXPECT_EQ(g, grey) << (perspective ? "perspective" : "parallel");
+    }
+}
+
+// A maximum intensity projection that keeps what its foreground refinement
+// decided: each refined pixel is recorded with the two neighbours it came
+// from, and the background pass casts nothing.
+class ForegroundOnlyMIP : public CMIP {
+public:
+    using CMIP::CMIP;
+    struct Refined {
+        int x, y;
+        int value;
+        float depth;
+        int neighbourValues[2];
+        float neighbourDepths[2];
+    };
+    std::vector<Refined> refined;
+
+protected:
+    void castExact(int, int) override {}
+    void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) override {
+        const RenderWorkspace& ws = *workspace;
+        const int a = RenderWorkspace::wide(ax, ay), b = RenderWorkspace::wide(bx, by);
+        Refined r{x, y, 0, 0.0f, {ws.value[a], ws.value[b]}, {ws.depth[a], ws.depth[b]}};
+        CMIP::refinePixel(x, y, ax, ay, bx, by, step);
+        r.value = ws.value[RenderWorkspace::wide(x, y)];
+        r.depth = ws.depth[RenderWorkspace::wide(x, y)];
+        refined.push_back(r);
+    }
+};
+
+TEST_F(Renderers, EveryRefinedMipPixelThatIsCastEqualsAnExactCast) {
+    ViewFixture mip([](int, ViewCore& v) -> std::unique_ptr<CRaycaster> {
+        return std::make_unique<ForegroundOnlyMIP>(v, *v.m_pVolume, *v.m_pCamera, *v.m_workspace,
+                                                   &v.m_shadeTable[0][0]);
+    });
+    // Parallel rays square to the box: every ray samples at the same
+    // distances, whether it starts at its entry or at a neighbour's maximum.
+    mip.camera.setZoom(0.02f);
+    mip.view.m_iInterruptLevel = 1;
+    const int low = mip.ball.volume.windowLowStored, high = mip.ball.volume.windowHighStored;
+    ASSERT_LT(low, 1324);
+    ASSERT_GT(high, 1324) << "the ball's density is inside the window";
+    for (int coarse : {4, 8}) {
+        auto& renderer = static_cast<ForegroundOnlyMIP&>(*mip.view.currentRenderer());
+        renderer.refined.clear();
+        renderer.render(kSize, kSize, coarse, 1, nullptr);
+        renderer.stopBackgroundPass();
+        int cast = 0;
+        for (const auto& r : renderer.refined) {
+            // A pixel that is not the mean of its neighbours was cast.
+            if (r.value == (r.neighbourValues[0] + r.neighbourValues[1]) / 2 &&
+                r.depth == (r.neighbourDepths[0] + r.neighbourDepths[1]) * 0.5f)
+                continue;
+            ++cast;
+            renderer.retracePixel(r.x, r.y);
+            // Casts stop at the first sample at the window's top: what
+            // shows is the same, the value above the window may differ.
+            const int exact = mip.view.m_workspace->value[RenderWorkspace::wide(r.x, r.y)];
+            EXPECT_EQ(windowGrey(r.value, low, high), windowGrey(exact, low, high))
+                << "coarse " << coarse << " at " << r.x << "," << r.y << ": " << r.value << " against " << exact;
+        }
+        EXPECT_GT(cast, 100) << "coarse " << coarse;
+    }
+}
 }  // namespace
 
 namespace {

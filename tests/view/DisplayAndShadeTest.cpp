@@ -92,6 +92,41 @@ TEST(ShadeTable, DefaultHueIsWarmAndRedHueIsRed) {
     EXPECT_GT(red.red, red.blue);
 }
 
+// Saturation 0.5 and lightness 0.5 give m1 0.25 and m2 0.75; each band of
+// 60 degrees mixes them its own way, and a hue a third into a band shows
+// which way its ramps run (lightness 0.75: m1 0.625, m2 0.875).
+TEST(ShadeTable, HueToColourInEachBandOfSixtyDegrees) {
+    const float third = 0.25f + 0.5f / 3.0f, twoThirds = 0.25f + 1.0f / 3.0f;
+    struct Row { float hue; float red, green, blue; };
+    for (const Row& row : {Row{20, 0.25f, third, 0.75f}, Row{80, 0.25f, 0.75f, twoThirds},
+                           Row{140, third, 0.75f, 0.25f}, Row{200, 0.75f, twoThirds, 0.25f},
+                           Row{260, 0.75f, 0.25f, third}, Row{320, twoThirds, 0.25f, 0.75f}}) {
+        const Rgb c = hslToRgb(row.hue, 0.5f, 0.5f);
+        EXPECT_NEAR(c.red, row.red, 1e-5f) << row.hue;
+        EXPECT_NEAR(c.green, row.green, 1e-5f) << row.hue;
+        EXPECT_NEAR(c.blue, row.blue, 1e-5f) << row.hue;
+    }
+    const Rgb light = hslToRgb(20.0f, 0.5f, 0.75f);
+    EXPECT_NEAR(light.red, 0.625f, 1e-5f);
+    EXPECT_NEAR(light.green, 0.625f + 0.25f / 3.0f, 1e-5f);
+    EXPECT_NEAR(light.blue, 0.875f, 1e-5f);
+}
+
+// Level 220 with shininess 2 and highlight weight 0.4: diffuse 220 / 255
+// plus a highlight of (2 (220 / 255)^2 - 1)^2 * 4 * 0.4 / 6.283185, which
+// lifts the grey from 220 to 235; with hue 220 and saturation 0.5 that
+// lightness is (245, 232, 225).
+TEST(ShadeTable, HighlightEntryAgainstItsKnownValue) {
+    uint8_t table[3][256];
+    buildShadeTable(0.0f, 0.0f, 0.4f, 2.0f, table);
+    EXPECT_EQ(table[0][220], 235);
+    EXPECT_EQ(table[0][100], 100) << "no highlight at 45 degrees from the light or more";
+    buildShadeTable(220.0f, 0.5f, 0.4f, 2.0f, table);
+    EXPECT_EQ(table[0][220], 245);
+    EXPECT_EQ(table[1][220], 232);
+    EXPECT_EQ(table[2][220], 225);
+}
+
 // A renderer that only paints its finished grid: pixel (x, y) = (x, y, 0).
 class GridRenderer : public CRaycaster {
 public:

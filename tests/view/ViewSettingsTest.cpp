@@ -94,6 +94,41 @@ TEST_F(ViewSettings, PresetFloatsRoundTripAsFixedText) {
     EXPECT_STREQ(again.view.m_presetTable.m_presets[0].name, "mine");
 }
 
+TEST_F(ViewSettings, EveryFieldOfEveryPresetSurvivesSaveAndLoad) {
+    host.profile["firsttime"] = "0";
+    std::vector<Preset> saved;
+    {
+        ViewFixture fixture(makeStandardRenderer, &host);
+        for (int i = 0; i < PresetTable::kMaxPresets; ++i) {
+            // Every field differs from every other field and from the other
+            // presets' (binary fractions: exact in the fixed text).
+            Preset p;
+            p.setName("preset " + std::to_string(i));
+            p.iso = -900 + 97 * i;
+            p.hue = 10.25f + 21.5f * static_cast<float>(i);
+            p.saturation = static_cast<float>(i + 1) / 32.0f;
+            p.diffuse = static_cast<float>(i + 1) / 64.0f;
+            p.shine = 1.5f + 3.0f * static_cast<float>(i);
+            ASSERT_TRUE(fixture.view.m_presetTable.add(p));
+            saved.push_back(p);
+        }
+    }
+    ViewFixture again(makeStandardRenderer, &host);
+    const PresetTable& table = again.view.m_presetTable;
+    ASSERT_EQ(table.m_iNumOfPresets, PresetTable::kMaxPresets);
+    for (int i = 0; i < PresetTable::kMaxPresets; ++i) {
+        const Preset& was = saved[static_cast<size_t>(i)];
+        const Preset* is = table.at(i);
+        ASSERT_NE(is, nullptr);
+        EXPECT_STREQ(is->name, was.name) << i;
+        EXPECT_EQ(is->iso, was.iso) << i;
+        EXPECT_EQ(is->hue, was.hue) << i;
+        EXPECT_EQ(is->saturation, was.saturation) << i;
+        EXPECT_EQ(is->diffuse, was.diffuse) << i;
+        EXPECT_EQ(is->shine, was.shine) << i;
+    }
+}
+
 TEST_F(ViewSettings, StoredPresetCountAboveSixteenIsCut) {
     host.profile["m_iNumOfPresets"] = "40";
     ViewFixture fixture(makeStandardRenderer, &host);
