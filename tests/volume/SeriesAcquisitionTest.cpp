@@ -78,7 +78,7 @@ TEST_F(Acquisition, OutOfMemoryKeepsTheSeriesAndVolumeShown) {
     Record a(16, 1324, "a");
     // A record whose row tables alone would need terabytes.
     Record huge(2, 1324, "h");
-    huge.record.columns = 1;
+    huge.record.columns = CVolume::kMinSize;
     huge.record.rows = huge.record.slices = 1 << 20;
     host.records = {&a.record, &huge.record};
     ASSERT_EQ(acquisition.load({"a0"}), SeriesLoadStatus::Ok);
