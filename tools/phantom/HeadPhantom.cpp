@@ -38,6 +38,12 @@ Dist smoothUnion(Dist a, Dist b, double k) {
     return {b.d + (a.d - b.d) * h - k * h * (1.0 - h), normalised(b.n * (1.0 - h) + a.n * h)};
 }
 
+// `a` with `b` carved out of it, the edge rounded by k.
+Dist smoothSubtract(Dist a, Dist b, double k) {
+    const double h = std::clamp(0.5 - 0.5 * (a.d + b.d) / k, 0.0, 1.0);
+    return {a.d + (-b.d - a.d) * h + k * h * (1.0 - h), normalised(a.n * (1.0 - h) + b.n * -h)};
+}
+
 // First-order distance to an ellipsoid: exact on the surface, close near it.
 Dist ellipsoid(P3 p, P3 centre, P3 radii) {
     const P3 q = p - centre;
@@ -71,9 +77,13 @@ constexpr P3 kCraniumRadii{72, 90, 70};
 constexpr P3 kNoseCentre{0, -92, -22};
 constexpr P3 kNoseRadii{8, 13, 17};
 constexpr P3 kEarRadii{6, 13, 22};
+constexpr P3 kJawCentre{0, -38, -50};
+constexpr P3 kJawRadii{46, 50, 26};
+constexpr P3 kEyeSocketRadii{14, 8, 9};
+constexpr double kEyeSocketX = 30, kEyeSocketY = -88, kEyeSocketZ = -8;
 constexpr double kEarX = 70, kEarY = 4, kEarZ = -6;
 constexpr double kNeckX = 0, kNeckY = 12, kNeckRX = 46, kNeckRY = 44, kNeckTop = -30;
-constexpr double kNeckFillet = 18, kNoseFillet = 6, kEarFillet = 4;
+constexpr double kNeckFillet = 18, kNoseFillet = 6, kEarFillet = 4, kJawFillet = 14, kEyeSocketFillet = 4;
 
 // Layers under the skin, as depths below it.
 constexpr double kSkinDepth = 2.0, kFatDepth = 5.0;
@@ -160,8 +170,15 @@ bool inBox(P3 p, P3 low, P3 high) {
 
 Dist skinOf(P3 p, Dist cranium) {
     Dist d = smoothUnion(cranium, neckCylinder(p, kNeckX, kNeckY, kNeckRX, kNeckRY, kNeckTop), kNeckFillet);
+    d = smoothUnion(d, ellipsoid(p, kJawCentre, kJawRadii), kJawFillet);
     d = smoothUnion(d, ellipsoid(p, kNoseCentre, kNoseRadii), kNoseFillet);
-    for (double s : {-1.0, 1.0}) d = smoothUnion(d, ellipsoid(p, {s * kEarX, kEarY, kEarZ}, kEarRadii), kEarFillet);
+    for (double s : {-1.0, 1.0}) {
+        d = smoothUnion(d, ellipsoid(p, {s * kEarX, kEarY, kEarZ}, kEarRadii), kEarFillet);
+        // Shallow: the skull stays under the skin.
+        if (p.y < kEyeSocketY + kEyeSocketRadii.y + kEyeSocketFillet + kMaxBlend)
+            d = smoothSubtract(d, ellipsoid(p, {s * kEyeSocketX, kEyeSocketY, kEyeSocketZ}, kEyeSocketRadii),
+                               kEyeSocketFillet);
+    }
     return d;
 }
 
