@@ -1,10 +1,11 @@
-# Thin driver over CMake. `make demo` runs the main job, `make test` the tests;
+# Thin driver over CMake. `make demo` runs the main job, `make test` the tests
+# (`make gallery` also refreshes the demo pictures in docs/gallery/);
 # both install missing Debian packages and build first.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test demo asan tsan bench clean
+.PHONY: all deps configure build test demo gallery asan tsan bench clean
 
 all: build
 
@@ -22,6 +23,10 @@ test: build
 
 demo: build
 	BUILD=$(BUILD) tools/demo.sh
+
+# The demo, then its pictures copied into docs/gallery/ (shown in the README).
+gallery: build
+	BUILD=$(BUILD) tools/demo.sh --gallery
 
 # Address and undefined-behaviour sanitizers, in their own build tree. A
 # load that runs out of memory must be answered, not aborted, by the

@@ -20,6 +20,17 @@ bool hasFlag(int argc, char** argv, const char* flag) {
         if (std::strcmp(argv[i], flag) == 0) return true;
     return false;
 }
+// "AxB" with both numbers in [low, high].
+bool parsePair(const QString& text, int low, int high, int& a, int& b) {
+    const QStringList parts = text.split('x');
+    if (parts.size() != 2) return false;
+    bool okA = false, okB = false;
+    const int first = parts[0].toInt(&okA), second = parts[1].toInt(&okB);
+    if (!okA || !okB || first < low || first > high || second < low || second > high) return false;
+    a = first;
+    b = second;
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,8 +52,10 @@ int main(int argc, char** argv) {
     QCommandLineOption downloadOption("simulate-download", "Let images arrive one after another, SECONDS each.", "seconds");
     QCommandLineOption listenOption("collab-listen", "Host a collaboration session on a loopback port.", "port");
     QCommandLineOption connectOption("collab-connect", "Join a collaboration session.", "host:port");
+    QCommandLineOption gridOption("grid", "Cells of the grid, COLUMNSxROWS (default 2x2).", "cxr");
+    QCommandLineOption sizeOption("window-size", "Size of the main window, WIDTHxHEIGHT.", "wxh");
     parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption,
-                       outputOption, downloadOption, listenOption, connectOption});
+                       outputOption, downloadOption, listenOption, connectOption, gridOption, sizeOption});
     parser.addPositionalArgument("paths", "DICOM files or folders to open.", "[paths...]");
     parser.process(app);
 
@@ -63,8 +76,18 @@ int main(int argc, char** argv) {
     options.outputFolder = parser.value(outputOption);
     options.openPaths = parser.positionalArguments();
     options.downloadSecondsPerImage = parser.value(downloadOption).toDouble();
+    int width = 0, height = 0;
+    if (parser.isSet(gridOption) && !parsePair(parser.value(gridOption), 1, 4, options.gridColumns, options.gridRows)) {
+        std::fprintf(stderr, "quarvia: --grid needs COLUMNSxROWS, each 1 to 4\n");
+        return 2;
+    }
+    if (parser.isSet(sizeOption) && !parsePair(parser.value(sizeOption), 200, 8192, width, height)) {
+        std::fprintf(stderr, "quarvia: --window-size needs WIDTHxHEIGHT, each 200 to 8192\n");
+        return 2;
+    }
 
     quarvia::HostWindow window(options);
+    if (width > 0) window.resize(width, height);
     if (parser.isSet(listenOption) || parser.isSet(connectOption)) {
         QString error;
         if (!window.joinCollaboration(parser.value(listenOption), parser.value(connectOption), error)) {

@@ -1,47 +1,147 @@
 #!/bin/sh
 # The main job: makes the phantom head CT if needed, starts the reference
-# host offscreen with both plug-ins, opens a 3D window on the series and
-# saves screenshots of it in each render mode into out/demo/.
+# host offscreen (one cell in a 1280 x 800 window) with both plug-ins, opens
+# a 3D window on the series and saves pictures of it into out/demo/: shaded
+# surface from the front, orbited and in perspective, a maximum intensity
+# projection, a cut plane with the grey cross-section on its face and the
+# opaque (slice) mode on the same cut. One line per picture with its frame
+# time. `tools/demo.sh --gallery` also copies the pictures into docs/gallery/.
 set -eu
 BUILD="${BUILD:-build}"
 OUT="out/demo"
 PHANTOM="out/phantom"
+GALLERY="docs/gallery"
+PHANTOM_TOOL="$BUILD/tools/phantom/phantom"
+copy_to_gallery=0
+[ "${1:-}" = "--gallery" ] && copy_to_gallery=1
+
 mkdir -p "$OUT"
-if [ ! -f "$PHANTOM/.complete" ]; then
+# A rebuilt phantom tool may draw a different head: make the series again.
+if [ ! -f "$PHANTOM/.complete" ] || [ -n "$(find "$PHANTOM_TOOL" -newer "$PHANTOM/.complete")" ]; then
   rm -rf "$PHANTOM"
-  "$BUILD/tools/phantom/phantom" --out "$PHANTOM" --size 256x256x160 > /dev/null
+  start=$(date +%s%N)
+  "$PHANTOM_TOOL" --out "$PHANTOM" --size 256x256x160 > /dev/null
   touch "$PHANTOM/.complete"
+  echo "demo: phantom series (256 x 256 x 160) written in $(( ($(date +%s%N) - start) / 1000000 )) ms"
 fi
+# A fresh profile each run: the view state it keeps would change the pictures.
+rm -f "$OUT/profile.ini" "$OUT"/*.png
+
+# Mouse input goes to the 3D window in cell 0 at its own coordinates; the
+# rendered picture is the square in the middle of the view (about 690 pixels
+# in a 1280 x 800 host), centred near (614, 345).
+drag() {  # BUTTON X0 Y0 X1 Y1 [X2 Y2 ...]: press, a small first move (the anchor), then the moves
+  button=$1 x=$2 y=$3
+  shift 3
+  echo "mouse 0 press $x $y $button"
+  echo "mouse 0 move $((x + 1)) $y $button"
+  while [ $# -ge 2 ]; do
+    x=$1 y=$2
+    shift 2
+    echo "mouse 0 move $x $y $button"
+  done
+  echo "mouse 0 release $x $y $button"
+}
+# Window/level tool drag: each move of up to 15 pixels changes the level by
+# ten times the vertical and the width by ten times the horizontal distance.
+window_level() {  # DX DY COUNT: COUNT moves of (DX, DY)
+  x=600 y=400 points=""
+  i=0
+  while [ $i -lt "$3" ]; do
+    x=$((x + $1)) y=$((y + $2)) points="$points $x $y"
+    i=$((i + 1))
+  done
+  # shellcheck disable=SC2086
+  drag right 599 400 $points
+}
+
 SCRIPT="$OUT/demo.script"
-cat > "$SCRIPT" <<SCRIPT_END
-open $PHANTOM
-series 0 0
-cell 1
-series 0 1
-menu &Postprocessing\\Vexel 3D\\&Create
-expect-window 1
-screenshot-cell 1 $OUT/ssd-parallel.png
-command 1 32796
-command 1 32799
-screenshot-cell 1 $OUT/ssd-perspective.png
-command 1 32798
-command 1 32795
-screenshot-cell 1 $OUT/mip.png
-command 1 32797
-screenshot-cell 1 $OUT/opq.png
-command 1 32796
-wait-idle 3000
-screenshot $OUT/host.png
-SCRIPT_END
+{
+  echo "open $PHANTOM"
+  echo "series 0 0"
+  echo "menu &Postprocessing\\Vexel 3D\\&Create"
+  echo "expect-window 0"
+  # Six notches of the wheel zoom the parallel view in on the head.
+  echo "wheel 0 -720"
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/ssd-anterior.png"
+  # Four left drags of 39 pixels orbit the camera about 45 degrees towards
+  # the patient's left, a short upward one lifts it a little.
+  for _ in 1 2 3 4; do drag left 600 350 640 350; done
+  drag left 600 350 601 330
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/ssd-orbit.png"
+  echo "screenshot $OUT/host.png"
+  # Perspective; the wheel then moves the camera towards the head.
+  echo "command 0 32799"
+  echo "wheel 0 2000"
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/ssd-perspective.png"
+  # Parallel again, from the front, as a maximum intensity projection with
+  # the window raised to level 1500 (bone grey, contrast and marker white).
+  echo "command 0 32798"
+  echo "command 0 5016"
+  echo "command 0 32795"
+  echo "command 0 32810"
+  window_level 0 15 10
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/mip.png"
+  # Shaded surface with a narrow soft-tissue window (level 40, width 150) for
+  # the cut face, a cut line dragged across the head at the level of the
+  # ventricles, then the camera lifted to look down onto the cut.
+  echo "command 0 32796"
+  window_level 0 -15 10
+  window_level -15 0 5
+  window_level -10 4 1
+  echo "command 0 32777"
+  drag right 900 330 600 330 330 330
+  drag left 600 350 601 310
+  drag left 600 350 601 310
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/cut-plane.png"
+  # The opaque mode on the same cut: the oblique slice alone.
+  echo "command 0 32797"
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/opq-cut.png"
+} > "$SCRIPT"
+
+# Each host line ends with the time the input and the frame it asked for
+# took; the last such time before a picture is that picture's frame time.
+# The time to a picture also counts the refinement passes until the view
+# was idle.
 start=$(date +%s%N)
-"$BUILD/host/quarvia" --offscreen --plugins "$BUILD/plugins" --profile "$OUT/profile.ini" \
-  --output "$OUT/captures" --script "$SCRIPT" 2>"$OUT/host.log" |
-  sed -e "s|^screenshot \(.*\): \(.*\)|demo: wrote $(pwd)/\1|" \
-      -e "s|^menu .*Create: \(.*\)|demo: 3D window opened, volume built and first SSD frame in \1|" \
-      -e "s|^command 1 32799: \(.*\)|demo: SSD perspective frame in \1|" \
-      -e "s|^command 1 32795: \(.*\)|demo: MIP frame in \1|" \
-      -e "s|^command 1 32797: \(.*\)|demo: OPQ frame in \1|" \
-      -e "/^command /d"
-end=$(date +%s%N)
-echo "demo: wrote $(pwd)/$OUT/host.png"
-echo "demo: whole run $(( (end - start) / 1000000 )) ms (host log: $OUT/host.log)"
+last=$start
+frame=""
+"$BUILD/host/quarvia" --offscreen --grid 1x1 --window-size 1280x800 --plugins "$BUILD/plugins" \
+  --profile "$OUT/profile.ini" --output "$OUT/captures" --script "$SCRIPT" 2>"$OUT/host.log" |
+while IFS= read -r line; do
+  now=$(date +%s%N)
+  ms=${line##*: }
+  ms=${ms% ms}
+  case "$line" in
+    "menu "*Create:*)
+      echo "demo: 3D window opened, volume built and first frame in $ms ms" ;;
+    "screenshot "*)
+      file=${line#screenshot }
+      file=${file%: *}
+      echo "demo: $(basename "$file"): frame ${frame:-$ms} ms, picture ready $(( (now - last) / 1000000 )) ms after the previous one"
+      last=$now
+      frame="" ;;
+    "command "*|"wheel "*|"mouse "*)
+      [ "$ms" -gt 0 ] 2>/dev/null && frame=$ms ;;
+  esac
+done
+if grep -q "script failed" "$OUT/host.log" || [ ! -f "$OUT/opq-cut.png" ]; then
+  echo "demo: the host script failed, see $OUT/host.log" >&2
+  exit 1
+fi
+echo "demo: wrote $(pwd)/$OUT/host.png (the whole 1280 x 800 host)"
+echo "demo: whole run $(( ($(date +%s%N) - start) / 1000000 )) ms (host log: $OUT/host.log)"
+
+if [ $copy_to_gallery -eq 1 ]; then
+  mkdir -p "$GALLERY"
+  for name in ssd-anterior ssd-orbit ssd-perspective mip cut-plane opq-cut host; do
+    cp "$OUT/$name.png" "$GALLERY/$name.png"
+  done
+  echo "demo: pictures copied to $GALLERY/"
+fi

@@ -118,7 +118,7 @@ bool writeSlice(const Options& o, const SeriesIds& ids, int k, unsigned& seed) {
     d.putAndInsertString(DCM_WindowCenter, "40");
     d.putAndInsertString(DCM_WindowWidth, "400");
 
-    HeadPhantom phantom;
+    const HeadPhantom phantom(o.spacing, o.spacing, o.step);
     const size_t count = size_t(o.columns) * o.rows;
     std::vector<Uint16> words(u8 ? 0 : count);
     std::vector<Uint8> bytes(u8 ? count : 0);
