@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 namespace v3d {
 
@@ -52,8 +53,13 @@ void forInnerRows(CVolume& v, F f)
 template <class Rule>
 bool Segmenter::fill(const Rule& rule, int x, int y, int z)
 {
-    return fillMethod == FillMethod::Sweep ? fills::sweepVolume(volume_, rule, x, y, z)
-                                           : fills::stackVolume(volume_, rule, x, y, z);
+    if (fillMethod == FillMethod::Sweep)
+        return fills::sweepVolume(volume_, rule, x, y, z);
+    fills::JoinBits bits(volume_, rule);
+    const fills::JoinBits before = bits;
+    const bool taken = fills::stackVolume(volume_, rule, bits, x, y, z);
+    bits.applyTaken(volume_, rule, before);
+    return taken;
 }
 
 void Segmenter::resetSegmentation()
@@ -113,24 +119,31 @@ void Segmenter::keepObject(int x, int y, int z)
     fill(rule, x, y, z);
 
     // Every cell with a kept voxel as its upper corner is sampled: the seven
-    // lower neighbours of each kept voxel become kept too.
+    // lower neighbours of each kept voxel become kept too. A voxel changes
+    // only when later voxels are visited, so each row's own states decide.
     const int lastX = v.sizeX - kInnerLastFromEnd;
+    std::vector<uint8_t> spread(size_t(v.sizeX) + 1);
     forInnerRows(v, [&](int row, int slice) {
         uint8_t* m = v.cellMask[slice][row];
         uint8_t* below = v.cellMask[slice][row - 1];
         uint8_t* behind = v.cellMask[slice - 1][row];
         uint8_t* behindBelow = v.cellMask[slice - 1][row - 1];
-        for (int i = kInnerFirst; i <= lastX; ++i)
-            if ((m[i] & (kKeptBit | kMarkedBit)) == kKeptBit) {
-                m[i] |= kMarkedBit;
-                m[i - 1] |= kKeptBit;
-                below[i] |= kKeptBit;
-                below[i - 1] |= kKeptBit;
-                behind[i] |= kKeptBit;
-                behind[i - 1] |= kKeptBit;
-                behindBelow[i] |= kKeptBit;
-                behindBelow[i - 1] |= kKeptBit;
-            }
+        // spread[i]: voxel i or i + 1 of this row is a kept, unmarked inner
+        // voxel, so voxel i of the four rows becomes kept.
+        spread[size_t(lastX) + 1] = 0;
+        for (int i = lastX; i >= kInnerFirst; --i) {
+            const uint8_t keptHere = (m[i] & (kKeptBit | kMarkedBit)) == kKeptBit ? kKeptBit : 0;
+            spread[size_t(i)] = keptHere;
+            m[i] = uint8_t(m[i] | (keptHere >> 1));
+        }
+        spread[0] = 0;
+        for (int i = 0; i <= lastX; ++i) {
+            const uint8_t add = uint8_t(spread[size_t(i)] | spread[size_t(i) + 1]);
+            m[i] |= add;
+            below[i] |= add;
+            behind[i] |= add;
+            behindBelow[i] |= add;
+        }
     });
     forInnerRows(v, [&](int row, int slice) {
         uint8_t* m = v.cellMask[slice][row];
@@ -149,33 +162,44 @@ void Segmenter::removeObject(int x, int y, int z)
     fill(rule, x, y, z);
 
     // The cells whose upper corner was removed go with it: their lower
-    // corners become hidden (and marked) as well.
+    // corners become hidden (and marked) as well. As in the keep case each
+    // row's own states decide.
     const int lastX = v.sizeX - kInnerLastFromEnd;
-    auto hide = [](uint8_t& m) { m = uint8_t((m & kClassBitsMask) | kMarkedBit); };
+    std::vector<uint8_t> removed(size_t(v.sizeX) + 1);
+    auto hideWhere = [](uint8_t* __restrict m, const uint8_t* __restrict hide, int last) {
+        for (int i = 0; i <= last; ++i) {
+            const uint8_t select = uint8_t(0 - hide[i]);
+            const uint8_t hidden = uint8_t((m[i] & kClassBitsMask) | kMarkedBit);
+            m[i] = uint8_t((m[i] & ~select) | (hidden & select));
+        }
+    };
     forInnerRows(v, [&](int row, int slice) {
         uint8_t* m = v.cellMask[slice][row];
-        uint8_t* below = v.cellMask[slice][row - 1];
-        uint8_t* behind = v.cellMask[slice - 1][row];
-        uint8_t* behindBelow = v.cellMask[slice - 1][row - 1];
+        removed[0] = 0;
+        removed[size_t(lastX) + 1] = 0;
         for (int i = kInnerFirst; i <= lastX; ++i)
-            if (m[i] < kHiddenUnmarkedLimit) {
-                m[i] |= kMarkedBit;
-                hide(m[i - 1]);
-                hide(below[i]);
-                hide(below[i - 1]);
-                hide(behind[i]);
-                hide(behind[i - 1]);
-                hide(behindBelow[i]);
-                hide(behindBelow[i - 1]);
-            }
+            removed[size_t(i)] = m[i] < kHiddenUnmarkedLimit ? 1 : 0;
+        // Voxel i goes when i or i + 1 was removed.
+        for (int i = 0; i <= lastX; ++i)
+            removed[size_t(i)] = uint8_t(removed[size_t(i)] | removed[size_t(i) + 1]);
+        hideWhere(m, removed.data(), lastX);
+        hideWhere(v.cellMask[slice][row - 1], removed.data(), lastX);
+        hideWhere(v.cellMask[slice - 1][row], removed.data(), lastX);
+        hideWhere(v.cellMask[slice - 1][row - 1], removed.data(), lastX);
     });
     forInnerRows(v, [&](int row, int slice) {
         uint8_t* m = v.cellMask[slice][row];
+        int first = -1, last = -1;
         for (int i = kInnerFirst; i <= lastX; ++i)
             if (m[i] & kKeptBit) {
                 m[i] &= kNotMarked;
-                kept.extend(i, row, slice);
+                if (first < 0) first = i;
+                last = i;
             }
+        if (first >= 0) {
+            kept.extend(first, row, slice);
+            kept.extendX(last);
+        }
     });
 }
 
@@ -204,18 +228,32 @@ void Segmenter::selectRegion(const std::vector<Vec3>& polygon, const Vec3& viewD
     CVolume& v = volume_;
     forEveryVoxel(v, [](uint8_t& m) { m &= kNotMarked; });
     kept.start(v);
-    for (int z = 0; z < v.sizeZ; ++z)
-        for (int y = 0; y < v.sizeY; ++y) {
-            const uint8_t* m = v.cellMask[z][y];
-            for (int x = 0; x < v.sizeX; ++x)
-                if (!(m[x] & kMarkedBit) && m[x] != kBarrier) {
-                    const bool inside = insidePolygon(Vec3(float(x), float(y), float(z)), polygon,
-                                                      viewDirection, testAxis);
-                    fills::MarkRule rule;
-                    rule.keep = keepInside ? inside : !inside;
-                    fill(rule, x, y, z);
-                }
-        }
+    // Each part of the grid is decided by the test at its first voxel.
+    auto decide = [&](int x, int y, int z) {
+        const bool inside = insidePolygon(Vec3(float(x), float(y), float(z)), polygon, viewDirection, testAxis);
+        fills::MarkRule rule;
+        rule.keep = keepInside ? inside : !inside;
+        return rule;
+    };
+    if (fillMethod == FillMethod::Sweep) {
+        for (int z = 0; z < v.sizeZ; ++z)
+            for (int y = 0; y < v.sizeY; ++y) {
+                const uint8_t* m = v.cellMask[z][y];
+                for (int x = 0; x < v.sizeX; ++x)
+                    if (!(m[x] & kMarkedBit) && m[x] != kBarrier)
+                        fills::sweepVolume(v, decide(x, y, z), x, y, z);
+            }
+    } else {
+        // One set of bits for all parts: a part taken clears its own.
+        fills::JoinBits bits(v, fills::MarkRule());
+        for (int z = 0; z < v.sizeZ; ++z)
+            for (int y = 0; y < v.sizeY; ++y) {
+                const uint64_t* row = bits.row(y, z);
+                for (int x = fills::JoinBits::nextSet(row, 0, v.sizeX - 1); x < v.sizeX;
+                     x = fills::JoinBits::nextSet(row, x, v.sizeX - 1))
+                    fills::stackVolume(v, decide(x, y, z), bits, x, y, z);
+            }
+    }
     finishRegion();
     clipBoxFromKeptBox();
 }
@@ -228,9 +266,10 @@ void Segmenter::finishRegion()
         for (int y = 0; y < v.sizeY; ++y) {
             const int y1 = std::min(y + 1, v.sizeY - 1);
             uint8_t* m = v.cellMask[z][y];
-            for (int x = 0; x < v.sizeX; ++x) {
-                if (m[x] != kBarrier)
-                    continue;
+            uint8_t* end = m + v.sizeX;
+            for (uint8_t* b = static_cast<uint8_t*>(std::memchr(m, kBarrier, size_t(v.sizeX))); b;
+                 b = b + 1 < end ? static_cast<uint8_t*>(std::memchr(b + 1, kBarrier, size_t(end - b - 1))) : nullptr) {
+                const int x = int(b - m);
                 // The largest corner of the cell; corners beyond the last
                 // row, column or slice repeat the last one, which changes
                 // nothing in a maximum.
@@ -241,18 +280,24 @@ void Segmenter::finishRegion()
                         const uint16_t* row = v.voxelRows[k][j];
                         top = std::max(top, int(std::max(row[x], row[x1])));
                     }
-                m[x] = uint8_t(v.classOf(top) | kMarkedBit);
+                *b = uint8_t(v.classOf(top) | kMarkedBit);
             }
         }
     }
     for (int z = 0; z < v.sizeZ; ++z)
         for (int y = 0; y < v.sizeY; ++y) {
             uint8_t* m = v.cellMask[z][y];
+            int first = -1, last = -1;
             for (int x = 0; x < v.sizeX; ++x)
                 if (m[x] > kKeptMarkedFloor) {
                     m[x] &= kNotMarked;
-                    kept.extend(x, y, z);
+                    if (first < 0) first = x;
+                    last = x;
                 }
+            if (first >= 0) {
+                kept.extend(first, y, z);
+                kept.extendX(last);
+            }
         }
 }
 

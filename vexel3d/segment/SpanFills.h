@@ -1,7 +1,8 @@
 #pragma once
 // The three span kinds of the segmentation and the two ways of growing them
 // into a six-neighbour fill: repeated sweeps over rows and slices (no memory
-// beyond the mask) and a stack of pending spans (each span visited once).
+// beyond the mask) and a stack of pending spans (each span taken once, over
+// one bit per voxel).
 // For the same start they take the same voxels as long as only the running
 // operation has left voxels hidden and unmarked; a span stack also never
 // starts from anything but the seed's own object.
@@ -21,6 +22,7 @@ inline bool qualifies(uint16_t value, uint16_t low, uint16_t high)
 
 // Kept and unmarked voxels with a qualifying value become hidden.
 struct RemoveRule {
+    static constexpr bool kChangeLater = true;
     uint16_t low = 0;
     uint16_t high = 0;
     const std::vector<SegmentPlane>* planes = nullptr;  // null: not bound
@@ -39,6 +41,7 @@ struct RemoveRule {
 // Hidden and unmarked voxels with a qualifying value become kept; the box
 // grows by the first index beyond each end of a span and by its row.
 struct AddRule {
+    static constexpr bool kChangeLater = true;
     uint16_t low = 0;
     uint16_t high = 0;
     const std::vector<SegmentPlane>* planes = nullptr;
@@ -62,6 +65,8 @@ struct AddRule {
 // Unmarked voxels other than the barrier become marked (and hidden unless
 // the part is kept); values and planes do not matter.
 struct MarkRule {
+    // Several fills share one set of bits, each with its own keep flag.
+    static constexpr bool kChangeLater = false;
     bool keep = true;
 
     bool joins(const uint8_t* mask, const uint16_t*, int x, int, int) const
@@ -175,46 +180,246 @@ bool sweepVolume(const CVolume& v, const Rule& rule, int x0, int y0, int z0)
 }
 
 // --- Span stack -------------------------------------------------------------
+//
+// The stack works on one bit per voxel: set while the voxel can still join.
+// The bits are built in one pass over the volume (the joining test of a
+// voxel depends on that voxel alone, and a voxel taken never joins again),
+// so that looking beyond a span reads a few words that stay in the cache
+// instead of mask bytes and values scattered over three slices. Taking a
+// span clears its bits and applies the rule's change to the mask.
+//
+// Every span is taken once, when it is found, and waits in the list of its
+// slice until the rows next to it have been looked at. Slices are worked off
+// one at a time, sweeping up and down through the volume.
 
-struct PendingSpan {
-    int32_t first, last, y, z;
-};
+class JoinBits {
+public:
+    template <class Rule>
+    JoinBits(const CVolume& v, const Rule& rule)
+        : sizeX_(v.sizeX), sizeY_(v.sizeY), words_((v.sizeX + 63) / 64),
+          bits_(size_t(words_) * size_t(v.sizeY) * size_t(v.sizeZ))
+    {
+        for (int z = 0; z < v.sizeZ; ++z)
+            for (int y = 0; y < v.sizeY; ++y) {
+                const uint8_t* mask = v.cellMask[z][y];
+                const uint16_t* values = v.voxelRows[z][y];
+                uint64_t* out = row(y, z);
+                for (int x = 0; x < sizeX_; ++x)
+                    out[x >> 6] |= uint64_t(rule.joins(mask, values, x, y, z)) << (x & 63);
+            }
+    }
 
-// Takes every span of row (y, z) that touches [first, last] and queues it.
-template <class Rule>
-void takeTouching(const CVolume& v, const Rule& rule, int first, int last, int y, int z,
-                  std::vector<PendingSpan>& pending)
-{
-    const uint8_t* mask = v.cellMask[z][y];
-    const uint16_t* values = v.voxelRows[z][y];
-    for (int x = first; x <= last;) {
-        if (rule.joins(mask, values, x, y, z)) {
-            int spanFirst = 0, spanLast = 0;
-            runSpan(v, rule, x, y, z, spanFirst, spanLast);
-            pending.push_back({spanFirst, spanLast, y, z});
-        } else {
-            ++x;
+    uint64_t* row(int y, int z) { return bits_.data() + (size_t(z) * size_t(sizeY_) + size_t(y)) * size_t(words_); }
+    static bool test(const uint64_t* r, int x) { return (r[x >> 6] >> (x & 63)) & 1u; }
+
+    // First set bit in [from, last], or last + 1.
+    static int nextSet(const uint64_t* r, int from, int last)
+    {
+        int w = from >> 6;
+        uint64_t word = r[w] & (~uint64_t(0) << (from & 63));
+        for (;;) {
+            if (word) {
+                const int x = (w << 6) + __builtin_ctzll(word);
+                return x <= last ? x : last + 1;
+            }
+            if (++w > (last >> 6))
+                return last + 1;
+            word = r[w];
         }
     }
+    // First clear bit at or after from, at most sizeX.
+    int nextClear(const uint64_t* r, int from) const
+    {
+        if (from >= sizeX_)
+            return sizeX_;
+        int w = from >> 6;
+        uint64_t word = ~r[w] & (~uint64_t(0) << (from & 63));
+        for (;;) {
+            if (word) {
+                const int x = (w << 6) + __builtin_ctzll(word);
+                return x < sizeX_ ? x : sizeX_;
+            }
+            if (++w >= words_)
+                return sizeX_;
+            word = ~r[w];
+        }
+    }
+    // Last clear bit at or before from, or -1.
+    static int previousClear(const uint64_t* r, int from)
+    {
+        if (from < 0)
+            return -1;
+        int w = from >> 6;
+        const int shift = 63 - (from & 63);
+        uint64_t word = (~r[w] << shift) >> shift;
+        for (;;) {
+            if (word)
+                return (w << 6) + 63 - __builtin_clzll(word);
+            if (--w < 0)
+                return -1;
+            word = ~r[w];
+        }
+    }
+    static void clear(uint64_t* r, int first, int last)
+    {
+        for (int x = first; x <= last;) {
+            const int w = x >> 6, lo = x & 63;
+            const int hi = (w << 6) + 63 <= last ? 63 : last & 63;
+            const uint64_t span = (hi == 63 ? ~uint64_t(0) : ((uint64_t(1) << (hi + 1)) - 1)) & (~uint64_t(0) << lo);
+            r[w] &= ~span;
+            x = (w << 6) + hi + 1;
+        }
+    }
+
+    // Applies the rule's change to every voxel whose bit `before` had and
+    // this set has not: the voxels taken since, in memory order.
+    template <class Rule>
+    void applyTaken(const CVolume& v, const Rule& rule, const JoinBits& before) const
+    {
+        for (int z = 0; z < v.sizeZ; ++z)
+            for (int y = 0; y < sizeY_; ++y) {
+                const size_t at = (size_t(z) * size_t(sizeY_) + size_t(y)) * size_t(words_);
+                uint8_t* mask = v.cellMask[z][y];
+                for (int w = 0; w < words_; ++w)
+                    for (uint64_t taken = before.bits_[at + size_t(w)] & ~bits_[at + size_t(w)]; taken;
+                         taken &= taken - 1)
+                        rule.take(mask[(w << 6) + __builtin_ctzll(taken)]);
+            }
+    }
+
+private:
+    int sizeX_, sizeY_, words_;
+    std::vector<uint64_t> bits_;
+};
+
+// A span taken and not yet looked beyond, with the span of the row it was
+// reached from: that part of the parent row is taken already.
+struct PendingSpan {
+    int32_t first, last, y;
+    int32_t parentFirst, parentLast;
+    // The parent row: -1 none, 0 y - 1, 1 y + 1, 2 z - 1, 3 z + 1.
+    int32_t parentSide;
+};
+
+// runSpan on the bits: right from x, then left from x - 1. The change is
+// made to the mask bytes of the voxels taken now, or for rules that fill
+// only once, afterwards in one pass in memory order (JoinBits::applyTaken),
+// which spares a scattered write to every voxel taken.
+template <class Rule>
+bool takeSpanBits(const CVolume& v, const Rule& rule, JoinBits& bits, int x, int y, int z, int& first,
+                  int& last, int& beyondRight)
+{
+    uint64_t* r = bits.row(y, z);
+    const int right = JoinBits::test(r, x) ? bits.nextClear(r, x) : x;
+    const int left = JoinBits::previousClear(r, x - 1);
+    beyondRight = right;
+    if (right == x && left == x - 1)
+        return false;
+    first = left + 1;
+    last = right - 1;
+    JoinBits::clear(r, first, last);
+    if (!Rule::kChangeLater) {
+        uint8_t* mask = v.cellMask[z][y];
+        for (int i = first; i <= last; ++i)
+            rule.take(mask[i]);
+    }
+    rule.spanTaken(left, right, y, z);
+    return true;
 }
 
+// Takes every span of row (y, z) that touches [first, last] and queues it;
+// answers how many.
 template <class Rule>
-bool stackVolume(const CVolume& v, const Rule& rule, int x0, int y0, int z0)
+size_t takeTouching(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& from, int side,
+                    int first, int last, int y, int z, std::vector<PendingSpan>& pending)
 {
-    int x = x0, first = 0, last = 0;
-    if (!runSpan(v, rule, x, y0, z0, first, last))
-        return false;
-    std::vector<PendingSpan> pending;
-    pending.push_back({first, last, y0, z0});
-    while (!pending.empty()) {
-        const PendingSpan s = pending.back();
-        pending.pop_back();
-        if (s.y > 0) takeTouching(v, rule, s.first, s.last, s.y - 1, s.z, pending);
-        if (s.y < v.sizeY - 1) takeTouching(v, rule, s.first, s.last, s.y + 1, s.z, pending);
-        if (s.z > 0) takeTouching(v, rule, s.first, s.last, s.y, s.z - 1, pending);
-        if (s.z < v.sizeZ - 1) takeTouching(v, rule, s.first, s.last, s.y, s.z + 1, pending);
+    const uint64_t* r = bits.row(y, z);
+    size_t taken = 0;
+    for (int x = JoinBits::nextSet(r, first, last); x <= last; x = JoinBits::nextSet(r, x, last)) {
+        int spanFirst = 0, spanLast = 0, beyond = 0;
+        takeSpanBits(v, rule, bits, x, y, z, spanFirst, spanLast, beyond);
+        pending.push_back({spanFirst, spanLast, y, from.first, from.last, side});
+        ++taken;
+        x = beyond;
+        if (x > last)
+            break;
     }
-    return true;
+    return taken;
+}
+
+// The row next to span s (in slice z) on the given side; in the row s came
+// from only the parts beyond its parent span can hold anything new. The
+// span found there has s's row on the opposite side.
+template <class Rule>
+size_t takeNeighbourRow(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& s, int z,
+                        int side, std::vector<PendingSpan>& pending)
+{
+    static constexpr int kOpposite[4] = {1, 0, 3, 2};
+    const int y = side == 0 ? s.y - 1 : side == 1 ? s.y + 1 : s.y;
+    const int rowZ = side == 2 ? z - 1 : side == 3 ? z + 1 : z;
+    const int back = kOpposite[side];
+    if (side != s.parentSide)
+        return takeTouching(v, rule, bits, s, back, s.first, s.last, y, rowZ, pending);
+    size_t taken = 0;
+    if (s.first < s.parentFirst)
+        taken += takeTouching(v, rule, bits, s, back, s.first, s.parentFirst - 1, y, rowZ, pending);
+    if (s.last > s.parentLast)
+        taken += takeTouching(v, rule, bits, s, back, s.parentLast + 1, s.last, y, rowZ, pending);
+    return taken;
+}
+
+// The fill from (x0, y0, z0) over the bits built for the same rule (they may
+// be shared by several fills whose voxels do not meet).
+template <class Rule>
+bool stackVolume(const CVolume& v, const Rule& rule, JoinBits& bits, int x0, int y0, int z0)
+{
+    int first = 0, last = 0, beyond = 0;
+    if (!takeSpanBits(v, rule, bits, x0, y0, z0, first, last, beyond))
+        return false;
+    std::vector<std::vector<PendingSpan>> bySlice(size_t(v.sizeZ));
+    // The seed span has no parent row.
+    bySlice[size_t(z0)].push_back({first, last, y0, 0, -1, -1});
+    size_t waiting = 1;
+    // Lists of worked-off slices lend their storage to the next ones, so
+    // that the lists do not grow from nothing in every slice.
+    std::vector<std::vector<PendingSpan>> spare;
+    auto provide = [&](std::vector<PendingSpan>& list) {
+        if (list.capacity() == 0 && !spare.empty()) {
+            list.swap(spare.back());
+            spare.pop_back();
+        }
+    };
+    int z = z0, direction = 1;
+    for (;;) {
+        std::vector<PendingSpan>& here = bySlice[size_t(z)];
+        if (!here.empty()) {
+            if (z > 0) provide(bySlice[size_t(z) - 1]);
+            if (z < v.sizeZ - 1) provide(bySlice[size_t(z) + 1]);
+        }
+        while (!here.empty()) {
+            const PendingSpan s = here.back();
+            here.pop_back();
+            --waiting;
+            if (s.y > 0) waiting += takeNeighbourRow(v, rule, bits, s, z, 0, here);
+            if (s.y < v.sizeY - 1) waiting += takeNeighbourRow(v, rule, bits, s, z, 1, here);
+            if (z > 0) waiting += takeNeighbourRow(v, rule, bits, s, z, 2, bySlice[size_t(z) - 1]);
+            if (z < v.sizeZ - 1) waiting += takeNeighbourRow(v, rule, bits, s, z, 3, bySlice[size_t(z) + 1]);
+        }
+        if (here.capacity() > 0)
+            spare.push_back(std::move(here));
+        here = std::vector<PendingSpan>();
+        if (waiting == 0)
+            return true;
+        // Next the neighbouring slice with more waiting, so that little
+        // waits anywhere; else on through the volume to the next work.
+        const size_t below = z > 0 ? bySlice[size_t(z) - 1].size() : 0;
+        const size_t above = z < v.sizeZ - 1 ? bySlice[size_t(z) + 1].size() : 0;
+        if (below > 0 || above > 0)
+            direction = below > above ? -1 : 1;
+        else if (z + direction < 0 || z + direction >= v.sizeZ)
+            direction = -direction;
+        z += direction;
+    }
 }
 
 }  // namespace fills
