@@ -9,7 +9,9 @@
 
 #include "segment/SegmentMask.h"
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace v3d {
@@ -301,6 +303,68 @@ struct PendingSpan {
     int32_t parentSide;
 };
 
+// The spans waiting in each slice, in chunks that go back to a shared pool
+// when emptied: no list is ever copied to grow, and the memory of one slice
+// serves the next.
+class PendingLists {
+public:
+    explicit PendingLists(int slices) : top_(size_t(slices), nullptr), counts_(size_t(slices), 0) {}
+
+    void push(int z, const PendingSpan& s)
+    {
+        Chunk* c = top_[size_t(z)];
+        if (!c || c->count == kChunkSpans) {
+            Chunk* fresh = takeChunk();
+            fresh->below = c;
+            top_[size_t(z)] = c = fresh;
+        }
+        c->spans[size_t(c->count++)] = s;
+        ++counts_[size_t(z)];
+        ++waiting_;
+    }
+    bool pop(int z, PendingSpan& s)
+    {
+        Chunk* c = top_[size_t(z)];
+        if (!c)
+            return false;
+        s = c->spans[size_t(--c->count)];
+        if (c->count == 0) {
+            top_[size_t(z)] = c->below;
+            free_.push_back(c);
+        }
+        --counts_[size_t(z)];
+        --waiting_;
+        return true;
+    }
+    size_t count(int z) const { return counts_[size_t(z)]; }
+    size_t waiting() const { return waiting_; }
+
+private:
+    static constexpr int kChunkSpans = 1024;
+    struct Chunk {
+        std::array<PendingSpan, kChunkSpans> spans;
+        int count = 0;
+        Chunk* below = nullptr;
+    };
+    Chunk* takeChunk()
+    {
+        if (free_.empty()) {
+            owned_.push_back(std::make_unique<Chunk>());
+            return owned_.back().get();
+        }
+        Chunk* c = free_.back();
+        free_.pop_back();
+        c->below = nullptr;
+        return c;
+    }
+
+    std::vector<std::unique_ptr<Chunk>> owned_;
+    std::vector<Chunk*> free_;
+    std::vector<Chunk*> top_;
+    std::vector<size_t> counts_;
+    size_t waiting_ = 0;
+};
+
 // runSpan on the bits: right from x, then left from x - 1. The change is
 // made to the mask bytes of the voxels taken now, or for rules that fill
 // only once, afterwards in one pass in memory order (JoinBits::applyTaken),
@@ -327,45 +391,41 @@ bool takeSpanBits(const CVolume& v, const Rule& rule, JoinBits& bits, int x, int
     return true;
 }
 
-// Takes every span of row (y, z) that touches [first, last] and queues it;
-// answers how many.
+// Takes every span of row (y, z) that touches [first, last] and queues it.
 template <class Rule>
-size_t takeTouching(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& from, int side,
-                    int first, int last, int y, int z, std::vector<PendingSpan>& pending)
+void takeTouching(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& from, int side,
+                  int first, int last, int y, int z, PendingLists& pending)
 {
     const uint64_t* r = bits.row(y, z);
-    size_t taken = 0;
     for (int x = JoinBits::nextSet(r, first, last); x <= last; x = JoinBits::nextSet(r, x, last)) {
         int spanFirst = 0, spanLast = 0, beyond = 0;
         takeSpanBits(v, rule, bits, x, y, z, spanFirst, spanLast, beyond);
-        pending.push_back({spanFirst, spanLast, y, from.first, from.last, side});
-        ++taken;
+        pending.push(z, {spanFirst, spanLast, y, from.first, from.last, side});
         x = beyond;
         if (x > last)
             break;
     }
-    return taken;
 }
 
 // The row next to span s (in slice z) on the given side; in the row s came
 // from only the parts beyond its parent span can hold anything new. The
 // span found there has s's row on the opposite side.
 template <class Rule>
-size_t takeNeighbourRow(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& s, int z,
-                        int side, std::vector<PendingSpan>& pending)
+void takeNeighbourRow(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& s, int z, int side,
+                      PendingLists& pending)
 {
     static constexpr int kOpposite[4] = {1, 0, 3, 2};
     const int y = side == 0 ? s.y - 1 : side == 1 ? s.y + 1 : s.y;
     const int rowZ = side == 2 ? z - 1 : side == 3 ? z + 1 : z;
     const int back = kOpposite[side];
-    if (side != s.parentSide)
-        return takeTouching(v, rule, bits, s, back, s.first, s.last, y, rowZ, pending);
-    size_t taken = 0;
+    if (side != s.parentSide) {
+        takeTouching(v, rule, bits, s, back, s.first, s.last, y, rowZ, pending);
+        return;
+    }
     if (s.first < s.parentFirst)
-        taken += takeTouching(v, rule, bits, s, back, s.first, s.parentFirst - 1, y, rowZ, pending);
+        takeTouching(v, rule, bits, s, back, s.first, s.parentFirst - 1, y, rowZ, pending);
     if (s.last > s.parentLast)
-        taken += takeTouching(v, rule, bits, s, back, s.parentLast + 1, s.last, y, rowZ, pending);
-    return taken;
+        takeTouching(v, rule, bits, s, back, s.parentLast + 1, s.last, y, rowZ, pending);
 }
 
 // The fill from (x0, y0, z0) over the bits built for the same rule (they may
@@ -376,44 +436,24 @@ bool stackVolume(const CVolume& v, const Rule& rule, JoinBits& bits, int x0, int
     int first = 0, last = 0, beyond = 0;
     if (!takeSpanBits(v, rule, bits, x0, y0, z0, first, last, beyond))
         return false;
-    std::vector<std::vector<PendingSpan>> bySlice(size_t(v.sizeZ));
+    PendingLists pending(v.sizeZ);
     // The seed span has no parent row.
-    bySlice[size_t(z0)].push_back({first, last, y0, 0, -1, -1});
-    size_t waiting = 1;
-    // Lists of worked-off slices lend their storage to the next ones, so
-    // that the lists do not grow from nothing in every slice.
-    std::vector<std::vector<PendingSpan>> spare;
-    auto provide = [&](std::vector<PendingSpan>& list) {
-        if (list.capacity() == 0 && !spare.empty()) {
-            list.swap(spare.back());
-            spare.pop_back();
-        }
-    };
+    pending.push(z0, {first, last, y0, 0, -1, -1});
     int z = z0, direction = 1;
     for (;;) {
-        std::vector<PendingSpan>& here = bySlice[size_t(z)];
-        if (!here.empty()) {
-            if (z > 0) provide(bySlice[size_t(z) - 1]);
-            if (z < v.sizeZ - 1) provide(bySlice[size_t(z) + 1]);
+        PendingSpan s;
+        while (pending.pop(z, s)) {
+            if (s.y > 0) takeNeighbourRow(v, rule, bits, s, z, 0, pending);
+            if (s.y < v.sizeY - 1) takeNeighbourRow(v, rule, bits, s, z, 1, pending);
+            if (z > 0) takeNeighbourRow(v, rule, bits, s, z, 2, pending);
+            if (z < v.sizeZ - 1) takeNeighbourRow(v, rule, bits, s, z, 3, pending);
         }
-        while (!here.empty()) {
-            const PendingSpan s = here.back();
-            here.pop_back();
-            --waiting;
-            if (s.y > 0) waiting += takeNeighbourRow(v, rule, bits, s, z, 0, here);
-            if (s.y < v.sizeY - 1) waiting += takeNeighbourRow(v, rule, bits, s, z, 1, here);
-            if (z > 0) waiting += takeNeighbourRow(v, rule, bits, s, z, 2, bySlice[size_t(z) - 1]);
-            if (z < v.sizeZ - 1) waiting += takeNeighbourRow(v, rule, bits, s, z, 3, bySlice[size_t(z) + 1]);
-        }
-        if (here.capacity() > 0)
-            spare.push_back(std::move(here));
-        here = std::vector<PendingSpan>();
-        if (waiting == 0)
+        if (pending.waiting() == 0)
             return true;
         // Next the neighbouring slice with more waiting, so that little
         // waits anywhere; else on through the volume to the next work.
-        const size_t below = z > 0 ? bySlice[size_t(z) - 1].size() : 0;
-        const size_t above = z < v.sizeZ - 1 ? bySlice[size_t(z) + 1].size() : 0;
+        const size_t below = z > 0 ? pending.count(z - 1) : 0;
+        const size_t above = z < v.sizeZ - 1 ? pending.count(z + 1) : 0;
         if (below > 0 || above > 0)
             direction = below > above ? -1 : 1;
         else if (z + direction < 0 || z + direction >= v.sizeZ)
