@@ -29,10 +29,16 @@ struct RemoveRule {
     uint16_t high = 0;
     const std::vector<SegmentPlane>* planes = nullptr;  // null: not bound
 
+    bool hasPlanes() const { return planes != nullptr; }
     bool joins(const uint8_t* mask, const uint16_t* values, int x, int y, int z) const
     {
         return (mask[x] & (kKeptBit | kMarkedBit)) == kKeptBit && qualifies(values[x], low, high)
             && (!planes || onKeptSideOfAll(*planes, x, y, z));
+    }
+    // joins without the planes, without branches.
+    bool joinsByMaskAndValue(uint8_t mask, uint16_t value) const
+    {
+        return ((mask & (kKeptBit | kMarkedBit)) == kKeptBit) & (value >= low) & (value < high);
     }
     void take(uint8_t& mask) const { mask = uint8_t(mask & ~kKeptBit); }
     // Taken by this operation (for the sweeps).
@@ -49,10 +55,15 @@ struct AddRule {
     const std::vector<SegmentPlane>* planes = nullptr;
     KeptBox* box = nullptr;
 
+    bool hasPlanes() const { return planes != nullptr; }
     bool joins(const uint8_t* mask, const uint16_t* values, int x, int y, int z) const
     {
         return mask[x] < kHiddenUnmarkedLimit && qualifies(values[x], low, high)
             && (!planes || onKeptSideOfAll(*planes, x, y, z));
+    }
+    bool joinsByMaskAndValue(uint8_t mask, uint16_t value) const
+    {
+        return (mask < kHiddenUnmarkedLimit) & (value >= low) & (value < high);
     }
     void take(uint8_t& mask) const { mask = uint8_t(mask | kKeptBit); }
     static bool taken(uint8_t mask) { return (mask & kKeptBit) != 0; }
@@ -71,9 +82,14 @@ struct MarkRule {
     static constexpr bool kChangeLater = false;
     bool keep = true;
 
+    static bool hasPlanes() { return false; }
     bool joins(const uint8_t* mask, const uint16_t*, int x, int, int) const
     {
         return (mask[x] & kMarkedBit) == 0 && mask[x] != kBarrier;
+    }
+    bool joinsByMaskAndValue(uint8_t mask, uint16_t) const
+    {
+        return ((mask & kMarkedBit) == 0) & (mask != kBarrier);
     }
     void take(uint8_t& mask) const
     {
@@ -206,8 +222,18 @@ public:
                 const uint8_t* mask = v.cellMask[z][y];
                 const uint16_t* values = v.voxelRows[z][y];
                 uint64_t* out = row(y, z);
-                for (int x = 0; x < sizeX_; ++x)
-                    out[x >> 6] |= uint64_t(rule.joins(mask, values, x, y, z)) << (x & 63);
+                for (int w = 0; w < words_; ++w) {
+                    const int base = w << 6, count = sizeX_ - base < 64 ? sizeX_ - base : 64;
+                    uint64_t word = 0;
+                    if (rule.hasPlanes()) {
+                        for (int b = 0; b < count; ++b)
+                            word |= uint64_t(rule.joins(mask, values, base + b, y, z)) << b;
+                    } else {
+                        for (int b = 0; b < count; ++b)
+                            word |= uint64_t(rule.joinsByMaskAndValue(mask[base + b], values[base + b])) << b;
+                    }
+                    out[w] = word;
+                }
             }
     }
 
