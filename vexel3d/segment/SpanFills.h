@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -217,20 +218,28 @@ public:
         : sizeX_(v.sizeX), sizeY_(v.sizeY), words_((v.sizeX + 63) / 64),
           bits_(size_t(words_) * size_t(v.sizeY) * size_t(v.sizeZ))
     {
+        // One byte per voxel first (loops the compiler can widen), then
+        // eight bytes of 0 or 1 at a time into eight bits.
+        constexpr uint64_t kGatherBits = 0x0102040810204080ull;
+        std::vector<uint8_t> flags(size_t(words_) * 64, 0);
         for (int z = 0; z < v.sizeZ; ++z)
             for (int y = 0; y < v.sizeY; ++y) {
                 const uint8_t* mask = v.cellMask[z][y];
                 const uint16_t* values = v.voxelRows[z][y];
+                if (rule.hasPlanes()) {
+                    for (int x = 0; x < sizeX_; ++x)
+                        flags[size_t(x)] = rule.joins(mask, values, x, y, z);
+                } else {
+                    for (int x = 0; x < sizeX_; ++x)
+                        flags[size_t(x)] = rule.joinsByMaskAndValue(mask[x], values[x]);
+                }
                 uint64_t* out = row(y, z);
                 for (int w = 0; w < words_; ++w) {
-                    const int base = w << 6, count = sizeX_ - base < 64 ? sizeX_ - base : 64;
                     uint64_t word = 0;
-                    if (rule.hasPlanes()) {
-                        for (int b = 0; b < count; ++b)
-                            word |= uint64_t(rule.joins(mask, values, base + b, y, z)) << b;
-                    } else {
-                        for (int b = 0; b < count; ++b)
-                            word |= uint64_t(rule.joinsByMaskAndValue(mask[base + b], values[base + b])) << b;
+                    for (int k = 0; k < 8; ++k) {
+                        uint64_t eight;
+                        std::memcpy(&eight, flags.data() + size_t(w) * 64 + size_t(k) * 8, sizeof eight);
+                        word |= ((eight * kGatherBits) >> 56) << (8 * k);
                     }
                     out[w] = word;
                 }
