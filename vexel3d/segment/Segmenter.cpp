@@ -1,7 +1,8 @@
 #include "segment/Segmenter.h"
 
 #include "segment/PolygonTest.h"
-#include "segment/SpanFills.h"
+#include "segment/SpanStackFill.h"
+#include "segment/SweepFill.h"
 #include "volume/CVolume.h"
 
 #include <algorithm>
