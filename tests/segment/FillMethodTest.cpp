@@ -59,7 +59,9 @@ std::function<int(int, int, int)> randomDensities(std::mt19937& rng)
     auto fine = std::make_shared<std::vector<int>>(4096);
     for (int& d : *coarse) d = kDensities[rng() % 4];
     for (int& d : *fine) d = (rng() % 4 == 0) ? kDensities[rng() % 4] : -1;
-    return [coarse, fine](int i, int j, int k) {
+    const int stretch = 1 + int(rng() % 8);  // long runs along x
+    return [coarse, fine, stretch](int i, int j, int k) {
+        i /= stretch;
         const int f = (*fine)[size_t((i * 7 + j * 31 + k * 97) % 4096)];
         return f >= 0 ? f : (*coarse)[size_t(((i / 3) * 8 + (j / 3)) * 8 + (k / 3)) % 512];
     };
@@ -74,7 +76,11 @@ TEST(FillMethods, SweepsAndSpanStackTakeTheSameVoxelsOnRandomVolumes)
 {
     std::mt19937 rng(20261208);
     for (int trial = 0; trial < 150; ++trial) {
-        const int sx = 6 + int(rng() % 15), sy = 6 + int(rng() % 15), sz = 6 + int(rng() % 12);
+        // Every other volume is wider than two words of 64 voxels, so that
+        // spans run across word boundaries.
+        const bool wide = trial % 2 == 1;
+        const int sx = wide ? 120 + int(rng() % 90) : 6 + int(rng() % 15);
+        const int sy = 6 + int(rng() % (wide ? 8 : 15)), sz = 6 + int(rng() % (wide ? 6 : 12));
         Pair pair(sx, sy, sz, randomDensities(rng));
         std::uniform_real_distribution<float> ux(0, float(sx - 2)), uy(0, float(sy - 2)), uz(0, float(sz - 2));
         // A removal follows only a reset or a region cut: then no earlier

@@ -49,6 +49,7 @@ public:
             }
     }
 
+    int words() const { return words_; }
     uint64_t* row(int y, int z) { return bits_.data() + (size_t(z) * size_t(sizeY_) + size_t(y)) * size_t(words_); }
     static bool test(const uint64_t* r, int x) { return (r[x >> 6] >> (x & 63)) & 1u; }
 
@@ -67,50 +68,6 @@ public:
             word = r[w];
         }
     }
-    // First clear bit at or after from, at most sizeX.
-    int nextClear(const uint64_t* r, int from) const
-    {
-        if (from >= sizeX_)
-            return sizeX_;
-        int w = from >> 6;
-        uint64_t word = ~r[w] & (~uint64_t(0) << (from & 63));
-        for (;;) {
-            if (word) {
-                const int x = (w << 6) + __builtin_ctzll(word);
-                return x < sizeX_ ? x : sizeX_;
-            }
-            if (++w >= words_)
-                return sizeX_;
-            word = ~r[w];
-        }
-    }
-    // Last clear bit at or before from, or -1.
-    static int previousClear(const uint64_t* r, int from)
-    {
-        if (from < 0)
-            return -1;
-        int w = from >> 6;
-        const int shift = 63 - (from & 63);
-        uint64_t word = (~r[w] << shift) >> shift;
-        for (;;) {
-            if (word)
-                return (w << 6) + 63 - __builtin_clzll(word);
-            if (--w < 0)
-                return -1;
-            word = ~r[w];
-        }
-    }
-    static void clear(uint64_t* r, int first, int last)
-    {
-        for (int x = first; x <= last;) {
-            const int w = x >> 6, lo = x & 63;
-            const int hi = (w << 6) + 63 <= last ? 63 : last & 63;
-            const uint64_t span = (hi == 63 ? ~uint64_t(0) : ((uint64_t(1) << (hi + 1)) - 1)) & (~uint64_t(0) << lo);
-            r[w] &= ~span;
-            x = (w << 6) + hi + 1;
-        }
-    }
-
     // Applies the rule's change to every voxel whose bit `before` had and
     // this set has not: the voxels taken since, in memory order.
     template <class Rule>

@@ -1,10 +1,12 @@
 #pragma once
-// The span-stack fill over JoinBits. Every span is taken once, when it is
-// found (its bits cleared, the rule's change made to the mask now or in one
-// pass afterwards), and waits in the list of its slice until the rows next
-// to it have been looked at. Slices are worked off one at a time, moving to
-// the neighbouring slice with more waiting, so that the rows touched lie in
-// three neighbouring slices.
+// The span-stack fill over JoinBits, 64 voxels of a row at a time. The
+// spans of a row word that touch voxels just taken next to it are found and
+// taken together with word operations (runs through seed bits), their bits
+// cleared and the rule's change made to the mask now or in one pass
+// afterwards. What was taken waits, as (row, word, bits), in the list of its
+// slice until the rows next to it have been looked at. Slices are worked off
+// one at a time, moving to the neighbouring slice with more waiting, so that
+// the rows touched lie in three neighbouring slices.
 
 #include "segment/JoinBits.h"
 #include "segment/SpanRules.h"
@@ -17,13 +19,11 @@
 namespace v3d {
 namespace fills {
 
-// A span taken and not yet looked beyond, with the span of the row it was
-// reached from: that part of the parent row is taken already.
+// Voxels taken together in one word of a row, not yet looked beyond.
 struct PendingSpan {
-    int32_t first, last, y;
-    int32_t parentFirst, parentLast;
-    // The parent row: -1 none, 0 y - 1, 1 y + 1, 2 z - 1, 3 z + 1.
-    int32_t parentSide;
+    int32_t y;
+    int32_t word;
+    uint64_t bits;
 };
 
 // The spans waiting in each slice, in chunks that go back to a shared pool
@@ -88,88 +88,110 @@ private:
     size_t waiting_ = 0;
 };
 
-// runSpan on the bits: right from x, then left from x - 1. The change is
-// made to the mask bytes of the voxels taken now, or for rules that fill
-// only once, afterwards in one pass in memory order (JoinBits::applyTaken),
-// which spares a scattered write to every voxel taken.
-template <class Rule>
-bool takeSpanBits(const CVolume& v, const Rule& rule, JoinBits& bits, int x, int y, int z, int& first,
-                  int& last, int& beyondRight)
+// The runs of `join` that hold a bit of `seeds`, within one word: the seeds
+// spread up and then down through consecutive join bits, doubling the
+// reach at each step.
+inline uint64_t runsThrough(uint64_t join, uint64_t seeds)
 {
-    uint64_t* r = bits.row(y, z);
-    const int right = JoinBits::test(r, x) ? bits.nextClear(r, x) : x;
-    const int left = JoinBits::previousClear(r, x - 1);
-    beyondRight = right;
-    if (right == x && left == x - 1)
-        return false;
-    first = left + 1;
-    last = right - 1;
-    JoinBits::clear(r, first, last);
+    uint64_t up = seeds & join, pass = join;
+    up |= pass & (up << 1);
+    pass &= pass << 1;
+    up |= pass & (up << 2);
+    pass &= pass << 2;
+    up |= pass & (up << 4);
+    pass &= pass << 4;
+    up |= pass & (up << 8);
+    pass &= pass << 8;
+    up |= pass & (up << 16);
+    pass &= pass << 16;
+    up |= pass & (up << 32);
+    uint64_t down = seeds & join;
+    pass = join;
+    down |= pass & (down >> 1);
+    pass &= pass >> 1;
+    down |= pass & (down >> 2);
+    pass &= pass >> 2;
+    down |= pass & (down >> 4);
+    pass &= pass >> 4;
+    down |= pass & (down >> 8);
+    pass &= pass >> 8;
+    down |= pass & (down >> 16);
+    pass &= pass >> 16;
+    down |= pass & (down >> 32);
+    return up | down;
+}
+
+constexpr uint64_t kLowestBit = 1;
+constexpr uint64_t kHighestBit = uint64_t(1) << 63;
+
+// Takes `taken` (join bits of word w of row (y, z)) and queues it. A span
+// boxes by the first index beyond each end; the pieces of a span in other
+// words lie inside those bounds, so lowest - 1 and highest + 1 per word
+// give the same box.
+template <class Rule>
+void takeWord(const CVolume& v, const Rule& rule, uint64_t* row, int w, uint64_t taken, int y, int z,
+              PendingLists& pending)
+{
+    row[w] &= ~taken;
+    const int base = w << 6;
     if (!Rule::kChangeLater) {
         uint8_t* mask = v.cellMask[z][y];
-        for (int i = first; i <= last; ++i)
-            rule.take(mask[i]);
+        for (uint64_t t = taken; t; t &= t - 1)
+            rule.take(mask[base + __builtin_ctzll(t)]);
     }
-    rule.spanTaken(left, right, y, z);
-    return true;
+    rule.spanTaken(base + __builtin_ctzll(taken) - 1, base + 63 - __builtin_clzll(taken) + 1, y, z);
+    pending.push(z, {y, w, taken});
 }
 
-// Takes every span of row (y, z) that touches [first, last] and queues it.
+// Takes the whole spans of row (y, z) through the seed bits of word w
+// (join bits), following spans that run on into the words beside it.
 template <class Rule>
-void takeTouching(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& from, int side,
-                  int first, int last, int y, int z, PendingLists& pending)
+void takeRuns(const CVolume& v, const Rule& rule, JoinBits& bits, int w, uint64_t seeds, int y, int z,
+              PendingLists& pending)
 {
-    const uint64_t* r = bits.row(y, z);
-    for (int x = JoinBits::nextSet(r, first, last); x <= last; x = JoinBits::nextSet(r, x, last)) {
-        int spanFirst = 0, spanLast = 0, beyond = 0;
-        takeSpanBits(v, rule, bits, x, y, z, spanFirst, spanLast, beyond);
-        pending.push(z, {spanFirst, spanLast, y, from.first, from.last, side});
-        x = beyond;
-        if (x > last)
-            break;
+    uint64_t* row = bits.row(y, z);
+    const uint64_t taken = runsThrough(row[w], seeds);
+    takeWord(v, rule, row, w, taken, y, z, pending);
+    uint64_t edge = taken;
+    for (int next = w + 1; (edge & kHighestBit) && next < bits.words() && (row[next] & kLowestBit); ++next) {
+        edge = runsThrough(row[next], kLowestBit);
+        takeWord(v, rule, row, next, edge, y, z, pending);
     }
-}
-
-// The row next to span s (in slice z) on the given side; in the row s came
-// from only the parts beyond its parent span can hold anything new. The
-// span found there has s's row on the opposite side.
-template <class Rule>
-void takeNeighbourRow(const CVolume& v, const Rule& rule, JoinBits& bits, const PendingSpan& s, int z, int side,
-                      PendingLists& pending)
-{
-    static constexpr int kOpposite[4] = {1, 0, 3, 2};
-    const int y = side == 0 ? s.y - 1 : side == 1 ? s.y + 1 : s.y;
-    const int rowZ = side == 2 ? z - 1 : side == 3 ? z + 1 : z;
-    const int back = kOpposite[side];
-    if (side != s.parentSide) {
-        takeTouching(v, rule, bits, s, back, s.first, s.last, y, rowZ, pending);
-        return;
+    edge = taken;
+    for (int next = w - 1; (edge & kLowestBit) && next >= 0 && (row[next] & kHighestBit); --next) {
+        edge = runsThrough(row[next], kHighestBit);
+        takeWord(v, rule, row, next, edge, y, z, pending);
     }
-    if (s.first < s.parentFirst)
-        takeTouching(v, rule, bits, s, back, s.first, s.parentFirst - 1, y, rowZ, pending);
-    if (s.last > s.parentLast)
-        takeTouching(v, rule, bits, s, back, s.parentLast + 1, s.last, y, rowZ, pending);
 }
 
 // The fill from (x0, y0, z0) over the bits built for the same rule (they may
-// be shared by several fills whose voxels do not meet).
+// be shared by several fills whose voxels do not meet). Like a span from
+// x0: the span through x0, or else the one ending at x0 - 1.
 template <class Rule>
 bool stackVolume(const CVolume& v, const Rule& rule, JoinBits& bits, int x0, int y0, int z0)
 {
-    int first = 0, last = 0, beyond = 0;
-    if (!takeSpanBits(v, rule, bits, x0, y0, z0, first, last, beyond))
-        return false;
+    const uint64_t* seedRow = bits.row(y0, z0);
+    int seedX = x0;
+    if (!JoinBits::test(seedRow, seedX)) {
+        seedX = x0 - 1;
+        if (seedX < 0 || !JoinBits::test(seedRow, seedX))
+            return false;
+    }
     PendingLists pending(v.sizeZ);
-    // The seed span has no parent row.
-    pending.push(z0, {first, last, y0, 0, -1, -1});
+    takeRuns(v, rule, bits, seedX >> 6, uint64_t(1) << (seedX & 63), y0, z0, pending);
     int z = z0, direction = 1;
     for (;;) {
         PendingSpan s;
         while (pending.pop(z, s)) {
-            if (s.y > 0) takeNeighbourRow(v, rule, bits, s, z, 0, pending);
-            if (s.y < v.sizeY - 1) takeNeighbourRow(v, rule, bits, s, z, 1, pending);
-            if (z > 0) takeNeighbourRow(v, rule, bits, s, z, 2, pending);
-            if (z < v.sizeZ - 1) takeNeighbourRow(v, rule, bits, s, z, 3, pending);
+            auto look = [&](int y, int rowZ) {
+                const uint64_t seeds = bits.row(y, rowZ)[s.word] & s.bits;
+                if (seeds)
+                    takeRuns(v, rule, bits, s.word, seeds, y, rowZ, pending);
+            };
+            if (s.y > 0) look(s.y - 1, z);
+            if (s.y < v.sizeY - 1) look(s.y + 1, z);
+            if (z > 0) look(s.y, z - 1);
+            if (z < v.sizeZ - 1) look(s.y, z + 1);
         }
         if (pending.waiting() == 0)
             return true;
