@@ -20,10 +20,12 @@ class CVolume;
 
 namespace v3d {
 
-// How a fill grows from its seed. Both take the same voxels for a flood from
-// a fresh or reset volume and for a region cut.
+// How a fill grows from its seed. Both take the same voxels for a region
+// cut, for a keep flood, and for a removal after a reset or a region cut;
+// after other floods a sweep also starts from voxels they left hidden and
+// unmarked in the outer layers, which the span stack never does.
 enum class FillMethod {
-    SpanStack,  // each span once, a stack of pending spans
+    SpanStack,  // each span taken once, from a stack of row words
     Sweep,      // rows and slices swept again until nothing changes
 };
 
