@@ -56,6 +56,8 @@ bool Segmenter::fill(const Rule& rule, int x, int y, int z)
 {
     if (fillMethod == FillMethod::Sweep)
         return fills::sweepVolume(volume_, rule, x, y, z);
+    // A single fill changes the mask afterwards, in memory order.
+    static_assert(Rule::kChangeLater, "a rule whose changes are made as spans are taken");
     fills::JoinBits bits(volume_, rule);
     const fills::JoinBits before = bits;
     const bool taken = fills::stackVolume(volume_, rule, bits, x, y, z);
