@@ -1,7 +1,7 @@
 // The setup dialog: its texts, check boxes acting at once, Done reading the
 // edits and saving, Escape and the close box saving nothing, an invalid
 // number keeping it open, and the preset buttons on a real preset table.
-#include "plugin/CSetupDialog.h"
+#include "plugin/CV3DSetupDialog.h"
 #include "view/PresetTable.h"
 
 #include <gtest/gtest.h>
@@ -51,9 +51,9 @@ public:
 };
 
 // Records the message instead of showing a box.
-class TestSetupDialog : public CSetupDialog {
+class TestSetupDialog : public CV3DSetupDialog {
 public:
-    using CSetupDialog::CSetupDialog;
+    using CV3DSetupDialog::CV3DSetupDialog;
     std::vector<QString> messages;
 
 protected:

@@ -1,4 +1,4 @@
-#include "plugin/CSetupDialog.h"
+#include "plugin/CV3DSetupDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -65,7 +65,7 @@ bool parseSetupFloat(const QString& text, float& value)
     return true;
 }
 
-CSetupDialog::CSetupDialog(const SetupSettings& settings, SetupTarget& target, QWidget* parent)
+CV3DSetupDialog::CV3DSetupDialog(const SetupSettings& settings, SetupTarget& target, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_target(target)
 {
     setObjectName(QString::number(kDialogId));
@@ -138,7 +138,7 @@ CSetupDialog::CSetupDialog(const SetupSettings& settings, SetupTarget& target, Q
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-QCheckBox* CSetupDialog::addCheck(SetupControl id, const char* text, bool checked)
+QCheckBox* CV3DSetupDialog::addCheck(SetupControl id, const char* text, bool checked)
 {
     auto* box = new QCheckBox(text, this);
     box->setObjectName(QString::number(id));
@@ -147,14 +147,14 @@ QCheckBox* CSetupDialog::addCheck(SetupControl id, const char* text, bool checke
     return box;
 }
 
-QLineEdit* CSetupDialog::addEdit(SetupControl id, const QString& text)
+QLineEdit* CV3DSetupDialog::addEdit(SetupControl id, const QString& text)
 {
     auto* edit = new QLineEdit(text, this);
     edit->setObjectName(QString::number(id));
     return edit;
 }
 
-void CSetupDialog::toggled(SetupControl id, bool on)
+void CV3DSetupDialog::toggled(SetupControl id, bool on)
 {
     switch (id) {
     case SETUP_SHADOWS_PERSP: m_settings.shadowsPersp = on; break;
@@ -170,14 +170,14 @@ void CSetupDialog::toggled(SetupControl id, bool on)
     m_target.settingToggled(id, m_settings);
 }
 
-void CSetupDialog::clearAllPresets()
+void CV3DSetupDialog::clearAllPresets()
 {
     // As many deletions of the first preset as there were presets.
     for (int n = m_target.presetCount(); n > 0; --n)
         m_target.deletePreset(0);
 }
 
-void CSetupDialog::accept()
+void CV3DSetupDialog::accept()
 {
     SetupSettings read = m_settings;
     struct FloatEdit {
@@ -208,7 +208,7 @@ void CSetupDialog::accept()
     QDialog::accept();
 }
 
-void CSetupDialog::showInvalidNumber(const QString& text)
+void CV3DSetupDialog::showInvalidNumber(const QString& text)
 {
     QMessageBox::warning(this, windowTitle(), text);
 }

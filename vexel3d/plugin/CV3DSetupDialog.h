@@ -66,12 +66,12 @@ public:
     virtual void saveSettings(const SetupSettings& settings) = 0;
 };
 
-class CSetupDialog : public QDialog {
+class CV3DSetupDialog : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kDialogId = 5001;
 
-    CSetupDialog(const SetupSettings& settings, SetupTarget& target, QWidget* parent = nullptr);
+    CV3DSetupDialog(const SetupSettings& settings, SetupTarget& target, QWidget* parent = nullptr);
 
     const SetupSettings& settings() const { return m_settings; }
 
