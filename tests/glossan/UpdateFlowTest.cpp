@@ -190,10 +190,11 @@ TEST_F(UpdateFlowTest, InstallDecision) {
 
 TEST_F(UpdateFlowTest, MissingModuleFolderInstallsWhateverTheVersions) {
     setCurrentVersion("131072", "0");
-    ASSERT_TRUE(startServer(""));
+    ASSERT_TRUE(startServer("a.dll\n"));
+    m_server.addFile("a.dll", "module");
     run();
-    EXPECT_EQ(requestedFiles(), (Names{"files.txt"}));
-    EXPECT_EQ(filesIn("Glossan_New"), (QStringList{"files.txt"}));
+    EXPECT_EQ(requestedFiles(), (Names{"files.txt", "a.dll"}));
+    EXPECT_EQ(filesIn("Glossan_New"), (QStringList{"a.dll", "files.txt"}));
 }
 
 TEST_F(UpdateFlowTest, ManifestFailureReportsErrorInstalling) {
