@@ -8,7 +8,7 @@ so a connection stays open unless the client asks to close it.
 closes); --extra-length announces more bytes than are sent; --cert/--key
 serve TLS. --fault NAME=MODE[:ARG] misbehaves for one file:
   stall        reads the request and never answers
-  stall-body   sends the headers and half the body, then goes quiet
+  stall-body   sends the headers and the first 100 bytes, then goes quiet
   drip         sends the headers, then one byte a second
   reset        sends the headers and half the body, then resets the connection
   excess:N     announces N bytes fewer than it sends
@@ -80,13 +80,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     self.wfile.flush()
                     time.sleep(1)
                 return
+            if mode == "stall-body":
+                self.wfile.write(body[:100])
+                self.wfile.flush()
+                time.sleep(QUIET_SECONDS)
+                return
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
-            if mode == "stall-body":
-                time.sleep(QUIET_SECONDS)
-            else:
-                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                self.connection.close()
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
         elif mode == "excess":
             self.announce_less = int(arg)
             body = self.body_of()
