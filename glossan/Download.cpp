@@ -119,7 +119,9 @@ void configure(CURL* curl, const std::string& url, curl_slist* headers, const Do
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.totalTimeMs);
     // The body is read to the end of the connection and measured here, so
-    // that bytes beyond the announced length are seen rather than dropped.
+    // that bytes beyond the announced length are seen rather than dropped;
+    // that end is a closing HTTP/1.1 connection.
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kBlockSize);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
