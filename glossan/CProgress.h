@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DownloadProgress.h"
+
 #include <QDialog>
 
 #include <string>
@@ -14,7 +16,7 @@ namespace glossan {
 // download: an overall bar, the current file's name and bar, and Cancel.
 // Cancel (button, Escape or the close box) only raises the cancelled flag;
 // the window stays until it is destroyed.
-class CProgress : public QDialog {
+class CProgress : public QDialog, public DownloadProgress {
     Q_OBJECT
 public:
     // Ids of the resource, kept as object names.
@@ -30,9 +32,9 @@ public:
     void setLabel(const std::string& text);
     // Both setters pump pending events first and clamp to 0..100.
     void setOverallPosition(int position);
-    void setCurrentPosition(int position);
+    void setCurrentPosition(int position) override;
     // Pumps pending events, then answers the flag.
-    bool isCancelled();
+    bool isCancelled() override;
 
     // The dialog's cancel command (Cancel button or Escape).
     void reject() override;

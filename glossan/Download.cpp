@@ -1,6 +1,7 @@
 #include "Download.h"
 
-#include "CProgress.h"
+#include "BodyLength.h"
+#include "DownloadProgress.h"
 #include "FileSink.h"
 #include "Manifest.h"
 
@@ -8,7 +9,6 @@
 
 #include <curl/curl.h>
 
-#include <limits>
 #include <memory>
 
 namespace glossan {
@@ -16,6 +16,7 @@ namespace glossan {
 namespace {
 
 constexpr long kBlockSize = 65536;
+constexpr long kUnknownStatus = 666;
 
 bool isUnreserved(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
@@ -31,45 +32,63 @@ struct ServerDeleter {
     void operator()(char* server) const { QVFree(server); }
 };
 
-// State shared with the transfer callbacks.
+// State shared with the transfer callbacks. A callback that refuses data
+// records why in `failure`, so the transfer's own error code does not hide it.
 struct Transfer {
     CURL* curl = nullptr;
-    CProgress* progress = nullptr;
+    DownloadProgress* progress = nullptr;
+    int64_t maxBytes = 0;
     FileSink sink;
+    BodyLength length;
     uint64_t received = 0;
-    int64_t total = -1;  // content length, -1 when the response has none
-    bool cancelled = false;
+    DownloadStatus failure = DownloadStatus::Ok;
 
     explicit Transfer(std::string localPath) : sink(std::move(localPath)) {}
 
-    // The local file is only created once the answer is known to be a 200.
+    bool fail(DownloadStatus status) {
+        if (failure == DownloadStatus::Ok) failure = status;
+        return false;
+    }
+
+    // The local file is only created once the answer is known to be a 200
+    // of an acceptable length.
     bool start() {
-        long status = 666;
+        long status = kUnknownStatus;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        curl_off_t length = -1;
-        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (status != 200 || length > std::numeric_limits<int32_t>::max()) return false;
-        total = length;
-        return sink.open();
+        if (status != 200) return fail(DownloadStatus::BadStatus);
+        if (length.invalid()) return fail(DownloadStatus::LengthMismatch);
+        if (length.announced() > maxBytes) return fail(DownloadStatus::TooLarge);
+        return sink.open() || fail(DownloadStatus::WriteFailed);
+    }
+
+    bool accept(const char* data, size_t size) {
+        if (!sink.isOpen() && !start()) return false;
+        const int64_t announced = length.announced();
+        // Bytes past the announced end are not part of this file: the
+        // announcement or the body is wrong, and either way the file is.
+        if (announced >= 0 && received + size > uint64_t(announced)) return fail(DownloadStatus::LengthMismatch);
+        if (received + size > uint64_t(maxBytes)) return fail(DownloadStatus::TooLarge);
+        if (!sink.write(data, size)) return fail(DownloadStatus::WriteFailed);
+        received += size;
+        if (checkCancel()) return false;
+        if (progress && announced > 0) progress->setCurrentPosition(filePercent(received, uint64_t(announced)));
+        return true;
     }
 
     bool checkCancel() {
-        if (progress && progress->isCancelled()) cancelled = true;
-        return cancelled;
+        if (!progress || !progress->isCancelled()) return false;
+        fail(DownloadStatus::Cancelled);
+        return true;
     }
 };
 
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    static_cast<Transfer*>(user)->length.addHeaderLine(data, size * count);
+    return size * count;
+}
+
 size_t onBody(char* data, size_t size, size_t count, void* user) {
-    auto& transfer = *static_cast<Transfer*>(user);
-    const size_t length = size * count;
-    if (!transfer.sink.isOpen() && !transfer.start()) return 0;
-    if (!transfer.sink.write(data, length)) return 0;
-    transfer.received += length;
-    if (transfer.received > uint64_t(std::numeric_limits<int32_t>::max())) return 0;
-    if (transfer.checkCancel()) return 0;
-    if (transfer.progress && transfer.total > 0)
-        transfer.progress->setCurrentPosition(filePercent(transfer.received, uint64_t(transfer.total)));
-    return length;
+    return static_cast<Transfer*>(user)->accept(data, size * count) ? size * count : 0;
 }
 
 // Also called while the network is quiet, so the window stays alive and
@@ -83,7 +102,8 @@ void initialiseCurlOnce() {
     (void)initialised;
 }
 
-void configure(CURL* curl, const std::string& url, curl_slist* headers, Transfer& transfer) {
+void configure(CURL* curl, const std::string& url, curl_slist* headers, const DownloadLimits& limits,
+               Transfer& transfer) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
@@ -94,7 +114,18 @@ void configure(CURL* curl, const std::string& url, curl_slist* headers, Transfer
     // Certificate failures are final: the files are programs the host runs.
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedBytesPerSecond);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.lowSpeedSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.totalTimeMs);
+    // The body is read to the end of the connection and measured here, so
+    // that bytes beyond the announced length are seen rather than dropped;
+    // that end is a closing HTTP/1.1 connection.
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kBlockSize);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -102,37 +133,56 @@ void configure(CURL* curl, const std::string& url, curl_slist* headers, Transfer
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
 }
 
-int32_t fetch(const std::string& url, Transfer& transfer) {
+DownloadStatus statusOf(CURLcode code) {
+    switch (code) {
+        case CURLE_OK: return DownloadStatus::Ok;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT: return DownloadStatus::BadUrl;
+        case CURLE_OPERATION_TIMEDOUT: return DownloadStatus::TimedOut;
+        case CURLE_PARTIAL_FILE: return DownloadStatus::Truncated;
+        case CURLE_WRITE_ERROR: return DownloadStatus::WriteFailed;
+        case CURLE_ABORTED_BY_CALLBACK: return DownloadStatus::Cancelled;
+        default: return DownloadStatus::NetworkError;
+    }
+}
+
+DownloadStatus fetch(const std::string& url, const DownloadLimits& limits, Transfer& transfer) {
     initialiseCurlOnce();
     std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
-    if (!curl) return -1;
-    // Always from the server itself, never from a cache on the way.
+    if (!curl) return DownloadStatus::NetworkError;
+    // Always from the server itself, never from a cache on the way; and the
+    // server ends the body by closing, which is what makes its end visible.
     curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
     headers = headers ? curl_slist_append(headers, "Pragma: no-cache") : nullptr;
+    headers = headers ? curl_slist_append(headers, "Connection: close") : nullptr;
     std::unique_ptr<curl_slist, CurlDeleter> headerList(headers);
-    if (!headerList) return -1;
+    if (!headerList) return DownloadStatus::NetworkError;
     transfer.curl = curl.get();
-    configure(curl.get(), url, headerList.get(), transfer);
+    transfer.maxBytes = limits.maxBytes;
+    configure(curl.get(), url, headerList.get(), limits, transfer);
     const CURLcode result = curl_easy_perform(curl.get());
-    long status = 666;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-    if (result != CURLE_OK || status != 200 || transfer.cancelled) return -1;
+    if (transfer.failure != DownloadStatus::Ok) return transfer.failure;
+    if (result != CURLE_OK) return statusOf(result);
     // An empty body never reached the callback; its file is created here.
-    if (!transfer.sink.isOpen() && !transfer.start()) return -1;
-    if (!transfer.sink.close()) return -1;
-    return static_cast<int32_t>(transfer.received);
+    if (!transfer.sink.isOpen() && !transfer.start()) return transfer.failure;
+    const int64_t announced = transfer.length.announced();
+    if (announced >= 0 && transfer.received != uint64_t(announced)) return DownloadStatus::LengthMismatch;
+    if (!transfer.sink.close()) return DownloadStatus::WriteFailed;
+    return DownloadStatus::Ok;
 }
 
 }  // namespace
 
-int32_t Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
-                 CProgress* progress) {
-    if (!isSafeFileName(fileName)) return -1;
+DownloadResult Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
+                        DownloadProgress* progress, const DownloadLimits& limits) {
+    if (!isSafeFileName(fileName)) return {DownloadStatus::UnsafeName, 0};
     const std::unique_ptr<char, ServerDeleter> server(QVGetCurrentServer());
     const std::string url = std::string(server ? server.get() : "") + encodeUrlPath(remoteFolder + fileName);
     Transfer transfer(localFolder + fileName);
     transfer.progress = progress;
-    return fetch(url, transfer);
+    const DownloadStatus status = fetch(url, limits, transfer);
+    if (status != DownloadStatus::Ok) return {status, 0};
+    return {status, static_cast<int32_t>(transfer.received)};
 }
 
 std::string encodeUrlPath(const std::string& path) {

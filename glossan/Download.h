@@ -1,21 +1,55 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace glossan {
 
-class CProgress;
+class DownloadProgress;
+
+// Why a download ended.
+enum class DownloadStatus {
+    Ok,
+    UnsafeName,      // the name could become a path outside the folder; no request made
+    BadUrl,          // the server string and path do not form a usable URL
+    NetworkError,    // refused, reset, TLS or certificate failure, no transfer object
+    TimedOut,        // no connection in time, too slow for too long, or over the time limit
+    BadStatus,       // an answer other than 200, redirects included
+    TooLarge,        // more bytes announced or received than allowed
+    LengthMismatch,  // body length differs from the announced one, or the announcement is unreadable
+    Truncated,       // the transfer itself reports a body that ended early
+    WriteFailed,     // the local file could not be created, written or flushed (disk full)
+    Cancelled,       // the user pressed Cancel
+};
+
+struct DownloadResult {
+    DownloadStatus status = DownloadStatus::Ok;
+    int32_t bytes = 0;  // the file's size when status is Ok
+
+    bool ok() const { return status == DownloadStatus::Ok; }
+};
+
+// How long a server may keep us waiting and how much it may send. A server
+// that accepts and then goes quiet (or drips) is given up after the
+// low-speed window; nothing waits longer than connect time plus that window
+// without a byte of progress, and Cancel is honoured throughout.
+struct DownloadLimits {
+    long connectTimeoutMs = 10000;
+    long lowSpeedBytesPerSecond = 512;
+    long lowSpeedSeconds = 15;
+    long totalTimeMs = 0;  // 0: no limit on the whole request
+    int64_t maxBytes = std::numeric_limits<int32_t>::max();
+};
 
 // Fetches the host's current server + remoteFolder + fileName into
-// localFolder + fileName (both folders end with "/"). Answers the byte
-// count, or -1 on any failure: unsafe name (no request is made), bad URL,
-// network or certificate error, status other than 200, short body, write
-// error, or cancellation through the progress window. With a progress
-// window, events are pumped, the current-file bar moved and Cancel checked
-// after every block. A partly written file stays where it is.
-int32_t Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
-                 CProgress* progress);
+// localFolder + fileName (both folders end with "/"). With a progress
+// sink, its current position follows the body when the length is known and
+// Cancel is checked after every block and while the network is quiet. The
+// body must match its Content-Length exactly, when there is one. A partly
+// written file stays where it is; a file is only created for a 200 answer.
+DownloadResult Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
+                        DownloadProgress* progress, const DownloadLimits& limits = DownloadLimits{});
 
 // The URL path with every segment percent-encoded ("/" kept between them).
 std::string encodeUrlPath(const std::string& path);

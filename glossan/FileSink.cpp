@@ -21,7 +21,9 @@ bool FileSink::write(const char* data, size_t length) {
 
 bool FileSink::close() {
     if (!m_file) return false;
-    return std::fclose(m_file.release()) == 0;
+    // On the disk before the folder holding it is renamed into place.
+    const bool flushed = std::fflush(m_file.get()) == 0 && fsync(fileno(m_file.get())) == 0;
+    return std::fclose(m_file.release()) == 0 && flushed;
 }
 
 }  // namespace glossan

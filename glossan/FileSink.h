@@ -18,7 +18,7 @@ public:
     bool isOpen() const { return m_file != nullptr; }
     // True when every byte was written.
     bool write(const char* data, size_t length);
-    // Flushes and closes; false when the data did not reach the file.
+    // Flushes to the disk and closes; false when the data did not get there.
     bool close();
 
 private:

@@ -4,6 +4,7 @@
 #include "Download.h"
 #include "Manifest.h"
 #include "PluginIdentity.h"
+#include "UpdateLock.h"
 
 #include "QVHostApi.h"
 
@@ -17,8 +18,6 @@ namespace glossan {
 
 namespace {
 
-constexpr char kUpgradedText[] = "Glossan has been upgraded.\nThe upgrade will be finished after the next restart.";
-
 uint32_t readProfile(const char* key) {
     return static_cast<uint32_t>(QVGetProfileInt(kPluginId, kProfileScope, kProfileSection, key, 0));
 }
@@ -26,8 +25,6 @@ uint32_t readProfile(const char* key) {
 void writeProfile(const char* key, uint32_t value) {
     QVWriteProfileInt(kPluginId, kProfileScope, kProfileSection, key, static_cast<int>(value));
 }
-
-void tell(const std::string& text, uint32_t flags) { QVMessageBox(text.c_str(), kInstallCaption, flags); }
 
 // At most `size` bytes of the file: what the download reported writing.
 std::optional<std::string> readManifestFile(const std::string& path, int32_t size) {
@@ -39,7 +36,26 @@ std::optional<std::string> readManifestFile(const std::string& path, int32_t siz
     return text;
 }
 
+// The manifest's fetch keeps the window alive and honours its Cancel, but
+// has no bar of its own to move.
+class CancelOnly : public DownloadProgress {
+public:
+    explicit CancelOnly(DownloadProgress* window) : m_window(window) {}
+    void setCurrentPosition(int) override {}
+    bool isCancelled() override { return m_window && m_window->isCancelled(); }
+
+private:
+    DownloadProgress* m_window;
+};
+
 }  // namespace
+
+DownloadLimits UpdateSettings::defaultManifestLimits() {
+    DownloadLimits limits;
+    limits.maxBytes = kManifestMaxBytes;
+    limits.totalTimeMs = kManifestTimeMs;
+    return limits;
+}
 
 UpdateFlow::UpdateFlow(UpdateSettings settings) : m_settings(std::move(settings)) {}
 
@@ -47,34 +63,63 @@ UpdateFlow::~UpdateFlow() = default;
 
 std::string UpdateFlow::folder(const char* name) const { return m_settings.hostDirectory + "/" + name; }
 
+void UpdateFlow::tell(UpdateEvent event, const std::string& fileName) {
+    const InstallMessage message = installMessage(event, fileName);
+    QVMessageBox(message.text.c_str(), kInstallCaption, message.flags);
+}
+
 bool UpdateFlow::installNeeded() const {
     const ModuleVersion current{readProfile("CurrentVersionMS"), readProfile("CurrentVersionLS")};
     return !pathExists(folder("Glossan/")) || isNewer(m_settings.offered, current);
 }
 
 void UpdateFlow::run() {
+    // Decided once without the lock, so that a current module costs no
+    // write, and again under it, where it counts.
     if (!installNeeded()) return;
+    UpdateLock lock(folder(kLockName));
+    switch (lock.acquire()) {
+        case UpdateLock::State::Busy: return;  // another start is updating; it tells its own user
+        case UpdateLock::State::Unavailable: tell(UpdateEvent::NoLock); return;
+        case UpdateLock::State::Held: break;
+    }
+    recoverEarlierStaging();
+    if (!installNeeded()) return;
+    const bool staged = update();
+    lock.release();
+    if (staged) tell(UpdateEvent::Upgraded);
+}
+
+bool UpdateFlow::update() {
     // Without a widget application (never the case in a host) the files
     // still download, only without a window to show or cancel them.
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) m_progress = std::make_unique<CProgress>();
+    // Whatever an interrupted or failed start left here would be staged
+    // with the new files; only this run's downloads may be.
     const std::string downloadFolder = folder("Glossan_Tmp/");
+    deleteFolderRecursive(downloadFolder);
     createFolder(downloadFolder);
 
-    const int32_t size = Download(kServerFolder, downloadFolder, kManifestName, nullptr);
-    if (size < 0) {
+    CancelOnly manifestProgress(m_progress.get());
+    const DownloadResult manifestFile =
+        Download(kServerFolder, downloadFolder, kManifestName, &manifestProgress, m_settings.manifestLimits);
+    std::optional<std::string> text;
+    if (manifestFile.ok()) text = readManifestFile(downloadFolder + kManifestName, manifestFile.bytes);
+    // An empty list would stage an empty module over a working one.
+    if (!manifestFile.ok() || (text && text->empty())) {
         m_progress.reset();
-        tell("Error installing Glossan", QV_MB_ICONHAND);
-        return;
+        tell(manifestFile.ok() ? UpdateEvent::ManifestFailed : manifestFailure(manifestFile.status));
+        return false;
     }
     bool staged = false;
-    if (const std::optional<std::string> text = readManifestFile(downloadFolder + kManifestName, size)) {
+    if (text) {
         if (downloadAll(parseManifest(*text)))
             staged = stage();
         else
             deleteFolderRecursive(downloadFolder);
     }
     m_progress.reset();
-    if (staged) tell(kUpgradedText, QV_MB_ICONEXCLAMATION);
+    return staged;
 }
 
 bool UpdateFlow::downloadAll(const Manifest& manifest) {
@@ -86,14 +131,19 @@ bool UpdateFlow::downloadAll(const Manifest& manifest) {
             m_progress->setCurrentPosition(0);
             m_progress->setOverallPosition(overallPosition(static_cast<int>(i + 1), manifest.lineFeeds));
         }
-        if (Download(kServerFolder, downloadFolder, name, m_progress.get()) >= 0) continue;
-        if (m_progress && m_progress->isCancelled())
-            tell("Glossan install cancelled", QV_MB_ICONEXCLAMATION);
-        else
-            tell("Error downloading " + name, QV_MB_ICONHAND);
+        const DownloadResult result =
+            Download(kServerFolder, downloadFolder, name, m_progress.get(), m_settings.fileLimits);
+        if (result.ok()) continue;
+        tell(fileFailure(result.status), name);
         return false;
     }
     return true;
+}
+
+void UpdateFlow::recoverEarlierStaging() {
+    const std::string staged = folder("Glossan_New");
+    const std::string discarded = folder("Glossan_Del");
+    if (!pathExists(staged) && pathExists(discarded)) m_settings.renameFolder(discarded, staged);
 }
 
 bool UpdateFlow::stage() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Download.h"
 #include "FolderOps.h"
+#include "InstallMessage.h"
 #include "ModuleVersion.h"
 
 #include <functional>
@@ -12,19 +14,31 @@ namespace glossan {
 class CProgress;
 struct Manifest;
 
-// Where the flow runs and what it offers. The export fills this from the
-// running program; tests point it at a scratch folder.
+// Where the flow runs, what it offers and how long servers may take. The
+// export fills this from the running program; tests point it at a scratch
+// folder and shorten the waits.
 struct UpdateSettings {
     std::string hostDirectory;
     ModuleVersion offered;
     // Renames a folder, failing when the target exists.
     std::function<bool(const std::string& from, const std::string& to)> renameFolder = glossan::renameFolder;
+    DownloadLimits fileLimits = DownloadLimits{};
+    DownloadLimits manifestLimits = defaultManifestLimits();
+
+    // A manifest is a list of names: more than 1 MiB of it is not one. Its
+    // whole request, start-up's only wait without a window's worth of
+    // progress to show, gets 25 seconds.
+    static constexpr int64_t kManifestMaxBytes = 1 << 20;
+    static constexpr long kManifestTimeMs = 25000;
+    static DownloadLimits defaultManifestLimits();
 };
 
 // The start-up check: when the module folder is missing or older than the
 // offered version, downloads the manifest's files from the host's current
-// server into "Glossan_Tmp" and stages them as "Glossan_New" for the next
-// restart. Everything the user must know goes to host message boxes.
+// server into a fresh "Glossan_Tmp" and stages them as "Glossan_New" for
+// the next restart. One process at a time: another start that finds the
+// update under way leaves it alone. Everything the user must know goes to
+// host message boxes.
 class UpdateFlow {
 public:
     explicit UpdateFlow(UpdateSettings settings);
@@ -34,15 +48,22 @@ public:
 
     static constexpr char kServerFolder[] = "/download/plugins/glossan/";
     static constexpr char kManifestName[] = "files.txt";
+    static constexpr char kLockName[] = "Glossan.lock";
 
 private:
     bool installNeeded() const;
+    // Runs with the lock held; answers whether a new module was staged.
+    bool update();
     // Downloads every name of the manifest; false (after telling the user)
     // at the first failure or on cancellation.
     bool downloadAll(const Manifest& manifest);
     // Moves the download folder to "Glossan_New"; true when it got there.
     bool stage();
+    // A start killed between setting the earlier staging aside and putting
+    // the new one in its place left it as "Glossan_Del": it goes back.
+    void recoverEarlierStaging();
     std::string folder(const char* name) const;
+    void tell(UpdateEvent event, const std::string& fileName = std::string());
 
     UpdateSettings m_settings;
     std::unique_ptr<CProgress> m_progress;

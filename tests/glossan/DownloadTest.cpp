@@ -27,9 +27,10 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(fakeHost().outstandingBlocks, 0) << "server string not released"; }
 
-    int32_t fetch(const TestServer& server, const std::string& name, CProgress* progress = nullptr) {
+    DownloadResult fetch(const TestServer& server, const std::string& name, CProgress* progress = nullptr,
+                         const DownloadLimits& limits = DownloadLimits{}) {
         fakeHost().currentServer = server.url();
-        return Download(UpdateFlow::kServerFolder, localFolder(), name, progress);
+        return Download(UpdateFlow::kServerFolder, localFolder(), name, progress, limits);
     }
     std::string localFolder() const { return m_local.filePath("files").toStdString() + "/"; }
     std::string localFile(const std::string& name) const { return localFolder() + name; }
@@ -43,14 +44,14 @@ protected:
 
 TEST_F(DownloadTest, ResponseWithoutContentLengthIsReadToItsEnd) {
     TestServer server;
-    ASSERT_TRUE(server.start({/*omitLength=*/true}));
+    ASSERT_TRUE(server.start({/*omitLength=*/true, 0, false, {}}));
     const std::string body = patternBytes(200000);
     server.addFile("a.dll", body);
     CProgress window;
     ProgressWatch watch;
     watch.attach(&window);
 
-    EXPECT_EQ(fetch(server, "a.dll", &window), 200000);
+    EXPECT_EQ(fetch(server, "a.dll", &window).bytes, 200000);
     EXPECT_EQ(readLocal("a.dll"), body);
     EXPECT_TRUE(watch.current.empty()) << "the bar has nothing to measure against";
 }
@@ -64,7 +65,7 @@ TEST_F(DownloadTest, TwoFullBlocksWithContentLength) {
     ProgressWatch watch;
     watch.attach(&window);
 
-    EXPECT_EQ(fetch(server, "b.dll", &window), 131072);
+    EXPECT_EQ(fetch(server, "b.dll", &window).bytes, 131072);
     EXPECT_EQ(readLocal("b.dll"), body);
     ASSERT_FALSE(watch.current.empty());
     EXPECT_EQ(watch.current.back(), 100);
@@ -76,7 +77,9 @@ TEST_F(DownloadTest, EmptyFileAnswersZeroAndIsCreated) {
     TestServer server;
     ASSERT_TRUE(server.start());
     server.addFile("empty.dat", "");
-    EXPECT_EQ(fetch(server, "empty.dat"), 0);
+    const DownloadResult result = fetch(server, "empty.dat");
+    EXPECT_EQ(result.status, DownloadStatus::Ok);
+    EXPECT_EQ(result.bytes, 0);
     EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(localFile("empty.dat"))));
     EXPECT_EQ(QFileInfo(QString::fromStdString(localFile("empty.dat"))).size(), 0);
 }
@@ -84,7 +87,7 @@ TEST_F(DownloadTest, EmptyFileAnswersZeroAndIsCreated) {
 TEST_F(DownloadTest, NotFoundFailsWithoutCreatingTheFile) {
     TestServer server;
     ASSERT_TRUE(server.start());
-    EXPECT_EQ(fetch(server, "missing.dll"), -1);
+    EXPECT_EQ(fetch(server, "missing.dll").status, DownloadStatus::BadStatus);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(localFile("missing.dll"))));
     EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /download/plugins/glossan/missing.dll 404"});
 }
@@ -95,22 +98,22 @@ TEST_F(DownloadTest, RedirectIsNotFollowed) {
     // A folder asked for without its slash answers 301 to the slashed path.
     server.addFolder("sub");
     server.addFile("sub/index.html", "listing");
-    EXPECT_EQ(fetch(server, "sub"), -1);
+    EXPECT_EQ(fetch(server, "sub").status, DownloadStatus::BadStatus);
     EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /download/plugins/glossan/sub 301"});
 }
 
 TEST_F(DownloadTest, BodyShorterThanAnnouncedIsAFailure) {
     TestServer server;
-    ASSERT_TRUE(server.start({false, /*extraLength=*/100}));
+    ASSERT_TRUE(server.start({false, /*extraLength=*/100, false, {}}));
     server.addFile("short.dll", patternBytes(5000));
-    EXPECT_EQ(fetch(server, "short.dll"), -1);
+    EXPECT_EQ(fetch(server, "short.dll").status, DownloadStatus::LengthMismatch);
 }
 
 TEST_F(DownloadTest, NameSegmentsArePercentEncoded) {
     TestServer server;
     ASSERT_TRUE(server.start());
     server.addFile("a b%.dll", "x");
-    EXPECT_EQ(fetch(server, "a b%.dll"), 1);
+    EXPECT_EQ(fetch(server, "a b%.dll").bytes, 1);
     EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /download/plugins/glossan/a%20b%25.dll 200"});
     EXPECT_EQ(encodeUrlPath("/dir/ä#?.txt"), "/dir/%C3%A4%23%3F.txt");
 }
@@ -122,7 +125,7 @@ TEST_F(DownloadTest, UnsafeNamesAreRefusedBeforeAnyRequest) {
     const std::string outside = m_local.filePath("evil.dll").toStdString();
     for (const std::string& name : {std::string("../evil.dll"), std::string("/evil.dll"), std::string("sub\\evil.dll"),
                                     std::string(""), std::string("ev\til.dll"), std::string("ev\0il.dll", 9)}) {
-        EXPECT_EQ(fetch(server, name), -1) << name;
+        EXPECT_EQ(fetch(server, name).status, DownloadStatus::UnsafeName) << name;
     }
     EXPECT_TRUE(server.requests().empty());
     EXPECT_EQ(fakeHost().count("QVGetCurrentServer"), 0);
@@ -131,9 +134,9 @@ TEST_F(DownloadTest, UnsafeNamesAreRefusedBeforeAnyRequest) {
 
 TEST_F(DownloadTest, SelfSignedCertificateFailsWithoutRetry) {
     TestServer server;
-    ASSERT_TRUE(server.start({false, 0, /*https=*/true}));
+    ASSERT_TRUE(server.start({false, 0, /*https=*/true, {}}));
     server.addFile("a.dll", "module");
-    EXPECT_EQ(fetch(server, "a.dll"), -1);
+    EXPECT_EQ(fetch(server, "a.dll").status, DownloadStatus::NetworkError);
     // A retry without certificate checks would have reached the server.
     EXPECT_TRUE(server.requests().empty());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(localFile("a.dll"))));
@@ -149,7 +152,7 @@ TEST_F(DownloadTest, CancelWritesTheCurrentBlockThenFails) {
     watch.attach(&window);
     watch.onCurrentChanged = [](CProgress& progress, const std::string&, int) { pressCancel(progress); };
 
-    EXPECT_EQ(fetch(server, "big.dll", &window), -1);
+    EXPECT_EQ(fetch(server, "big.dll", &window).status, DownloadStatus::Cancelled);
     const std::string written = readLocal("big.dll");
     EXPECT_FALSE(written.empty());
     EXPECT_LT(written.size(), body.size());
@@ -166,7 +169,7 @@ TEST_F(DownloadTest, ExistingLinkInTheDownloadFolderIsNotFollowed) {
         std::ofstream(target.toStdString()) << "keep";
     }
     ASSERT_TRUE(QFile::link(target, QString::fromStdString(localFile("a.dll"))));
-    EXPECT_EQ(fetch(server, "a.dll"), -1);
+    EXPECT_EQ(fetch(server, "a.dll").status, DownloadStatus::WriteFailed);
     std::ifstream kept(target.toStdString());
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
 }

@@ -32,6 +32,7 @@ bool TestServer::start(const Options& options) {
     QStringList arguments{kScript, "--root", root, "--port-file", portFile, "--log", m_dir.filePath("requests.log")};
     if (options.omitLength) arguments << "--no-length";
     if (options.extraLength) arguments << "--extra-length" << QString::number(options.extraLength);
+    for (const std::string& fault : options.faults) arguments << "--fault" << QString::fromStdString(fault);
     if (options.https) {
         const QString cert = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
         if (!makeCertificate(cert, key)) {

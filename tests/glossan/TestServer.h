@@ -15,6 +15,8 @@ public:
         bool omitLength = false;
         int extraLength = 0;
         bool https = false;
+        // "NAME=MODE[:ARG]": one file's misbehaviour (see serve.py).
+        std::vector<std::string> faults;
     };
 
     TestServer();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -190,10 +191,11 @@ TEST_F(UpdateFlowTest, InstallDecision) {
 
 TEST_F(UpdateFlowTest, MissingModuleFolderInstallsWhateverTheVersions) {
     setCurrentVersion("131072", "0");
-    ASSERT_TRUE(startServer(""));
+    ASSERT_TRUE(startServer("a.dll\n"));
+    m_server.addFile("a.dll", "module");
     run();
-    EXPECT_EQ(requestedFiles(), (Names{"files.txt"}));
-    EXPECT_EQ(filesIn("Glossan_New"), (QStringList{"files.txt"}));
+    EXPECT_EQ(requestedFiles(), (Names{"files.txt", "a.dll"}));
+    EXPECT_EQ(filesIn("Glossan_New"), (QStringList{"a.dll", "files.txt"}));
 }
 
 TEST_F(UpdateFlowTest, ManifestFailureReportsErrorInstalling) {
@@ -204,6 +206,17 @@ TEST_F(UpdateFlowTest, ManifestFailureReportsErrorInstalling) {
     EXPECT_TRUE(exists("Glossan_Tmp")) << "the download folder is kept";
     EXPECT_FALSE(exists("Glossan_New"));
     EXPECT_EQ(profileWrites(), 0);
+}
+
+TEST_F(UpdateFlowTest, LockThatCannotBeMadeIsAnInstallError) {
+    // A link where the lock file belongs is never followed.
+    ASSERT_TRUE(QFile::link(hostPath("elsewhere"), hostPath(UpdateFlow::kLockName)));
+    ASSERT_TRUE(startServer("a.dll\n"));
+    run();
+    EXPECT_EQ(fakeHost().messageBoxes, (Names{"Glossan Install|Error installing Glossan|16"}));
+    EXPECT_TRUE(m_server.requests().empty());
+    EXPECT_FALSE(exists("elsewhere"));
+    EXPECT_FALSE(exists("Glossan_Tmp"));
 }
 
 class UnsafeManifestName : public UpdateFlowTest, public ::testing::WithParamInterface<std::string> {};
