@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include <cstdio>
@@ -247,6 +248,11 @@ void HostWindow::refreshActionStates() {
         entry.action->setCheckable(state.checked != 0);
         entry.action->setChecked(state.checked != 0);
     }
+}
+
+void HostWindow::notice(const QString& text) {
+    std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));
+    statusBar()->showMessage(text);
 }
 
 int HostWindow::messageBox(const QString& text, const QString& caption, uint32_t flags) {

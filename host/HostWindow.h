@@ -112,6 +112,9 @@ public:
     // Message boxes: shown, or logged and answered OK when offscreen.
     int messageBox(const QString& text, const QString& caption, uint32_t flags);
     const QStringList& messageLog() const { return m_messageLog; }
+    // Something the user should know that needs no answer: the status bar
+    // and the error stream.
+    void notice(const QString& text);
 
 private:
     QMenu* menuForPath(const QStringList& levels);

@@ -6,7 +6,6 @@
 
 #include "QVHostApi.h"
 
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -36,10 +35,11 @@ QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
     // One image cannot form a volume: a panel showing one image of a series
     // stands for the whole series, as a user dropping it expects.
     if (ids.size() == 1 && group && group->imageIds.size() > 1) ids = group->imageIds;
-    QString why;
-    std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, why);
+    quarvia::VolumeRefusal refusal;
+    std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, refusal);
     if (!volume) {
-        std::fprintf(stderr, "quarvia: no volume from %d images: %s\n", count, qPrintable(why));
+        // The plug-in only learns that it failed; the user reads why here.
+        host()->notice(QString("No 3D volume from %1 images: %2").arg(ids.size()).arg(quarvia::describe(refusal)));
         return nullptr;
     }
     QVVolumeRecord* record = &volume->record();
