@@ -138,12 +138,15 @@ bool DicomImage::readAttributes(QString& error) {
     double thickness = 0;
     if (d.findAndGetFloat64(DCM_SliceThickness, thickness).good() && std::isfinite(thickness) && thickness > 0)
         m_thickness = thickness;
+    // Position and orientation are kept only when both are there and sound.
     double orientation[6];
-    if (doubles(d, DCM_ImagePositionPatient, m_position.data(), 3) && doubles(d, DCM_ImageOrientationPatient, orientation, 6)) {
-        const CheckedGeometry g = checkGeometry(orientation, m_position);
+    Vec3d position{};
+    if (doubles(d, DCM_ImagePositionPatient, position.data(), 3) && doubles(d, DCM_ImageOrientationPatient, orientation, 6)) {
+        const CheckedGeometry g = checkGeometry(orientation, position);
         m_geometry = g.state;
         m_orientationAngle = g.angleDegrees;
         if (g.state == GeometryState::Present) {
+            m_position = position;
             m_rowDir = g.row;
             m_colDir = g.column;
         }

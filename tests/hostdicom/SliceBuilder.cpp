@@ -46,7 +46,7 @@ std::unique_ptr<DcmFileFormat> buildSlice(const SliceSpec& s) {
     putText(d, DCM_SliceThickness, s.sliceThickness);
     putText(d, DCM_RescaleSlope, s.slope);
     putText(d, DCM_RescaleIntercept, s.intercept);
-    const size_t count = size_t(s.rows) * size_t(s.columns) * size_t(s.samples > 0 ? s.samples : 1);
+    const size_t count = s.pixelValues ? *s.pixelValues : size_t(s.rows) * size_t(s.columns) * size_t(s.samples > 0 ? s.samples : 1);
     unsigned state = static_cast<unsigned>(s.pixelSeed) * 2654435761u + 1u;
     if (s.bitsAllocated == 8) {
         std::vector<Uint8> bytes(count);

@@ -36,6 +36,7 @@ struct SliceSpec {
     std::optional<std::string> slope;
     std::optional<std::string> intercept;
     int pixelSeed = 0;  // pixel values follow from it
+    std::optional<size_t> pixelValues;  // default: rows x columns x samples
 };
 
 std::unique_ptr<DcmFileFormat> buildSlice(const SliceSpec& spec);

@@ -154,3 +154,19 @@ TEST_F(VolumeRefusal, TwoSlicesAtOnePlace) {
 
 }  // namespace
 }  // namespace hosttest
+
+namespace hosttest {
+namespace {
+
+TEST_F(VolumeRefusal, LoneImageWithoutOrientationTakesNoGarbagePosition) {
+    std::vector<SliceSpec> one = sliceStack(1, 0, 0, 0);
+    one[0].position = "nan\\inf\\1e300";
+    one[0].orientation.reset();
+    QVVolumeRecord* v = createVolume(add(one));
+    ASSERT_NE(v, nullptr) << "one image without a place is still a one-slice volume";
+    for (double c : v->origin) EXPECT_EQ(c, 0.0);
+    QVReleaseVolume(v);
+}
+
+}  // namespace
+}  // namespace hosttest
