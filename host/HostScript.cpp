@@ -6,32 +6,43 @@
 #include "ImagePanel.h"
 #include "dicom/StudyDatabase.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
 
 #include <cstdio>
-#include <QThread>
 
 namespace quarvia {
 
 namespace {
+// The application's own event loop for a while: the plug-ins get their idle
+// time whenever it is about to wait, as they do in interactive use.
 void runEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    } while (timer.elapsed() < milliseconds);
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
+// Delivers what is pending, then lets the event loop come to the point where
+// it would wait for the user (plug-ins get their idle time there).
 void runUntilIdle() {
     for (int i = 0; i < 50; ++i) {
         QApplication::sendPostedEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    QEventLoop loop;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                     &QEventLoop::quit);
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QApplication::sendPostedEvents();
 }
 
 // Until every plug-in answers that it has no idle work left and the queue
@@ -57,6 +68,17 @@ QWidget* inputWindow(HostWindow& host, int index) {
     HostCell* cell = host.cell(index);
     if (!cell) return nullptr;
     return cell->pluginWindow() ? cell->pluginWindow() : static_cast<QWidget*>(cell->panel());
+}
+
+// A toolbar button of the plug-in window in cell N, by its text.
+QAction* toolButton(HostWindow& host, int index, const QString& text) {
+    HostCell* cell = host.cell(index);
+    QWidget* window = cell ? cell->pluginWindow() : nullptr;
+    if (!window) return nullptr;
+    for (QToolBar* bar : window->findChildren<QToolBar*>())
+        for (QAction* action : bar->actions())
+            if (action->text() == text) return action;
+    return nullptr;
 }
 
 bool saveGrab(QWidget* widget, const QString& file, QString& error) {
@@ -134,6 +156,21 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int index = rest.toInt(&ok);
             if (!ok || !host.cell(index)) return fail("no such cell");
             if (!host.cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
+        } else if (command == "expect-tool") {
+            // As the user sees the button: checked, unchecked, enabled, disabled.
+            const int index = rest.section(' ', 0, 0).toInt(&ok);
+            const QString state = rest.section(' ', 1, 1);
+            const QString text = rest.section(' ', 2).trimmed();
+            QAction* button = ok ? toolButton(host, index, text) : nullptr;
+            if (!button) return fail("no such toolbar button");
+            const bool checked = button->isCheckable() && button->isChecked();
+            bool as = false;
+            if (state == "checked") as = checked;
+            else if (state == "unchecked") as = !checked;
+            else if (state == "enabled") as = button->isEnabled();
+            else if (state == "disabled") as = !button->isEnabled();
+            else return fail("state must be checked, unchecked, enabled or disabled");
+            if (!as) return fail("the button is not " + state);
         } else if (command == "open") {
             if (rest.isEmpty()) return fail("path missing");
             host.openPaths({rest});

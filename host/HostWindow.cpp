@@ -2,6 +2,7 @@
 
 #include "HostCell.h"
 #include "ImagePanel.h"
+#include "PluginIdle.h"
 #include "collab/CollaborationLink.h"
 #include "dicom/StudyDatabase.h"
 
@@ -42,6 +43,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     setWindowTitle("Quarvia");
     m_profile = std::make_unique<ProfileStore>(options.profilePath);
     m_database = std::make_unique<StudyDatabase>();
+    new PluginIdle(m_plugins, this);
     if (options.downloadSecondsPerImage > 0) m_database->download().enable(options.downloadSecondsPerImage);
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Open Files...", this, [this] { openFromMenu(false); });
