@@ -58,7 +58,7 @@ QString describe(const VolumeRefusal& r) {
         return QString("slices are tilted %1 against the image plane; at most %2 of gantry tilt is accepted")
             .arg(degrees(r.found), degrees(r.expected));
     case VolumeProblem::OutOfMemory:
-        return QString("not enough memory for a volume of %1 MB").arg(QString::number(r.found, 'f', 0));
+        return QString("not enough memory for a volume of %1 MB").arg(QString::number(r.found, 'f', 1));
     }
     return "the images do not form a volume";
 }

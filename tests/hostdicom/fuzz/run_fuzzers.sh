@@ -22,6 +22,6 @@ for target in volume_assembly_fuzz collab_framing_fuzz; do
   seeds="$HERE/seeds/${target%_fuzz}"
   echo "$target: $SECONDS_EACH s on $seeds"
   UBSAN_OPTIONS=print_stacktrace=1 \
-    "$BUILD/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    "$BUILD/$target" -max_total_time="$SECONDS_EACH" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$BUILD/$target-" "$scratch" "$seeds"
 done
