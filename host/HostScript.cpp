@@ -1,9 +1,12 @@
 #include "HostScript.h"
 
+#include "CellGrid.h"
 #include "HostCell.h"
 #include "HostScriptInput.h"
 #include "HostWindow.h"
 #include "ImagePanel.h"
+#include "LayoutStore.h"
+#include "PluginRouter.h"
 #include "dicom/StudyDatabase.h"
 
 #include <QAbstractEventDispatcher>
@@ -65,14 +68,14 @@ bool runUntilPluginsIdle(HostWindow& host, int milliseconds) {
 
 // The window that input to cell N goes to.
 QWidget* inputWindow(HostWindow& host, int index) {
-    HostCell* cell = host.cell(index);
+    HostCell* cell = host.grid().cell(index);
     if (!cell) return nullptr;
     return cell->pluginWindow() ? cell->pluginWindow() : static_cast<QWidget*>(cell->panel());
 }
 
 // A toolbar button of the plug-in window in cell N, by its text.
 QAction* toolButton(HostWindow& host, int index, const QString& text) {
-    HostCell* cell = host.cell(index);
+    HostCell* cell = host.grid().cell(index);
     QWidget* window = cell ? cell->pluginWindow() : nullptr;
     if (!window) return nullptr;
     for (QToolBar* bar : window->findChildren<QToolBar*>())
@@ -108,10 +111,10 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         bool ok = true;
         if (command == "cell") {
             const int index = rest.toInt(&ok);
-            if (!ok || !host.cell(index)) return fail("no such cell");
-            host.setActiveCell(index);
+            if (!ok || !host.grid().cell(index)) return fail("no such cell");
+            host.grid().setActiveCell(index);
         } else if (command == "menu") {
-            QAction* action = host.findMenuAction(rest);
+            QAction* action = host.router().findMenuAction(rest);
             if (!action) return fail("no such menu command");
             QElapsedTimer clock;
             clock.start();
@@ -142,20 +145,20 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         } else if (command == "screenshot-cell") {
             const int index = rest.section(' ', 0, 0).toInt(&ok);
             const QString file = rest.section(' ', 1).trimmed();
-            if (!ok || !host.cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
+            if (!ok || !host.grid().cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
             // Pending paints (a render the plug-in was asked for) run here: the
             // time is what the picture took.
             QElapsedTimer clock;
             clock.start();
             runUntilIdle();
             QString why;
-            if (!saveGrab(host.cell(index), file, why)) return fail(why);
+            if (!saveGrab(host.grid().cell(index), file, why)) return fail(why);
             std::printf("screenshot %s: %lld ms\n", qPrintable(file), static_cast<long long>(clock.elapsed()));
             std::fflush(stdout);
         } else if (command == "expect-window") {
             const int index = rest.toInt(&ok);
-            if (!ok || !host.cell(index)) return fail("no such cell");
-            if (!host.cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
+            if (!ok || !host.grid().cell(index)) return fail("no such cell");
+            if (!host.grid().cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
         } else if (command == "expect-tool") {
             // As the user sees the button: checked, unchecked, enabled, disabled.
             const int index = rest.section(' ', 0, 0).toInt(&ok);
@@ -181,7 +184,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int g = args.value(0).toInt(&ok);
             if (!ok || g < 0 || g >= static_cast<int>(groups.size())) return fail("no such group");
             const int views = args.size() > 2 ? args[2].toInt() : 1;
-            if (!host.putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
+            if (!host.grid().putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
             runUntilIdle();
         } else if (command == "drop") {
             if (!host.dropPanel(rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt()))
@@ -198,7 +201,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
                 return fail(why);
             if (command == "wheel") sendWheel(window, args.value(1).toInt());
             if (command == "key" && !sendKey(window, args.value(1), why)) return fail(why);
-            if (command == "command" && !host.routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
+            if (command == "command" && !host.router().routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
                 return fail("the command was not handled");
             runUntilIdle();
             std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
@@ -209,7 +212,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             if (!runUntilPluginsIdle(host, ms)) return fail("still busy");
         } else if (command == "save-layout" || command == "load-layout") {
             QString why;
-            const bool done = command == "save-layout" ? host.saveLayout(rest, why) : host.loadLayout(rest, why);
+            const bool done = command == "save-layout" ? host.layouts().save(rest, why) : host.layouts().load(rest, why);
             if (!done) return fail(why);
             runUntilIdle();
         } else if (command == "pass-control") {

@@ -20,7 +20,7 @@ int QVHasCollaborationControl(void) {
 int QVSendDataToCollaborationPeers(QVWindowHandle window, const char* data, int length, int) {
     return quarvia::guarded<int>(__func__, 0, [&]() -> int {
         if (!host() || !host()->collaboration() || !data || length <= 0) return 0;
-        quarvia::HostCell* cell = host()->cellOfWindow(qv::widgetOf(window));
+        quarvia::HostCell* cell = host()->grid().cellOfWindow(qv::widgetOf(window));
         if (!cell) return 0;
         const QByteArray bytes(data, length);
         return host()->collaboration()->send(cell->pluginId(), cell->index(), bytes) > 0 ? 1 : 0;

@@ -24,7 +24,7 @@ const quarvia::SeriesGroup* groupOf(QVGroupHandle handle) {
 
 char* QVGetActiveImage(void) {
     return quarvia::guarded<char*>(__func__, nullptr, [&]() -> char* {
-        quarvia::HostCell* cell = host() ? host()->activeCell() : nullptr;
+        quarvia::HostCell* cell = host() ? host()->grid().activeCell() : nullptr;
         if (!cell) return nullptr;
         quarvia::PanelView* view = cell->panel()->view(cell->panel()->activeView());
         const std::string id = view ? cell->panel()->imageIdOf(*view) : std::string();
@@ -34,7 +34,7 @@ char* QVGetActiveImage(void) {
 char* QVGetImageID(QVViewHandle view) {
     return quarvia::guarded<char*>(__func__, nullptr, [&]() -> char* {
         quarvia::ImagePanel* panel = nullptr;
-        quarvia::PanelView* v = host() ? host()->viewOf(view, &panel) : nullptr;
+        quarvia::PanelView* v = host() ? host()->grid().viewOf(view, &panel) : nullptr;
         const std::string id = v ? panel->imageIdOf(*v) : std::string();
         return id.empty() ? nullptr : duplicate(id);
     });
@@ -126,7 +126,7 @@ int QVDeleteImage(const char* pluginId, const char* imageId) {
     return quarvia::guarded<int>(__func__, 0, [&]() -> int {
         if (!QVCanDeleteImage(pluginId, imageId)) return 0;
         const bool removed = host()->database().removeImage(imageId);
-        for (int i = 0; i < host()->cellCount(); ++i) host()->cell(i)->panel()->update();
+        host()->grid().repaintPanels();
         return removed ? 1 : 0;
     });
 }
@@ -134,7 +134,7 @@ int QVDeleteImage(const char* pluginId, const char* imageId) {
 int QVGetWindowLevel(QVViewHandle view, WindowLevelRecord* record) {
     return quarvia::guarded<int>(__func__, 0, [&]() -> int {
         quarvia::ImagePanel* panel = nullptr;
-        quarvia::PanelView* v = host() ? host()->viewOf(view, &panel) : nullptr;
+        quarvia::PanelView* v = host() ? host()->grid().viewOf(view, &panel) : nullptr;
         if (!v || !record) return 0;
         double center = 0, width = 1;
         panel->windowOf(*v, center, width);

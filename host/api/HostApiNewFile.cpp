@@ -93,7 +93,7 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
             return nullptr;
         }
         files().erase(file);  // added: the host owns it now
-        for (int i = 0; i < host()->cellCount(); ++i) host()->cell(i)->panel()->update();
+        host()->grid().repaintPanels();
         return quarvia::duplicate(id);
     });
 }

@@ -1,7 +1,9 @@
 // Helpers shared by the exported host functions.
 #pragma once
 
+#include "CellGrid.h"
 #include "HostWindow.h"
+#include "PluginRouter.h"
 
 #include <QString>
 

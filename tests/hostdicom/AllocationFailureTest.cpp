@@ -3,6 +3,8 @@
 // into it (a plug-in built with another runtime could not catch it).
 #include "DicomHostFixture.h"
 
+#include "CellGrid.h"
+
 #include <QStatusBar>
 
 #include <atomic>
@@ -41,7 +43,7 @@ TEST_F(DicomHost, HostFunctionsAnswerFailureWhenAnAllocationFails) {
     ASSERT_EQ(ids.size(), 6u);
     std::vector<const char*> names;
     for (const std::string& id : ids) names.push_back(id.c_str());
-    QVViewHandle view = QVGetView(QVGetImagePanelOfPlace(quarvia::HostWindow::placeOf(*host->cell(0))), 0);
+    QVViewHandle view = QVGetView(QVGetImagePanelOfPlace(quarvia::CellGrid::placeOf(*host->grid().cell(0))), 0);
     QVDatasetHandle dataset = QVGetDicomDataSet(names[0]);
     ASSERT_TRUE(view && dataset);
     auto release = [](QVVolumeRecord* v) {
