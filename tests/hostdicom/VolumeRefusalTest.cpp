@@ -14,7 +14,7 @@
 namespace hosttest {
 namespace {
 
-class VolumeRefusal : public DicomHost {
+class NotAVolume : public DicomHost {
 protected:
     std::vector<std::string> add(const std::vector<SliceSpec>& slices) {
         return addSlices(host->database(), slices);
@@ -35,56 +35,55 @@ protected:
 
 using ::testing::HasSubstr;
 
-TEST_F(VolumeRefusal, RowAndColumn45DegreesApart) {
+TEST_F(NotAVolume, RowAndColumn45DegreesApart) {
     const auto ids = add(withOrientation(sliceStack(4, 0, 0, 5), "1\\0\\0\\0.7071068\\0.7071068\\0"));
     ASSERT_EQ(ids.size(), 4u);
     EXPECT_THAT(refusal(ids), HasSubstr("rows and columns that are not at right angles (45.0 degrees apart)"));
 }
 
-TEST_F(VolumeRefusal, ColumnTwentySevenDegreesOffARightAngle) {
+TEST_F(NotAVolume, ColumnTwentySevenDegreesOffARightAngle) {
     const double c = std::cos(63.0 * M_PI / 180), s = std::sin(63.0 * M_PI / 180);
     const auto ids = add(withOrientation(sliceStack(4, 0, 0, 5), "1\\0\\0\\" + std::to_string(c) + "\\" + std::to_string(s) + "\\0"));
     EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (63.0 degrees apart)"));
 }
 
-TEST_F(VolumeRefusal, OneImageWhoseRowIsItsColumn) {
+TEST_F(NotAVolume, OneImageWhoseRowIsItsColumn) {
     const auto ids = add(withOrientation(sliceStack(1, 0, 0, 5), "0\\1\\0\\0\\1\\0"));
     ASSERT_EQ(ids.size(), 1u);
     EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (0.0 degrees apart)"));
 }
 
-TEST_F(VolumeRefusal, OrientationOfLength1e200) {
+TEST_F(NotAVolume, OrientationOfLength1e200) {
     const auto ids = add(withOrientation(sliceStack(3, 0, 0, 5), "1e200\\0\\0\\0\\1\\0"));
     EXPECT_THAT(refusal(ids), HasSubstr("row or column is not a unit direction"));
 }
 
-TEST_F(VolumeRefusal, PositionThatIsNotANumber) {
+TEST_F(NotAVolume, PositionThatIsNotANumber) {
+    int n = 0;
     for (const char* bad : {"nan\\0\\10", "0\\inf\\10", "0\\0\\-inf"}) {
-        host->database().removeImage("1.2.826.0.1.3680043.9.7777.1.1.3");
         std::vector<SliceSpec> slices = sliceStack(3, 0, 0, 5);
+        for (SliceSpec& s : slices) s.series += "." + std::to_string(++n);
         slices[2].position = bad;
-        const auto ids = add(slices);
-        EXPECT_THAT(refusal(host->database().groups().front()->imageIds), HasSubstr("image position that is not a number"))
-            << bad;
+        EXPECT_THAT(refusal(add(slices)), HasSubstr("image position that is not a number")) << bad;
     }
     // Alone, such an image would hand its garbage to the volume's origin.
     std::vector<SliceSpec> one = sliceStack(1, 0, 0, 0);
-    one[0].series += ".2";
+    one[0].series += ".alone";
     one[0].position = "nan\\nan\\nan";
     EXPECT_THAT(refusal(add(one)), HasSubstr("image position that is not a number"));
 }
 
-TEST_F(VolumeRefusal, GantryTiltOf84Degrees) {
+TEST_F(NotAVolume, GantryTiltOf84Degrees) {
     // 50 mm along the row for 5 mm along the normal.
     EXPECT_THAT(refusal(add(sliceStack(6, 50, 0, 5))),
                 HasSubstr("slices are tilted 84.3 degrees against the image plane; at most 30.0 degrees"));
 }
 
-TEST_F(VolumeRefusal, StepLyingInsideTheImagePlane) {
+TEST_F(NotAVolume, StepLyingInsideTheImagePlane) {
     EXPECT_THAT(refusal(add(sliceStack(6, 100, 0, 0.02))), HasSubstr("slices are tilted 90.0 degrees"));
 }
 
-TEST_F(VolumeRefusal, TiltOf20DegreesIsAVolume) {
+TEST_F(NotAVolume, TiltOf20DegreesIsAVolume) {
     const double along = 5 * std::tan(20 * M_PI / 180);
     QVVolumeRecord* v = createVolume(add(sliceStack(5, 0, along, 5)));
     ASSERT_NE(v, nullptr);
@@ -93,7 +92,7 @@ TEST_F(VolumeRefusal, TiltOf20DegreesIsAVolume) {
     QVReleaseVolume(v);
 }
 
-TEST_F(VolumeRefusal, ImagesOfTwoSeriesThatTogetherStepEvenly) {
+TEST_F(NotAVolume, ImagesOfTwoSeriesThatTogetherStepEvenly) {
     // Series 1 at 0, 10, 20 mm and series 2 at 5, 15, 25 mm.
     std::vector<SliceSpec> a = sliceStack(3, 0, 0, 10), b = sliceStack(3, 0, 0, 10);
     for (SliceSpec& s : b) {
@@ -108,7 +107,7 @@ TEST_F(VolumeRefusal, ImagesOfTwoSeriesThatTogetherStepEvenly) {
     EXPECT_THAT(refusal(ids), HasSubstr("the images belong to different series (series 1 and series 2)"));
 }
 
-TEST_F(VolumeRefusal, NegativeSingleValuedOrMissingPixelSpacing) {
+TEST_F(NotAVolume, NegativeSingleValuedOrMissingPixelSpacing) {
     struct Case {
         std::optional<std::string> spacing;
         const char* said;
@@ -128,14 +127,14 @@ TEST_F(VolumeRefusal, NegativeSingleValuedOrMissingPixelSpacing) {
     }
 }
 
-TEST_F(VolumeRefusal, MissingSliceIsNamedWithTheGapAndTheExpectedStep) {
+TEST_F(NotAVolume, MissingSliceIsNamedWithTheGapAndTheExpectedStep) {
     std::vector<SliceSpec> slices = sliceStack(20, 0, 0, 5);
     slices.erase(slices.begin() + 12);  // the 13th slice
     EXPECT_THAT(refusal(add(slices)),
                 HasSubstr("slices are not evenly spaced: gap of 10 mm after slice 12 where 5 mm was expected"));
 }
 
-TEST_F(VolumeRefusal, SliceHalfAPercentOffIsAcceptedThreePercentIsNot) {
+TEST_F(NotAVolume, SliceHalfAPercentOffIsAcceptedThreePercentIsNot) {
     for (double off : {0.005, 0.03}) {
         std::vector<SliceSpec> slices = sliceStack(8, 0, 0, 5);
         for (SliceSpec& s : slices) s.series += off < 0.01 ? ".a" : ".b";
@@ -146,7 +145,7 @@ TEST_F(VolumeRefusal, SliceHalfAPercentOffIsAcceptedThreePercentIsNot) {
     }
 }
 
-TEST_F(VolumeRefusal, TwoSlicesAtOnePlace) {
+TEST_F(NotAVolume, TwoSlicesAtOnePlace) {
     std::vector<SliceSpec> slices = sliceStack(4, 0, 0, 5);
     slices[2].position = slices[1].position;
     EXPECT_THAT(refusal(add(slices)), HasSubstr("slices 2 and 3 lie at the same position"));
@@ -158,7 +157,7 @@ TEST_F(VolumeRefusal, TwoSlicesAtOnePlace) {
 namespace hosttest {
 namespace {
 
-TEST_F(VolumeRefusal, LoneImageWithoutOrientationTakesNoGarbagePosition) {
+TEST_F(NotAVolume, LoneImageWithoutOrientationTakesNoGarbagePosition) {
     std::vector<SliceSpec> one = sliceStack(1, 0, 0, 0);
     one[0].position = "nan\\inf\\1e300";
     one[0].orientation.reset();
