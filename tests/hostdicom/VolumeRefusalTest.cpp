@@ -62,7 +62,8 @@ TEST_F(NotAVolume, PositionThatIsNotANumber) {
     int n = 0;
     for (const char* bad : {"nan\\0\\10", "0\\inf\\10", "0\\0\\-inf"}) {
         std::vector<SliceSpec> slices = sliceStack(3, 0, 0, 5);
-        for (SliceSpec& s : slices) s.series += "." + std::to_string(++n);
+        const std::string series = slices[0].series + "." + std::to_string(++n);
+        for (SliceSpec& s : slices) s.series = series;
         slices[2].position = bad;
         EXPECT_THAT(refusal(add(slices)), HasSubstr("image position that is not a number")) << bad;
     }
@@ -119,8 +120,9 @@ TEST_F(NotAVolume, NegativeSingleValuedOrMissingPixelSpacing) {
     int n = 0;
     for (const Case& c : cases) {
         std::vector<SliceSpec> slices = sliceStack(3, 0, 0, 5);
+        const std::string series = slices[0].series + "." + std::to_string(++n);
         for (SliceSpec& s : slices) {
-            s.series += "." + std::to_string(++n);
+            s.series = series;
             s.pixelSpacing = c.spacing;
         }
         EXPECT_THAT(refusal(add(slices)), HasSubstr(c.said));
