@@ -52,6 +52,7 @@ public:
     CellGrid& grid() { return *m_grid; }
     PluginRouter& router() { return *m_router; }
     LayoutStore& layouts() { return *m_layouts; }
+    const PluginIdle& idle() const { return *m_idle; }
     const HostOptions& options() const { return m_options; }
 
     // The current server: absolute URL prefix without a trailing slash.

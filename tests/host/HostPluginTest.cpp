@@ -3,6 +3,7 @@
 #include "HostCell.h"
 #include "CellGrid.h"
 #include "HostWindow.h"
+#include "PluginIdle.h"
 #include "PluginRouter.h"
 
 #include "QVHostApi.h"
@@ -11,8 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -97,6 +100,23 @@ namespace {
 TEST_F(HostWithPlugin, UserAloneHoldsTheControl) {
     // Without a collaboration session nothing may keep the user from driving.
     EXPECT_EQ(QVHasCollaborationControl(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The event loop gives the plug-ins idle time after events, and only then:
+// a host with nothing to do sleeps instead of calling them over and over.
+TEST_F(HostWithPlugin, IdleTimeFollowsEventsAndAnIdleHostSleeps) {
+    host->router().findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
+    const int before = host->idle().passes();
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int after = host->idle().passes();
+    EXPECT_GE(after - before, 1);
+    EXPECT_LE(after - before, 20) << "a spinning loop would call the plug-ins thousands of times";
 }
 
 }  // namespace
