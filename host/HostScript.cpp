@@ -1,37 +1,51 @@
 #include "HostScript.h"
 
+#include "CellGrid.h"
 #include "HostCell.h"
 #include "HostScriptInput.h"
 #include "HostWindow.h"
 #include "ImagePanel.h"
+#include "LayoutStore.h"
+#include "PluginRouter.h"
 #include "dicom/StudyDatabase.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
 
 #include <cstdio>
-#include <QThread>
 
 namespace quarvia {
 
 namespace {
+// The application's own event loop for a while: the plug-ins get their idle
+// time whenever it is about to wait, as they do in interactive use.
 void runEventsFor(int milliseconds) {
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    } while (timer.elapsed() < milliseconds);
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
+// Delivers what is pending, then lets the event loop come to the point where
+// it would wait for the user (plug-ins get their idle time there).
 void runUntilIdle() {
     for (int i = 0; i < 50; ++i) {
         QApplication::sendPostedEvents();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
+    QEventLoop loop;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                     &QEventLoop::quit);
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    QApplication::sendPostedEvents();
 }
 
 // Until every plug-in answers that it has no idle work left and the queue
@@ -54,9 +68,20 @@ bool runUntilPluginsIdle(HostWindow& host, int milliseconds) {
 
 // The window that input to cell N goes to.
 QWidget* inputWindow(HostWindow& host, int index) {
-    HostCell* cell = host.cell(index);
+    HostCell* cell = host.grid().cell(index);
     if (!cell) return nullptr;
     return cell->pluginWindow() ? cell->pluginWindow() : static_cast<QWidget*>(cell->panel());
+}
+
+// A toolbar button of the plug-in window in cell N, by its text.
+QAction* toolButton(HostWindow& host, int index, const QString& text) {
+    HostCell* cell = host.grid().cell(index);
+    QWidget* window = cell ? cell->pluginWindow() : nullptr;
+    if (!window) return nullptr;
+    for (QToolBar* bar : window->findChildren<QToolBar*>())
+        for (QAction* action : bar->actions())
+            if (action->text() == text) return action;
+    return nullptr;
 }
 
 bool saveGrab(QWidget* widget, const QString& file, QString& error) {
@@ -86,10 +111,10 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         bool ok = true;
         if (command == "cell") {
             const int index = rest.toInt(&ok);
-            if (!ok || !host.cell(index)) return fail("no such cell");
-            host.setActiveCell(index);
+            if (!ok || !host.grid().cell(index)) return fail("no such cell");
+            host.grid().setActiveCell(index);
         } else if (command == "menu") {
-            QAction* action = host.findMenuAction(rest);
+            QAction* action = host.router().findMenuAction(rest);
             if (!action) return fail("no such menu command");
             QElapsedTimer clock;
             clock.start();
@@ -120,20 +145,35 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         } else if (command == "screenshot-cell") {
             const int index = rest.section(' ', 0, 0).toInt(&ok);
             const QString file = rest.section(' ', 1).trimmed();
-            if (!ok || !host.cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
+            if (!ok || !host.grid().cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
             // Pending paints (a render the plug-in was asked for) run here: the
             // time is what the picture took.
             QElapsedTimer clock;
             clock.start();
             runUntilIdle();
             QString why;
-            if (!saveGrab(host.cell(index), file, why)) return fail(why);
+            if (!saveGrab(host.grid().cell(index), file, why)) return fail(why);
             std::printf("screenshot %s: %lld ms\n", qPrintable(file), static_cast<long long>(clock.elapsed()));
             std::fflush(stdout);
         } else if (command == "expect-window") {
             const int index = rest.toInt(&ok);
-            if (!ok || !host.cell(index)) return fail("no such cell");
-            if (!host.cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
+            if (!ok || !host.grid().cell(index)) return fail("no such cell");
+            if (!host.grid().cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
+        } else if (command == "expect-tool") {
+            // As the user sees the button: checked, unchecked, enabled, disabled.
+            const int index = rest.section(' ', 0, 0).toInt(&ok);
+            const QString state = rest.section(' ', 1, 1);
+            const QString text = rest.section(' ', 2).trimmed();
+            QAction* button = ok ? toolButton(host, index, text) : nullptr;
+            if (!button) return fail("no such toolbar button");
+            const bool checked = button->isCheckable() && button->isChecked();
+            bool as = false;
+            if (state == "checked") as = checked;
+            else if (state == "unchecked") as = !checked;
+            else if (state == "enabled") as = button->isEnabled();
+            else if (state == "disabled") as = !button->isEnabled();
+            else return fail("state must be checked, unchecked, enabled or disabled");
+            if (!as) return fail("the button is not " + state);
         } else if (command == "open") {
             if (rest.isEmpty()) return fail("path missing");
             host.openPaths({rest});
@@ -144,7 +184,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const int g = args.value(0).toInt(&ok);
             if (!ok || g < 0 || g >= static_cast<int>(groups.size())) return fail("no such group");
             const int views = args.size() > 2 ? args[2].toInt() : 1;
-            if (!host.putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
+            if (!host.grid().putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
             runUntilIdle();
         } else if (command == "drop") {
             if (!host.dropPanel(rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt()))
@@ -161,7 +201,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
                 return fail(why);
             if (command == "wheel") sendWheel(window, args.value(1).toInt());
             if (command == "key" && !sendKey(window, args.value(1), why)) return fail(why);
-            if (command == "command" && !host.routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
+            if (command == "command" && !host.router().routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
                 return fail("the command was not handled");
             runUntilIdle();
             std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
@@ -172,7 +212,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             if (!runUntilPluginsIdle(host, ms)) return fail("still busy");
         } else if (command == "save-layout" || command == "load-layout") {
             QString why;
-            const bool done = command == "save-layout" ? host.saveLayout(rest, why) : host.loadLayout(rest, why);
+            const bool done = command == "save-layout" ? host.layouts().save(rest, why) : host.layouts().load(rest, why);
             if (!done) return fail(why);
             runUntilIdle();
         } else if (command == "pass-control") {

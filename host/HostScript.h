@@ -18,6 +18,9 @@ class HostWindow;
 //   screenshot FILE        save the main window as PNG
 //   screenshot-cell N FILE save grid cell N as PNG
 //   expect-window N        fail unless cell N holds a plug-in window
+//   expect-tool N STATE TEXT  fail unless the toolbar button TEXT of cell N's
+//                          plug-in window is checked, unchecked, enabled or
+//                          disabled (STATE)
 //   open PATH              open a DICOM file or folder
 //   series G N [VIEWS]     show group G (0-based, study order) in cell N
 //   drop FROM TO           drag the panel of cell FROM onto cell TO

@@ -1,20 +1,22 @@
 #include "HostWindow.h"
 
+#include "CellGrid.h"
 #include "HostCell.h"
 #include "ImagePanel.h"
+#include "LayoutStore.h"
+#include "PluginIdle.h"
+#include "PluginRouter.h"
 #include "collab/CollaborationLink.h"
 #include "dicom/StudyDatabase.h"
 
-#include "QVMessage.h"
+#include "QVHostApi.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QBitmap>
-#include <QGridLayout>
-#include <QImage>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include <cstdio>
@@ -23,17 +25,6 @@ namespace quarvia {
 
 namespace {
 HostWindow* g_instance = nullptr;
-
-QString stripAmpersand(QString text) { return text.remove('&'); }
-
-QIcon iconFromMonoBitmap(const QVMonoBitmap& bitmap) {
-    QImage image(bitmap.width, bitmap.height, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    for (int y = 0; y < bitmap.height; ++y)
-        for (int x = 0; x < bitmap.width; ++x)
-            if (bitmap.bits[y * bitmap.stride + x / 8] & (0x80 >> (x % 8))) image.setPixel(x, y, qRgb(0, 0, 0));
-    return QIcon(QPixmap::fromImage(image));
-}
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
@@ -48,23 +39,15 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     QMenu* collaboration = menuBar()->addMenu("&Collaboration");
     collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
     file->addAction("E&xit", this, &QWidget::close);
-    m_pluginBar = addToolBar("Plug-ins");
-    m_pluginBar->setObjectName("pluginToolbar");
+    QToolBar* pluginBar = addToolBar("Plug-ins");
+    pluginBar->setObjectName("pluginToolbar");
 
-    auto* grid = new QWidget(this);
-    auto* layout = new QGridLayout(grid);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->setSpacing(2);
-    for (int r = 0; r < options.gridRows; ++r)
-        for (int c = 0; c < options.gridColumns; ++c) {
-            auto* cell = new HostCell(static_cast<int>(m_cells.size()), *m_database, grid);
-            connect(cell, &HostCell::activated, this, &HostWindow::setActiveCell);
-            connect(cell, &HostCell::panelDropped, this, &HostWindow::dropPanel);
-            layout->addWidget(cell, r, c);
-            m_cells.push_back(cell);
-        }
-    setCentralWidget(grid);
-    setActiveCell(0);
+    m_grid = new CellGrid(options.gridRows, options.gridColumns, *m_database, this);
+    connect(m_grid, &CellGrid::panelDropped, this, &HostWindow::dropPanel);
+    setCentralWidget(m_grid);
+    m_router = new PluginRouter(m_plugins, *m_grid, *menuBar(), *pluginBar, this);
+    m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
+    m_idle = new PluginIdle(m_plugins, this);
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -72,7 +55,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
 HostWindow::~HostWindow() {
     unloadPlugins();
     // Panels read the database while they live.
-    for (HostCell* c : m_cells) c->panel()->clear();
+    m_grid->clearPanels();
     if (g_instance == this) g_instance = nullptr;
 }
 
@@ -86,167 +69,76 @@ QString HostWindow::currentServer() const {
     return server;
 }
 
+QString HostWindow::outputFolder() const {
+    if (!m_options.outputFolder.isEmpty()) return m_options.outputFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/quarvia/output";
+}
+
 void HostWindow::loadPlugins() {
     for (const QString& problem : m_plugins.loadFolder(m_options.pluginFolder)) std::fprintf(stderr, "%s\n", qPrintable(problem));
     m_plugins.initializeAll();
 }
 
 void HostWindow::unloadPlugins() {
-    // Plug-in widgets run plug-in code: they go before the libraries do.
-    for (HostCell* cell : m_cells)
-        if (QWidget* window = cell->pluginWindow()) {
-            cell->setPluginWindow(nullptr);
-            delete window;
-        }
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    for (PluginAction& entry : m_pluginActions) delete entry.action;
-    m_pluginActions.clear();
+    m_router->removeAll();
     m_plugins.unloadAll();
 }
 
-HostCell* HostWindow::cell(int index) const {
-    return index >= 0 && index < cellCount() ? m_cells[static_cast<size_t>(index)] : nullptr;
+QStringList HostWindow::openPaths(const QStringList& paths) {
+    const QStringList problems = m_database->addPaths(paths);
+    for (const QString& problem : problems) std::fprintf(stderr, "quarvia: skipped %s\n", qPrintable(problem));
+    // The first group goes into the first empty cell, as a viewer shows a new study.
+    const std::vector<const SeriesGroup*> groups = m_database->groups();
+    if (!m_grid->showsAnySeries() && !groups.empty()) m_grid->putGroupInCell(groups.front()->id, 0);
+    m_grid->repaintPanels();
+    return problems;
 }
 
-HostCell* HostWindow::activeCell() const { return cell(m_activeCell); }
-
-void HostWindow::setActiveCell(int index) {
-    if (!cell(index)) return;
-    m_activeCell = index;
-    for (HostCell* c : m_cells) c->setActive(c->index() == index);
-}
-
-HostCell* HostWindow::cellOfWindow(QWidget* window) const {
-    if (!window) return nullptr;
-    // A plug-in may name its window or any widget inside it (its view). Only
-    // pointers are compared: a stale handle is never dereferenced.
-    for (HostCell* c : m_cells)
-        if (c->pluginWindow() == window) return c;
-    for (HostCell* c : m_cells)
-        if (c->pluginWindow() && c->pluginWindow()->findChildren<QWidget*>().contains(window)) return c;
-    return nullptr;
-}
-
-QVWindowHandle HostWindow::createPluginWindow(LoadedPlugin& plugin, HostCell& cell, const char* stateText) {
-    if (QWidget* old = cell.pluginWindow()) destroyPluginWindow(old);
-    QVWindowHandle cellHandle = qv::handleOf(&cell);
-    QVWindowHandle window = stateText ? plugin.createPluginWindowState(stateText, cellHandle)
-                                      : plugin.createPluginWindow(nullptr, cellHandle);
-    if (!window) return nullptr;
-    cell.setPluginWindow(qv::widgetOf(window), plugin.id);
-    // A new window takes over the series the cell was showing.
-    if (!stateText && cell.panel()->groupId())
-        qv::sendMessage(window, QV_MSG_DROP_PANEL, reinterpret_cast<uintptr_t>(handleOf(cell.panel())), 0);
-    return window;
-}
-
-void HostWindow::destroyPluginWindow(QWidget* window) {
-    if (!window) return;
-    if (HostCell* c = cellOfWindow(window)) c->setPluginWindow(nullptr);
-    // The request may come from inside the window's own handler: delete later.
-    window->hide();
-    window->deleteLater();
-}
-
-QMenu* HostWindow::menuForPath(const QStringList& levels) {
-    QMenu* menu = nullptr;
-    for (const QString& level : levels) {
-        const QList<QAction*> actions = menu ? menu->actions() : menuBar()->actions();
-        QMenu* found = nullptr;
-        for (QAction* a : actions)
-            if (a->menu() && a->text() == level) found = a->menu();
-        if (!found) {
-            found = menu ? menu->addMenu(level) : menuBar()->addMenu(level);
-            connect(found, &QMenu::aboutToShow, this, &HostWindow::refreshActionStates);
-        }
-        menu = found;
+void HostWindow::openFromMenu(bool folder) {
+    QStringList paths;
+    if (folder) {
+        const QString dir = QFileDialog::getExistingDirectory(this, "Open DICOM Folder");
+        if (!dir.isEmpty()) paths << dir;
+    } else {
+        paths = QFileDialog::getOpenFileNames(this, "Open DICOM Files");
     }
-    return menu;
+    if (paths.isEmpty()) return;
+    const QStringList problems = openPaths(paths);
+    if (!problems.isEmpty()) messageBox(problems.join('\n'), "Open", QV_MB_OK | QV_MB_ICONEXCLAMATION);
 }
 
-void HostWindow::addPluginMenu(const char* pluginId, const char* path, int command, bool separator) {
-    QStringList levels = QString::fromUtf8(path ? path : "").split('\\', Qt::SkipEmptyParts);
-    if (levels.isEmpty()) return;
-    if (separator) {
-        menuForPath(levels)->addSeparator();
-        return;
+bool HostWindow::dropPanel(int fromCell, int toCell) {
+    HostCell* from = m_grid->cell(fromCell);
+    HostCell* to = m_grid->cell(toCell);
+    if (!from || !to || from == to || !from->panel()->groupId()) return false;
+    m_grid->setActiveCell(toCell);
+    if (m_router->dropPanelOnWindow(*to, *from)) return true;
+    return m_grid->putGroupInCell(from->panel()->groupId(), toCell);
+}
+
+bool HostWindow::joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error) {
+    auto link = std::make_unique<CollaborationLink>(
+        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); });
+    bool ok = true;
+    if (!listenPort.isEmpty()) {
+        const uint port = listenPort.toUInt(&ok);
+        if (!ok || port > 65535) return (error = "bad port " + listenPort), false;
+        if (!link->listen(static_cast<quint16>(port), error)) return false;
     }
-    const QString text = levels.takeLast();
-    if (levels.isEmpty()) return;  // a command needs a menu to live in
-    QMenu* menu = menuForPath(levels);
-    QAction* action = menu->addAction(text);
-    const std::string id = pluginId ? pluginId : "";
-    connect(action, &QAction::triggered, this, [this, id, command] {
-        if (LoadedPlugin* plugin = m_plugins.find(id.c_str())) routeCommand(*plugin, command);
-    });
-    m_pluginActions.push_back({action, id, command});
-}
-
-void HostWindow::addPluginButton(const char* pluginId, int command, int /*updateCommand*/, const QVMonoBitmap* bitmap) {
-    const std::string id = pluginId ? pluginId : "";
-    LoadedPlugin* plugin = m_plugins.find(pluginId);
-    QAction* action = m_pluginBar->addAction(plugin ? QString::fromStdString(plugin->humanName) : QString("Plug-in"));
-    if (bitmap && bitmap->bits && bitmap->width > 0 && bitmap->height > 0) action->setIcon(iconFromMonoBitmap(*bitmap));
-    connect(action, &QAction::triggered, this, [this, id, command] {
-        if (LoadedPlugin* p = m_plugins.find(id.c_str())) routeCommand(*p, command);
-    });
-    m_pluginActions.push_back({action, id, command});
-}
-
-QAction* HostWindow::findMenuAction(const QString& path) const {
-    QStringList levels = path.split('\\', Qt::SkipEmptyParts);
-    if (levels.isEmpty()) return nullptr;
-    QList<QAction*> actions = menuBar()->actions();
-    for (int i = 0; i < levels.size(); ++i) {
-        QAction* match = nullptr;
-        for (QAction* a : actions)
-            if (stripAmpersand(a->text()) == stripAmpersand(levels[i])) match = a;
-        if (!match) return nullptr;
-        if (i + 1 == levels.size()) return match;
-        if (!match->menu()) return nullptr;
-        actions = match->menu()->actions();
+    if (!connectTo.isEmpty()) {
+        const uint port = connectTo.section(':', -1).toUInt(&ok);
+        if (!ok || port == 0 || port > 65535) return (error = "expected HOST:PORT, got " + connectTo), false;
+        if (!link->connectTo(connectTo.section(':', 0, -2), static_cast<quint16>(port), error)) return false;
     }
-    return nullptr;
+    m_collaboration = std::move(link);
+    return true;
 }
 
-bool HostWindow::sendCommand(QVWindowHandle window, int command, int code, void* extra) {
-    if (!window) return false;
-    QVRoutedCommand record{command, code, 0};
-    QVCommandPointers pointers{extra, nullptr};
-    const intptr_t answer = qv::sendMessage(window, QV_MSG_COMMAND, reinterpret_cast<uintptr_t>(&record),
-                                            reinterpret_cast<intptr_t>(&pointers));
-    return answer == 1 && (record.flags & 1);
-}
+bool HostWindow::passCollaborationControl() { return m_collaboration && m_collaboration->passControl(); }
 
-bool HostWindow::routeCommand(LoadedPlugin& plugin, int command) {
-    HostCell* active = activeCell();
-    if (active && active->pluginWindow() && sendCommand(qv::handleOf(active->pluginWindow()), command, QV_CN_COMMAND, nullptr))
-        return true;
-    return sendCommand(plugin.getGlobalMessageWindow(), command, QV_CN_COMMAND, nullptr);
-}
-
-bool HostWindow::commandState(LoadedPlugin& plugin, int command, QVCommandState& state) {
-    state = QVCommandState{1, 0};
-    HostCell* active = activeCell();
-    if (active && active->pluginWindow() &&
-        sendCommand(qv::handleOf(active->pluginWindow()), command, QV_CN_UPDATE_COMMAND_UI, &state))
-        return true;
-    if (sendCommand(plugin.getGlobalMessageWindow(), command, QV_CN_UPDATE_COMMAND_UI, &state)) return true;
-    // Nobody answers for it: nothing would handle it either.
-    state.enabled = 0;
-    return false;
-}
-
-void HostWindow::refreshActionStates() {
-    for (PluginAction& entry : m_pluginActions) {
-        LoadedPlugin* plugin = m_plugins.find(entry.pluginId.c_str());
-        if (!plugin) continue;
-        QVCommandState state{};
-        commandState(*plugin, entry.command, state);
-        entry.action->setEnabled(state.enabled != 0);
-        entry.action->setCheckable(state.checked != 0);
-        entry.action->setChecked(state.checked != 0);
-    }
+void HostWindow::notice(const QString& text) {
+    std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));
+    statusBar()->showMessage(text);
 }
 
 int HostWindow::messageBox(const QString& text, const QString& caption, uint32_t flags) {

@@ -29,56 +29,76 @@ NewDicomFile* fileOf(QVNewFileHandle handle) {
 
 QVNewFileHandle QVCreateNewDicomFile(const char* identity, const char* sourceImageId, const void* pixels, int pixelType,
                                      int width, int height, const char* sopInstanceUid) {
-    const quarvia::DicomImage* source = host() ? host()->database().image(sourceImageId) : nullptr;
-    if (!source || !identity) return nullptr;
-    std::unique_ptr<NewDicomFile> file =
-        NewDicomFile::create(identity, *source, pixels, pixelType, width, height, sopInstanceUid);
-    if (!file) return nullptr;
-    auto handle = reinterpret_cast<QVNewFileHandle>(file.get());
-    files().emplace(handle, std::move(file));
-    return handle;
+    return quarvia::guarded<QVNewFileHandle>(__func__, nullptr, [&]() -> QVNewFileHandle {
+        const quarvia::DicomImage* source = host() ? host()->database().image(sourceImageId) : nullptr;
+        if (!source || !identity) return nullptr;
+        std::unique_ptr<NewDicomFile> file =
+            NewDicomFile::create(identity, *source, pixels, pixelType, width, height, sopInstanceUid);
+        if (!file) return nullptr;
+        auto handle = reinterpret_cast<QVNewFileHandle>(file.get());
+        files().emplace(handle, std::move(file));
+        return handle;
+    });
 }
 int QVNewFileSetDatasetFloat64(QVNewFileHandle file, uint16_t group, uint16_t element, const double* values, int count) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->setFloat64(group, element, values, count) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->setFloat64(group, element, values, count) ? 1 : 0;
+    });
 }
 int QVNewFileSetDatasetUint16(QVNewFileHandle file, uint16_t group, uint16_t element, const uint16_t* values, int count) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->setUint16(group, element, values, count) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->setUint16(group, element, values, count) ? 1 : 0;
+    });
 }
 int QVNewFileSetDatasetString(QVNewFileHandle file, uint16_t group, uint16_t element, const char* value) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->setString(group, element, value) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->setString(group, element, value) ? 1 : 0;
+    });
 }
 int QVNewFileSetDatasetUint8(QVNewFileHandle file, uint16_t group, uint16_t element, const uint8_t* values, int count) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->setUint8(group, element, values, count) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->setUint8(group, element, values, count) ? 1 : 0;
+    });
 }
 int QVNewFileRemoveDatasetTag(QVNewFileHandle file, uint16_t group, uint16_t element) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->remove(group, element) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->remove(group, element) ? 1 : 0;
+    });
 }
 int QVNewFileNewSeriesUID(QVNewFileHandle file, const char* seriesUid, int seriesNumber) {
-    NewDicomFile* f = fileOf(file);
-    return f && f->setSeries(seriesUid, seriesNumber) ? 1 : 0;
+    return quarvia::guarded<int>(__func__, 0, [&]() -> int {
+        NewDicomFile* f = fileOf(file);
+        return f && f->setSeries(seriesUid, seriesNumber) ? 1 : 0;
+    });
 }
 char* QVNewFileAddToViewer(QVNewFileHandle file) {
-    NewDicomFile* f = fileOf(file);
-    if (!f || !host()) return nullptr;
-    QString error;
-    std::unique_ptr<quarvia::DicomImage> image = f->write(host()->outputFolder(), error);
-    if (!image) {
-        std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(error));
-        return nullptr;
-    }
-    const std::string id = image->sopUid();
-    const QString why = host()->database().addImage(std::move(image));
-    if (!why.isEmpty()) {
-        std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(why));
-        return nullptr;
-    }
-    files().erase(file);  // added: the host owns it now
-    for (int i = 0; i < host()->cellCount(); ++i) host()->cell(i)->panel()->update();
-    return quarvia::duplicate(id);
+    return quarvia::guarded<char*>(__func__, nullptr, [&]() -> char* {
+        NewDicomFile* f = fileOf(file);
+        if (!f || !host()) return nullptr;
+        QString error;
+        std::unique_ptr<quarvia::DicomImage> image = f->write(host()->outputFolder(), error);
+        if (!image) {
+            std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(error));
+            return nullptr;
+        }
+        const std::string id = image->sopUid();
+        const QString why = host()->database().addImage(std::move(image));
+        if (!why.isEmpty()) {
+            std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(why));
+            return nullptr;
+        }
+        files().erase(file);  // added: the host owns it now
+        host()->grid().repaintPanels();
+        return quarvia::duplicate(id);
+    });
 }
-void QVDestroyNewFile(QVNewFileHandle file) { files().erase(file); }
+void QVDestroyNewFile(QVNewFileHandle file) {
+    quarvia::guardedVoid(__func__, [&] {
+        files().erase(file);
+    });
+}

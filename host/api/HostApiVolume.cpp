@@ -6,7 +6,6 @@
 
 #include "QVHostApi.h"
 
-#include <cstdio>
 #include <map>
 #include <memory>
 
@@ -26,49 +25,66 @@ HostVolume* volumeOf(QVVolumeRecord* record) {
 }  // namespace
 
 QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
-    if (!host() || count <= 0 || !imageIds) return nullptr;
-    std::vector<std::string> ids;
-    for (int i = 0; i < count; ++i) {
-        if (!imageIds[i]) return nullptr;
-        ids.emplace_back(imageIds[i]);
-    }
-    const quarvia::SeriesGroup* group = host()->database().groupOfImage(ids.front());
-    // One image cannot form a volume: a panel showing one image of a series
-    // stands for the whole series, as a user dropping it expects.
-    if (ids.size() == 1 && group && group->imageIds.size() > 1) ids = group->imageIds;
-    QString why;
-    std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, why);
-    if (!volume) {
-        std::fprintf(stderr, "quarvia: no volume from %d images: %s\n", count, qPrintable(why));
-        return nullptr;
-    }
-    QVVolumeRecord* record = &volume->record();
-    volumes().emplace(record, std::move(volume));
-    return record;
+    return quarvia::guarded<QVVolumeRecord*>(__func__, nullptr, [&]() -> QVVolumeRecord* {
+        if (!host() || count <= 0 || !imageIds) return nullptr;
+        std::vector<std::string> ids;
+        for (int i = 0; i < count; ++i) {
+            if (!imageIds[i]) return nullptr;
+            ids.emplace_back(imageIds[i]);
+        }
+        const quarvia::SeriesGroup* group = host()->database().groupOfImage(ids.front());
+        // One image cannot form a volume: a panel showing one image of a series
+        // stands for the whole series, as a user dropping it expects.
+        if (ids.size() == 1 && group && group->imageIds.size() > 1) ids = group->imageIds;
+        quarvia::VolumeRefusal refusal;
+        std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, refusal);
+        if (!volume) {
+            // The plug-in only learns that it failed; the user reads why here.
+            host()->notice(QString("No 3D volume from %1 images: %2").arg(ids.size()).arg(quarvia::describe(refusal)));
+            return nullptr;
+        }
+        QVVolumeRecord* record = &volume->record();
+        volumes().emplace(record, std::move(volume));
+        return record;
+    });
 }
 
 void QVUpdateVolume(QVVolumeRecord* record) {
-    HostVolume* volume = volumeOf(record);
-    if (volume && host()) volume->refresh(host()->database());
+    quarvia::guardedVoid(__func__, [&] {
+        HostVolume* volume = volumeOf(record);
+        if (volume && host()) volume->refresh(host()->database());
+    });
 }
 
-void QVReleaseVolume(QVVolumeRecord* record) { volumes().erase(record); }
+void QVReleaseVolume(QVVolumeRecord* record) {
+    quarvia::guardedVoid(__func__, [&] {
+        volumes().erase(record);
+    });
+}
 
 double QVGetCompletionRate(const char* imageId) {
-    if (!host() || !imageId) return 0.0;
-    return host()->database().download().completionRate(imageId);
+    return quarvia::guarded<double>(__func__, 0.0, [&]() -> double {
+        if (!host() || !imageId) return 0.0;
+        return host()->database().download().completionRate(imageId);
+    });
 }
 double QVGetDownloadRate(const char* imageId) {
-    if (!host() || !imageId) return 0.0;
-    return host()->database().download().downloadRate(imageId);
+    return quarvia::guarded<double>(__func__, 0.0, [&]() -> double {
+        if (!host() || !imageId) return 0.0;
+        return host()->database().download().downloadRate(imageId);
+    });
 }
 double QVGetCompressionRate(const char* imageId) {
-    const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
-    return image ? image->compressionRate() : 1.0;
+    return quarvia::guarded<double>(__func__, 1.0, [&]() -> double {
+        const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
+        return image ? image->compressionRate() : 1.0;
+    });
 }
 int QVIsLossless(const char* imageId) {
-    const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
-    return image ? (image->lossless() ? 1 : 0) : 1;
+    return quarvia::guarded<int>(__func__, 1, [&]() -> int {
+        const quarvia::DicomImage* image = host() ? host()->database().image(imageId) : nullptr;
+        return image ? (image->lossless() ? 1 : 0) : 1;
+    });
 }
 // The host shows no 3D cursor in its panels.
 void QVSetMagicX(int32_t, double, double, double) {}

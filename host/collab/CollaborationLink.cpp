@@ -3,11 +3,12 @@
 #include <QDataStream>
 #include <QHostAddress>
 
+#include <algorithm>
+
 namespace quarvia {
 
 namespace {
 constexpr quint32 kMaxFrame = 64u * 1024u * 1024u;  // far beyond any state text
-const char* const kBufferProperty = "quarviaBuffer";
 }  // namespace
 
 QByteArray encodeFrame(const CollabFrame& frame) {
@@ -20,30 +21,45 @@ QByteArray encodeFrame(const CollabFrame& frame) {
     return framed + body;
 }
 
-bool takeFrames(QByteArray& buffer, std::vector<CollabFrame>& frames) {
-    while (buffer.size() >= 4) {
-        QDataStream head(buffer);
-        quint32 length = 0;
-        head >> length;
-        if (length > kMaxFrame) return false;
-        if (buffer.size() < qsizetype(4 + length)) return true;
-        QDataStream in(buffer.mid(4, length));
+bool FrameReader::feed(const QByteArray& bytes, std::vector<CollabFrame>& frames) {
+    m_buffer.append(bytes);
+    const char* data = m_buffer.constData();
+    const qsizetype size = m_buffer.size();
+    qsizetype at = 0;
+    bool sound = true;
+    while (size - at >= 4) {
+        const auto* head = reinterpret_cast<const uchar*>(data + at);
+        const quint32 length = quint32(head[0]) << 24 | quint32(head[1]) << 16 | quint32(head[2]) << 8 | quint32(head[3]);
+        if (length > kMaxFrame) {
+            sound = false;
+            break;
+        }
+        if (size - at - 4 < qsizetype(length)) break;
+        // Read in place: the body is not copied before it is decoded.
+        QDataStream in(QByteArray::fromRawData(data + at + 4, qsizetype(length)));
         quint8 kind = 0;
         qint32 cell = 0;
         QByteArray id, payload;
         in >> kind >> cell >> id >> payload;
-        if (in.status() != QDataStream::Ok || (kind != CollabFrame::Data && kind != CollabFrame::Control)) return false;
+        if (in.status() != QDataStream::Ok || (kind != CollabFrame::Data && kind != CollabFrame::Control)) {
+            sound = false;
+            break;
+        }
         frames.push_back({static_cast<CollabFrame::Kind>(kind), id.toStdString(), cell, payload});
-        buffer.remove(0, 4 + length);
+        at += 4 + qsizetype(length);
     }
-    return true;
+    if (at > 0) {
+        m_moved += size - at;
+        m_buffer.remove(0, at);
+    }
+    return sound;
 }
 
 CollaborationLink::CollaborationLink(DataHandler onData) : m_onData(std::move(onData)) {}
 
 CollaborationLink::~CollaborationLink() {
     for (auto& peer : m_peers)
-        if (peer) peer->disconnect(this);
+        if (peer->socket) peer->socket->disconnect(this);
 }
 
 bool CollaborationLink::listen(quint16 port, QString& error) {
@@ -74,22 +90,28 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
 void CollaborationLink::adopt(QTcpSocket* socket) {
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_peers.emplace_back(socket);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
+    // Peers that left make room for the new one.
+    m_peers.erase(std::remove_if(m_peers.begin(), m_peers.end(), [](const auto& p) { return !p->socket; }), m_peers.end());
+    m_peers.push_back(std::make_unique<Peer>());
+    Peer* peer = m_peers.back().get();
+    peer->socket = socket;
+    connect(socket, &QTcpSocket::readyRead, this, [this, peer] { readFrom(*peer); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
 }
 
 int CollaborationLink::peerCount() const {
     int n = 0;
-    for (const auto& peer : m_peers) n += peer && peer->state() == QAbstractSocket::ConnectedState ? 1 : 0;
+    for (const auto& peer : m_peers) n += peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
     return n;
 }
 
-void CollaborationLink::readFrom(QTcpSocket* socket) {
-    QByteArray buffer = socket->property(kBufferProperty).toByteArray() + socket->readAll();
+void CollaborationLink::readFrom(Peer& from) {
+    // The handler below may run a nested event loop in which this peer goes
+    // away: only the guarded socket is looked at after it.
+    const QPointer<QTcpSocket> socket = from.socket;
+    if (!socket) return;
     std::vector<CollabFrame> frames;
-    const bool sound = takeFrames(buffer, frames);
-    socket->setProperty(kBufferProperty, buffer);
+    const bool sound = from.reader.feed(socket->readAll(), frames);
     for (const CollabFrame& frame : frames) {
         if (frame.kind == CollabFrame::Control) {
             m_hasControl = true;
@@ -98,20 +120,20 @@ void CollaborationLink::readFrom(QTcpSocket* socket) {
         // The hub passes what one peer says on to the others.
         if (m_server)
             for (auto& peer : m_peers)
-                if (peer && peer != socket) peer->write(encodeFrame(frame));
+                if (peer->socket && peer->socket != socket) peer->socket->write(encodeFrame(frame));
         if (m_onData) m_onData(frame);
     }
-    if (!sound) socket->abort();  // a peer that sends garbage is dropped, the others stay
+    if (!sound && socket) socket->abort();  // a peer that sends garbage is dropped, the others stay
 }
 
 bool CollaborationLink::passControl() {
     if (!m_hasControl) return false;
     for (auto& peer : m_peers)
-        if (peer && peer->state() == QAbstractSocket::ConnectedState) {
+        if (peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState) {
             CollabFrame token;
             token.kind = CollabFrame::Control;
-            peer->write(encodeFrame(token));
-            peer->flush();
+            peer->socket->write(encodeFrame(token));
+            peer->socket->flush();
             m_hasControl = false;
             return true;
         }
@@ -122,8 +144,8 @@ int CollaborationLink::send(const std::string& pluginId, int cellIndex, const QB
     const QByteArray framed = encodeFrame({CollabFrame::Data, pluginId, cellIndex, bytes});
     int reached = 0;
     for (auto& peer : m_peers)
-        if (peer && peer->state() == QAbstractSocket::ConnectedState) {
-            peer->write(framed);
+        if (peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState) {
+            peer->socket->write(framed);
             ++reached;
         }
     return reached;

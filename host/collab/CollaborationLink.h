@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,24 @@ struct CollabFrame {
 // Encodes a frame: length-prefixed, so that the stream never merges or
 // splits messages.
 QByteArray encodeFrame(const CollabFrame& frame);
-// Takes whole frames off the front of `buffer`. False when the bytes cannot
-// be a frame stream (the peer is then dropped).
-bool takeFrames(QByteArray& buffer, std::vector<CollabFrame>& frames);
+
+// Cuts one peer's byte stream into frames, whatever pieces the bytes arrive
+// in. Frames are read where they lie and the used bytes are dropped once per
+// piece, so a piece holding many small frames costs time linear in its size.
+class FrameReader {
+public:
+    // Appends the bytes and takes every whole frame off the stream. False
+    // when the bytes cannot be a frame stream (the peer is then dropped).
+    bool feed(const QByteArray& bytes, std::vector<CollabFrame>& frames);
+    // Bytes of an incomplete frame waiting for the rest.
+    qsizetype pending() const { return m_buffer.size(); }
+    // Bytes shifted to drop used ones: the work done besides reading frames.
+    qint64 bytesMoved() const { return m_moved; }
+
+private:
+    QByteArray m_buffer;
+    qint64 m_moved = 0;
+};
 
 // The collaboration session between host processes over TCP. The listening
 // host is the hub: it relays what one peer sends to the others. It starts
@@ -53,12 +69,18 @@ public:
     int peerCount() const;
 
 private:
+    struct Peer {
+        QPointer<QTcpSocket> socket;
+        FrameReader reader;
+    };
+
     void adopt(QTcpSocket* socket);
-    void readFrom(QTcpSocket* socket);
+    void readFrom(Peer& peer);
 
     DataHandler m_onData;
     QTcpServer* m_server = nullptr;
-    std::vector<QPointer<QTcpSocket>> m_peers;
+    // Stable addresses: a peer's read handler holds on to its entry.
+    std::vector<std::unique_ptr<Peer>> m_peers;
     bool m_hasControl = false;
 };
 

@@ -34,8 +34,6 @@ bool doubles(DcmItem& item, const DcmTagKey& key, double* out, int count) {
         if (item.findAndGetFloat64(key, out[i], static_cast<unsigned long>(i)).bad()) return false;
     return true;
 }
-
-double length(const Vec3d& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 }  // namespace
 
 DicomImage::~DicomImage() = default;
@@ -131,30 +129,51 @@ bool DicomImage::readAttributes(QString& error) {
     if (d.findAndGetFloat64(DCM_RescaleIntercept, value).good() && std::isfinite(value)) m_intercept = value;
     double center = 0, width = 0;
     if (d.findAndGetFloat64(DCM_WindowCenter, center).good() && d.findAndGetFloat64(DCM_WindowWidth, width).good() &&
-        width > 0) {
+        std::isfinite(center) && std::isfinite(width) && width > 0) {
         m_hasWindow = true;
         m_windowCenter = center;
         m_windowWidth = width;
     }
-    double spacing[2];
-    if (doubles(d, DCM_PixelSpacing, spacing, 2) && spacing[0] > 0 && spacing[1] > 0) {
-        m_spacingY = spacing[0];  // the first value is between rows
-        m_spacingX = spacing[1];
-    }
-    d.findAndGetFloat64(DCM_SliceThickness, m_thickness);
+    readSpacing(d);
+    double thickness = 0;
+    if (d.findAndGetFloat64(DCM_SliceThickness, thickness).good() && std::isfinite(thickness) && thickness > 0)
+        m_thickness = thickness;
+    // Position and orientation are kept only when both are there and sound.
     double orientation[6];
-    if (doubles(d, DCM_ImagePositionPatient, m_position.data(), 3) && doubles(d, DCM_ImageOrientationPatient, orientation, 6)) {
-        Vec3d r{orientation[0], orientation[1], orientation[2]}, c{orientation[3], orientation[4], orientation[5]};
-        const double lr = length(r), lc = length(c);
-        if (lr > 0.5 && lc > 0.5) {
-            for (int i = 0; i < 3; ++i) {
-                m_rowDir[i] = r[i] / lr;
-                m_colDir[i] = c[i] / lc;
-            }
-            m_hasGeometry = true;
+    Vec3d position{};
+    if (doubles(d, DCM_ImagePositionPatient, position.data(), 3) && doubles(d, DCM_ImageOrientationPatient, orientation, 6)) {
+        const CheckedGeometry g = checkGeometry(orientation, position);
+        m_geometry = g.state;
+        m_orientationAngle = g.angleDegrees;
+        if (g.state == GeometryState::Present) {
+            m_position = position;
+            m_rowDir = g.row;
+            m_colDir = g.column;
         }
     }
     return true;
+}
+
+void DicomImage::readSpacing(DcmItem& d) {
+    DcmElement* element = nullptr;
+    if (d.findAndGetElement(DCM_PixelSpacing, element).bad() || !element || element->getVM() == 0) {
+        m_spacingState = SpacingState::Missing;
+        return;
+    }
+    double spacing[2];
+    if (element->getVM() < 2) {
+        m_spacingState = SpacingState::SingleValue;
+        return;
+    }
+    const bool positive = doubles(d, DCM_PixelSpacing, spacing, 2) && std::isfinite(spacing[0]) &&
+                          std::isfinite(spacing[1]) && spacing[0] > 0 && spacing[1] > 0;
+    if (!positive) {
+        m_spacingState = SpacingState::NotPositive;
+        return;
+    }
+    m_spacingY = spacing[0];  // the first value is between rows
+    m_spacingX = spacing[1];
+    m_spacingState = SpacingState::Given;
 }
 
 int32_t DicomImage::raw(size_t i) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SliceGeometry.h"
+
 #include <QString>
 
 #include <array>
@@ -9,10 +11,9 @@
 
 class DcmFileFormat;
 class DcmDataset;
+class DcmItem;
 
 namespace quarvia {
-
-using Vec3d = std::array<double, 3>;
 
 // One loaded DICOM image: its dataset (pixel data decoded to a native
 // little-endian form) and the attributes the host works with.
@@ -43,13 +44,19 @@ public:
     double windowCenter() const { return m_windowCenter; }
     double windowWidth() const { return m_windowWidth; }
 
-    // Geometry; hasGeometry() is false when position or orientation is absent.
-    bool hasGeometry() const { return m_hasGeometry; }
+    // Geometry; hasGeometry() is false when position or orientation is
+    // absent or unusable, and geometryState() says which.
+    bool hasGeometry() const { return m_geometry == GeometryState::Present; }
+    GeometryState geometryState() const { return m_geometry; }
+    // Angle between row and column as the file gives them, in degrees.
+    double orientationAngle() const { return m_orientationAngle; }
     const Vec3d& position() const { return m_position; }
     const Vec3d& rowDir() const { return m_rowDir; }
     const Vec3d& colDir() const { return m_colDir; }
     double spacingX() const { return m_spacingX; }  // along a row (between columns)
     double spacingY() const { return m_spacingY; }  // between rows
+    // Without a usable pixel spacing the image is shown with 1 mm pixels.
+    SpacingState spacingState() const { return m_spacingState; }
     double sliceThickness() const { return m_thickness; }
 
     // Raw stored value of grey pixel i (0 <= i < rows x columns); 8 or 16
@@ -68,6 +75,7 @@ public:
 private:
     DicomImage() = default;
     bool readAttributes(QString& error);
+    void readSpacing(DcmItem& dataset);
 
     std::unique_ptr<DcmFileFormat> m_file;
     QString m_path;
@@ -78,7 +86,9 @@ private:
     double m_slope = 1.0, m_intercept = 0.0;
     bool m_hasWindow = false;
     double m_windowCenter = 0.0, m_windowWidth = 0.0;
-    bool m_hasGeometry = false;
+    GeometryState m_geometry = GeometryState::Absent;
+    double m_orientationAngle = 90.0;
+    SpacingState m_spacingState = SpacingState::Missing;
     Vec3d m_position{}, m_rowDir{1, 0, 0}, m_colDir{0, 1, 0};
     double m_spacingX = 1.0, m_spacingY = 1.0, m_thickness = 0.0;
     double m_compressionRate = 1.0;

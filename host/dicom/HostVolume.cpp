@@ -4,50 +4,148 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <stdexcept>
 
 namespace quarvia {
 
 namespace {
-Vec3d sub(const Vec3d& a, const Vec3d& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-double dot(const Vec3d& a, const Vec3d& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-double norm(const Vec3d& a) { return std::sqrt(dot(a, a)); }
-Vec3d cross(const Vec3d& a, const Vec3d& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 bool close(const Vec3d& a, const Vec3d& b, double tolerance) { return norm(sub(a, b)) <= tolerance; }
 bool closeRelative(double a, double b, double fraction) { return std::fabs(a - b) <= fraction * std::max(std::fabs(a), std::fabs(b)); }
 
-// Every image must share the first one's grid and orientation.
-bool sameGrid(const DicomImage& a, const DicomImage& b, QString& why) {
-    if (a.rows() != b.rows() || a.columns() != b.columns()) return (why = "images differ in size"), false;
-    if (a.samplesPerPixel() != 1 || b.samplesPerPixel() != 1) return (why = "colour images do not form a volume"), false;
-    if (a.bitsAllocated() != b.bitsAllocated() || a.isSigned() != b.isSigned()) return (why = "pixel formats differ"), false;
+QString nameOf(const DicomImage& image) {
+    return image.instanceNumber() > 0 ? QString("image %1").arg(image.instanceNumber())
+                                      : QString("image %1").arg(QString::fromStdString(image.sopUid()));
+}
+QString seriesOf(const DicomImage& image) {
+    return QString("series %1").arg(image.seriesNumber() > 0 ? QString::number(image.seriesNumber())
+                                                              : QString::fromStdString(image.seriesUid()));
+}
+
+VolumeRefusal refuse(VolumeProblem problem, const DicomImage* image = nullptr, const DicomImage* other = nullptr) {
+    VolumeRefusal r;
+    r.problem = problem;
+    if (image) r.image = nameOf(*image);
+    if (other) r.other = nameOf(*other);
+    return r;
+}
+
+// What every image must bring to a volume: grey pixels of a known size
+// and, for more than one slice, a sound place in the patient.
+VolumeRefusal checkImage(const DicomImage& image, bool needPlace) {
+    if (image.samplesPerPixel() != 1) return refuse(VolumeProblem::ColourImage, &image);
+    switch (image.spacingState()) {
+    case SpacingState::Given: break;
+    case SpacingState::Missing: return refuse(VolumeProblem::SpacingMissing, &image);
+    case SpacingState::SingleValue: return refuse(VolumeProblem::SpacingSingleValue, &image);
+    case SpacingState::NotPositive: return refuse(VolumeProblem::SpacingNotPositive, &image);
+    }
+    switch (image.geometryState()) {
+    case GeometryState::Present: break;
+    case GeometryState::Absent:
+        if (needPlace) return refuse(VolumeProblem::GeometryMissing, &image);
+        break;
+    case GeometryState::PositionNotFinite: return refuse(VolumeProblem::PositionNotFinite, &image);
+    case GeometryState::PositionOutOfRange: return refuse(VolumeProblem::PositionOutOfRange, &image);
+    case GeometryState::OrientationNotFinite: return refuse(VolumeProblem::OrientationNotFinite, &image);
+    case GeometryState::OrientationNotUnit: return refuse(VolumeProblem::OrientationNotUnit, &image);
+    case GeometryState::OrientationNotPerpendicular: {
+        VolumeRefusal r = refuse(VolumeProblem::OrientationNotPerpendicular, &image);
+        r.found = image.orientationAngle();
+        r.expected = 90.0;
+        return r;
+    }
+    }
+    return VolumeRefusal{};
+}
+
+// Every image must share the first one's series, grid and orientation.
+VolumeRefusal checkPair(const DicomImage& a, const DicomImage& b) {
+    if (a.seriesUid() != b.seriesUid()) {
+        VolumeRefusal r = refuse(VolumeProblem::SeriesDiffer);
+        r.image = seriesOf(a);
+        r.other = seriesOf(b);
+        if (r.image == r.other) {  // same number, different series: name them fully
+            r.image = QString::fromStdString(a.seriesUid());
+            r.other = QString::fromStdString(b.seriesUid());
+        }
+        return r;
+    }
+    if (a.rows() != b.rows() || a.columns() != b.columns()) return refuse(VolumeProblem::SizesDiffer, &a, &b);
+    if (a.bitsAllocated() != b.bitsAllocated() || a.isSigned() != b.isSigned())
+        return refuse(VolumeProblem::PixelFormatsDiffer, &a, &b);
     if (!closeRelative(a.spacingX(), b.spacingX(), SliceTolerance::spacingFraction) ||
         !closeRelative(a.spacingY(), b.spacingY(), SliceTolerance::spacingFraction))
-        return (why = "pixel spacings differ"), false;
+        return refuse(VolumeProblem::SpacingsDiffer, &a, &b);
     if (!close(a.rowDir(), b.rowDir(), SliceTolerance::direction) || !close(a.colDir(), b.colDir(), SliceTolerance::direction))
-        return (why = "slices are not parallel"), false;
-    if (a.slope() != b.slope() || a.intercept() != b.intercept()) return (why = "rescale differs between slices"), false;
-    return true;
+        return refuse(VolumeProblem::NotParallel, &a, &b);
+    if (a.slope() != b.slope() || a.intercept() != b.intercept()) return refuse(VolumeProblem::RescaleDiffers, &a, &b);
+    return VolumeRefusal{};
+}
+
+// The slices, sorted along the normal, must step evenly, and the step may
+// lean against the normal only as far as a gantry tilts. The gap of median
+// length is the expected one, so that a missing slice is named where it is.
+VolumeRefusal checkSteps(const std::vector<const DicomImage*>& images, const Vec3d& normal, Vec3d& mean) {
+    const size_t n = images.size();
+    std::vector<Vec3d> gaps;
+    for (size_t i = 1; i < n; ++i) gaps.push_back(sub(images[i]->position(), images[i - 1]->position()));
+    for (size_t i = 0; i < gaps.size(); ++i)
+        if (norm(gaps[i]) <= SliceTolerance::stepAbsolute) {
+            VolumeRefusal r;
+            r.problem = VolumeProblem::SlicesShareAPosition;
+            r.slice = static_cast<int>(i + 1);
+            return r;
+        }
+    std::vector<Vec3d> byLength = gaps;
+    std::nth_element(byLength.begin(), byLength.begin() + long(byLength.size() / 2), byLength.end(),
+                     [](const Vec3d& a, const Vec3d& b) { return norm(a) < norm(b); });
+    const Vec3d expected = byLength[byLength.size() / 2];
+    const double step = norm(expected);
+    const double tolerance = std::max(SliceTolerance::stepAbsolute, SliceTolerance::stepFraction * step);
+    for (size_t i = 0; i < gaps.size(); ++i)
+        if (!close(gaps[i], expected, tolerance)) {
+            VolumeRefusal r;
+            r.problem = VolumeProblem::SlicesUneven;
+            r.slice = static_cast<int>(i + 1);
+            r.found = norm(gaps[i]);
+            r.expected = step;
+            return r;
+        }
+    const Vec3d total = sub(images.back()->position(), images.front()->position());
+    mean = {total[0] / double(n - 1), total[1] / double(n - 1), total[2] / double(n - 1)};
+    const double tilt = angleDegrees(mean, normal);
+    if (tilt > SliceGeometryLimits::maxTiltDegrees) {
+        VolumeRefusal r;
+        r.problem = VolumeProblem::TiltTooLarge;
+        r.found = tilt;
+        r.expected = SliceGeometryLimits::maxTiltDegrees;
+        return r;
+    }
+    return VolumeRefusal{};
 }
 }  // namespace
 
 std::unique_ptr<HostVolume> HostVolume::build(const StudyDatabase& database, const std::vector<std::string>& imageIds,
-                                              int seriesHandle, QString& why) {
+                                              int seriesHandle, VolumeRefusal& refusal) {
+    refusal = VolumeRefusal{};
     std::vector<const DicomImage*> images;
     for (const std::string& id : imageIds) {
         const DicomImage* image = database.image(id);
-        if (!image) return (why = QString("unknown image %1").arg(QString::fromStdString(id))), nullptr;
-        if (std::find(images.begin(), images.end(), image) != images.end()) return (why = "an image is listed twice"), nullptr;
+        if (!image) {
+            refusal = refuse(VolumeProblem::UnknownImage);
+            refusal.image = QString::fromStdString(id);
+            return nullptr;
+        }
+        if (std::find(images.begin(), images.end(), image) != images.end())
+            return (refusal = refuse(VolumeProblem::ImageListedTwice, image)), nullptr;
         images.push_back(image);
     }
-    if (images.empty()) return (why = "no images"), nullptr;
+    if (images.empty()) return (refusal = refuse(VolumeProblem::NoImages)), nullptr;
     const DicomImage& first = *images.front();
-    for (const DicomImage* image : images)
-        if (!sameGrid(first, *image, why)) return nullptr;
-    if (images.size() > 1 && !std::all_of(images.begin(), images.end(), [](const DicomImage* i) { return i->hasGeometry(); }))
-        return (why = "slices without position or orientation"), nullptr;
+    for (const DicomImage* image : images) {
+        if ((refusal = checkImage(*image, images.size() > 1))) return nullptr;
+        if ((refusal = checkPair(first, *image))) return nullptr;
+    }
 
     const Vec3d normal = cross(first.rowDir(), first.colDir());
     std::stable_sort(images.begin(), images.end(), [&](const DicomImage* a, const DicomImage* b) {
@@ -57,19 +155,12 @@ std::unique_ptr<HostVolume> HostVolume::build(const StudyDatabase& database, con
     Vec3d sliceDir = normal;
     double spacingZ = first.sliceThickness() > 0 ? first.sliceThickness() : 1.0;
     if (images.size() > 1) {
-        // The mean step; each step must match it. A constant step that is not
-        // along the normal (gantry tilt) is kept as the slice direction.
-        const size_t n = images.size();
-        const Vec3d total = sub(images.back()->position(), images.front()->position());
-        const Vec3d mean{total[0] / double(n - 1), total[1] / double(n - 1), total[2] / double(n - 1)};
-        const double step = norm(mean);
-        if (dot(mean, normal) <= SliceTolerance::stepAbsolute) return (why = "slices share a position"), nullptr;
-        const double tolerance = std::max(SliceTolerance::stepAbsolute, SliceTolerance::stepFraction * step);
-        for (size_t i = 1; i < n; ++i)
-            if (!close(sub(images[i]->position(), images[i - 1]->position()), mean, tolerance))
-                return (why = "slices are not equidistant"), nullptr;
-        spacingZ = step;
-        sliceDir = {mean[0] / step, mean[1] / step, mean[2] / step};
+        // A constant step that leans a little against the normal (gantry
+        // tilt) is kept as the slice direction.
+        Vec3d mean{};
+        if ((refusal = checkSteps(images, normal, mean))) return nullptr;
+        spacingZ = norm(mean);
+        sliceDir = {mean[0] / spacingZ, mean[1] / spacingZ, mean[2] / spacingZ};
     }
 
     auto volume = std::make_unique<HostVolume>();
@@ -103,7 +194,14 @@ std::unique_ptr<HostVolume> HostVolume::build(const StudyDatabase& database, con
     for (std::string& id : volume->m_ids) volume->m_idPointers.push_back(id.data());
     r.imageCount = r.slices;
     r.imageIds = volume->m_idPointers.data();
-    volume->m_voxels.assign(size_t(r.columns) * size_t(r.rows) * size_t(r.slices), 0);
+    const size_t voxels = size_t(r.columns) * size_t(r.rows) * size_t(r.slices);
+    try {
+        volume->m_voxels.assign(voxels, 0);
+    } catch (const std::exception&) {  // bad_alloc, or more than a vector can hold
+        refusal = refuse(VolumeProblem::OutOfMemory);
+        refusal.found = double(voxels) * sizeof(uint16_t) / (1024.0 * 1024.0);
+        return nullptr;
+    }
     r.values = volume->m_voxels.data();
     r.sliceValues = nullptr;
     volume->refresh(database);
@@ -115,8 +213,10 @@ void HostVolume::refresh(const StudyDatabase& database) {
     for (size_t s = 0; s < m_ids.size(); ++s) {
         uint16_t* out = m_voxels.data() + s * plane;
         const DicomImage* image = database.image(m_ids[s]);
-        // Images that have not arrived (or were removed) read as empty.
-        if (!image || !database.download().arrived(m_ids[s])) {
+        // Images that have not arrived (or were removed, or replaced by one
+        // of another size under the same name) read as empty.
+        if (!image || !database.download().arrived(m_ids[s]) || image->rows() != m_record.rows ||
+            image->columns() != m_record.columns || image->samplesPerPixel() != 1) {
             std::fill(out, out + plane, uint16_t(0));
             continue;
         }

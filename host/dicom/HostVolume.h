@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DicomImage.h"
+#include "VolumeRefusal.h"
 
 #include "QVHostApi.h"
 
@@ -27,9 +28,9 @@ public:
     const std::vector<std::string>& imageIds() const { return m_ids; }
 
     // Assembles the images, in any order, into a volume; null with the reason
-    // when they do not form one.
+    // when they do not form one (a volume without the memory for it included).
     static std::unique_ptr<HostVolume> build(const StudyDatabase& database, const std::vector<std::string>& imageIds,
-                                             int seriesHandle, QString& why);
+                                             int seriesHandle, VolumeRefusal& refusal);
     // Re-reads the voxels of the images that have arrived; the block stays put.
     void refresh(const StudyDatabase& database);
 
@@ -45,7 +46,7 @@ struct SliceTolerance {
     // Largest difference between unit direction vectors of two slices
     // (about 0.06 degrees).
     static constexpr double direction = 1e-3;
-    // Largest deviation of one slice step from the mean step: 1 % of the
+    // Largest deviation of one slice step from the common step: 1 % of the
     // step, at least 0.01 mm (positions are printed with a few decimals).
     static constexpr double stepFraction = 0.01;
     static constexpr double stepAbsolute = 0.01;

@@ -1,7 +1,10 @@
 // The reference host with the real plug-in library: registration arrives as
 // menus and a toolbar button, and Create puts a 3D window into the cell.
 #include "HostCell.h"
+#include "CellGrid.h"
 #include "HostWindow.h"
+#include "PluginIdle.h"
+#include "PluginRouter.h"
 
 #include "QVHostApi.h"
 
@@ -9,8 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -46,46 +51,46 @@ TEST_F(HostWithPlugin, MenuEntriesAndToolbarButtonArrive) {
     for (const char* path : {"&Postprocessing\\Vexel 3D\\&Create", "&Postprocessing\\Vexel 3D\\&Delete",
                              "&Postprocessing\\Vexel 3D\\&Remove", "&Postprocessing\\Vexel 3D\\Configure",
                              "&Postprocessing\\Vexel 3D\\Re&fresh"})
-        EXPECT_NE(host->findMenuAction(path), nullptr) << path;
-    QAction* submenu = host->findMenuAction("&Postprocessing\\Vexel 3D");
+        EXPECT_NE(host->router().findMenuAction(path), nullptr) << path;
+    QAction* submenu = host->router().findMenuAction("&Postprocessing\\Vexel 3D");
     ASSERT_TRUE(submenu && submenu->menu());
     int separators = 0;
     for (QAction* a : submenu->menu()->actions()) separators += a->isSeparator() ? 1 : 0;
     EXPECT_EQ(separators, 3);
-    const QList<QAction*> buttons = host->pluginToolBar()->actions();
+    const QList<QAction*> buttons = host->router().pluginToolBar()->actions();
     ASSERT_EQ(buttons.size(), 1);
     EXPECT_FALSE(buttons[0]->icon().isNull());
     EXPECT_EQ(buttons[0]->icon().availableSizes().value(0), QSize(18, 18));
 }
 
 TEST_F(HostWithPlugin, CreateFillsTheActiveCell) {
-    host->setActiveCell(2);
-    host->findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
+    host->grid().setActiveCell(2);
+    host->router().findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
     settle();
-    quarvia::HostCell* cell = host->cell(2);
+    quarvia::HostCell* cell = host->grid().cell(2);
     ASSERT_NE(cell->pluginWindow(), nullptr);
     EXPECT_TRUE(cell->pluginWindow()->isVisible());
     EXPECT_EQ(cell->pluginWindow()->geometry(), cell->rect());
-    EXPECT_EQ(host->cell(0)->pluginWindow(), nullptr);
+    EXPECT_EQ(host->grid().cell(0)->pluginWindow(), nullptr);
 }
 
 TEST_F(HostWithPlugin, DeleteRoutedToTheWindowClosesIt) {
-    host->findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
+    host->router().findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
     settle();
-    ASSERT_NE(host->activeCell()->pluginWindow(), nullptr);
-    host->findMenuAction("&Postprocessing\\Vexel 3D\\&Delete")->trigger();
+    ASSERT_NE(host->grid().activeCell()->pluginWindow(), nullptr);
+    host->router().findMenuAction("&Postprocessing\\Vexel 3D\\&Delete")->trigger();
     settle();
-    EXPECT_EQ(host->activeCell()->pluginWindow(), nullptr);
+    EXPECT_EQ(host->grid().activeCell()->pluginWindow(), nullptr);
 }
 
 TEST_F(HostWithPlugin, CommandStatesComeFromThePlugin) {
     auto& plugin = *host->plugins().plugins().front();
     QVCommandState state{};
-    EXPECT_TRUE(host->commandState(plugin, 5000, state));
+    EXPECT_TRUE(host->router().commandState(plugin, 5000, state));
     EXPECT_EQ(state.enabled, 1);
-    EXPECT_TRUE(host->commandState(plugin, 5004, state));
+    EXPECT_TRUE(host->router().commandState(plugin, 5004, state));
     EXPECT_EQ(state.enabled, 0) << "no 3D window to refresh";
-    EXPECT_FALSE(host->commandState(plugin, 5001, state)) << "Delete needs a 3D window";
+    EXPECT_FALSE(host->router().commandState(plugin, 5001, state)) << "Delete needs a 3D window";
 }
 
 }  // namespace
@@ -95,6 +100,23 @@ namespace {
 TEST_F(HostWithPlugin, UserAloneHoldsTheControl) {
     // Without a collaboration session nothing may keep the user from driving.
     EXPECT_EQ(QVHasCollaborationControl(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The event loop gives the plug-ins idle time after events, and only then:
+// a host with nothing to do sleeps instead of calling them over and over.
+TEST_F(HostWithPlugin, IdleTimeFollowsEventsAndAnIdleHostSleeps) {
+    host->router().findMenuAction("&Postprocessing\\Vexel 3D\\&Create")->trigger();
+    const int before = host->idle().passes();
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    const int after = host->idle().passes();
+    EXPECT_GE(after - before, 1);
+    EXPECT_LE(after - before, 20) << "a spinning loop would call the plug-ins thousands of times";
 }
 
 }  // namespace

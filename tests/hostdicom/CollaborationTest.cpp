@@ -25,28 +25,43 @@ TEST(CollabFraming, ByteByByteArrivalNeverMergesOrSplits) {
     QByteArray stream;
     for (int i = 0; i < 3; ++i)
         stream += quarvia::encodeFrame({CollabFrame::Data, "Orlinex Quarvia Vexel 3D demo", i, QByteArray(i * 100 + 1, char('a' + i))});
-    QByteArray buffer;
+    quarvia::FrameReader reader;
     std::vector<CollabFrame> frames;
-    for (char c : stream) {
-        buffer.append(c);
-        ASSERT_TRUE(quarvia::takeFrames(buffer, frames));
-    }
+    for (char c : stream) ASSERT_TRUE(reader.feed(QByteArray(1, c), frames));
     ASSERT_EQ(frames.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(frames[size_t(i)].cellIndex, i);
         EXPECT_EQ(frames[size_t(i)].payload, QByteArray(i * 100 + 1, char('a' + i)));
     }
-    EXPECT_TRUE(buffer.isEmpty());
+    EXPECT_EQ(reader.pending(), 0);
 }
 
 TEST(CollabFraming, GarbageIsRefused) {
-    QByteArray huge("\xFF\xFF\xFF\xFF", 4);
     std::vector<CollabFrame> frames;
-    EXPECT_FALSE(quarvia::takeFrames(huge, frames));
+    EXPECT_FALSE(quarvia::FrameReader().feed(QByteArray("\xFF\xFF\xFF\xFF", 4), frames));
     QByteArray badKind = quarvia::encodeFrame({CollabFrame::Data, "x", 0, "y"});
     badKind[4] = 9;
-    EXPECT_FALSE(quarvia::takeFrames(badKind, frames));
+    EXPECT_FALSE(quarvia::FrameReader().feed(badKind, frames));
     EXPECT_TRUE(frames.empty());
+}
+
+// A peer can send megabytes of tiny frames in one read. Dropping each frame
+// from the front of the buffer moved the rest every time (a frozen host for
+// seconds); the work besides reading frames must stay below the bytes read.
+TEST(CollabFraming, FourMegabytesOfSmallFramesCostLinearWork) {
+    const QByteArray one = quarvia::encodeFrame({CollabFrame::Data, "v", 0, "J_x 1\n"});
+    const int count = int(4 * 1024 * 1024 / one.size());
+    QByteArray stream;
+    stream.reserve(qsizetype(count) * one.size());
+    for (int i = 0; i < count; ++i) stream += one;
+    for (qsizetype piece : {stream.size(), qsizetype(65536), qsizetype(1000)}) {
+        quarvia::FrameReader reader;
+        std::vector<CollabFrame> frames;
+        for (qsizetype at = 0; at < stream.size(); at += piece) ASSERT_TRUE(reader.feed(stream.mid(at, piece), frames));
+        EXPECT_EQ(frames.size(), size_t(count)) << "pieces of " << piece;
+        EXPECT_LE(reader.bytesMoved(), stream.size()) << "pieces of " << piece;
+        EXPECT_EQ(reader.pending(), 0);
+    }
 }
 
 TEST(CollabLink, MessagesArriveInOrderAndIntactAndControlPasses) {

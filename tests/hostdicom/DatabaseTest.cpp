@@ -1,6 +1,8 @@
 // Opening files and folders: studies, groups, images, panels and bad input.
 #include "DicomHostFixture.h"
 
+#include "CellGrid.h"
+
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "dicom/StudyDatabase.h"
@@ -24,7 +26,7 @@ TEST_F(DicomHost, PhantomFolderBecomesOneStudyOneGroup) {
     EXPECT_EQ(QVImageGetType(ids[0].c_str()), 1);
     EXPECT_EQ(QVGetGroupOfImage(ids[3].c_str()), QVGetGroup(study.c_str(), 0));
     // The first group lands in the first cell, the view shows one of its images.
-    QVPanelHandle panel = QVGetImagePanelOfPlace(quarvia::HostWindow::placeOf(*host->cell(0)));
+    QVPanelHandle panel = QVGetImagePanelOfPlace(quarvia::CellGrid::placeOf(*host->grid().cell(0)));
     ASSERT_NE(panel, nullptr);
     ASSERT_EQ(QVGetViewCount(panel), 1);
     EXPECT_EQ(QVGetActiveView(panel), 0);
@@ -37,7 +39,7 @@ TEST_F(DicomHost, PhantomFolderBecomesOneStudyOneGroup) {
 
 TEST_F(DicomHost, WindowLevelComesFromTheImage) {
     host->openPaths({phantom("ph", {"--size", "32x32x4"})});
-    QVViewHandle view = QVGetView(QVGetImagePanelOfPlace(quarvia::HostWindow::placeOf(*host->cell(0))), 0);
+    QVViewHandle view = QVGetView(QVGetImagePanelOfPlace(quarvia::CellGrid::placeOf(*host->grid().cell(0))), 0);
     WindowLevelRecord record{};
     ASSERT_EQ(QVGetWindowLevel(view, &record), 1);
     EXPECT_EQ(record.size, 1056);
@@ -49,8 +51,8 @@ TEST_F(DicomHost, WindowLevelComesFromTheImage) {
 
 TEST_F(DicomHost, WheelScrollsThroughTheSeries) {
     host->openPaths({phantom("ph", {"--size", "32x32x10"})});
-    quarvia::ImagePanel* panel = host->cell(0)->panel();
-    QVViewHandle view = QVGetView(quarvia::HostWindow::handleOf(panel), 0);
+    quarvia::ImagePanel* panel = host->grid().cell(0)->panel();
+    QVViewHandle view = QVGetView(quarvia::CellGrid::handleOf(panel), 0);
     const std::string before = take(QVGetImageID(view));
     panel->scroll(100);
     EXPECT_EQ(take(QVGetImageID(view)), groupIds().back());
@@ -113,7 +115,7 @@ TEST_F(DicomHost, NullAndStaleHandlesAnswerNothing) {
 TEST_F(DicomHost, PutGroupToPlaceShowsItInThatCell) {
     host->openPaths({phantom("ph", {"--size", "32x32x3"})});
     QVGroupHandle group = QVGetGroupOfImage(groupIds()[0].c_str());
-    QVPlaceHandle place = quarvia::HostWindow::placeOf(*host->cell(3));
+    QVPlaceHandle place = quarvia::CellGrid::placeOf(*host->grid().cell(3));
     EXPECT_EQ(QVGetImagePanelOfPlace(place), nullptr);
     ASSERT_EQ(QVPutGroupToPlace(place, group), 1);
     QVPanelHandle panel = QVGetImagePanelOfPlace(place);

@@ -2,6 +2,8 @@
 // dropped into a 3D window: the window builds the volume the host assembled.
 #include "DicomHostFixture.h"
 
+#include "CellGrid.h"
+
 #include "HostCell.h"
 #include "dicom/StudyDatabase.h"
 #include "plugin/CBackground.h"
@@ -33,11 +35,11 @@ protected:
         host->openPaths({folder});
         const auto groups = host->database().groups();
         ASSERT_FALSE(groups.empty());
-        ASSERT_TRUE(host->putGroupInCell(groups.front()->id, 0));
-        frame = v3d::CBackground::createInCell(host->cell(1));
+        ASSERT_TRUE(host->grid().putGroupInCell(groups.front()->id, 0));
+        frame = v3d::CBackground::createInCell(host->grid().cell(1));
         ASSERT_NE(frame, nullptr);
         qv::sendMessage(frame->handle(), QV_MSG_DROP_PANEL,
-                        reinterpret_cast<uintptr_t>(quarvia::HostWindow::handleOf(host->cell(0)->panel())), 0);
+                        reinterpret_cast<uintptr_t>(quarvia::CellGrid::handleOf(host->grid().cell(0)->panel())), 0);
     }
 
     v3d::CBackground* frame = nullptr;
