@@ -10,6 +10,8 @@ namespace v3d {
 void EmptySpaceBlocks::clear() {
     blocksX_ = blocksY_ = blocksZ_ = 0;
     valueMax_.clear();
+    reach_.clear();
+    reachLimit_ = -1;
 }
 
 void EmptySpaceBlocks::build(uint16_t* const* const* rows, int nx, int ny, int nz) {
@@ -85,6 +87,71 @@ int EmptySpaceBlocks::stepsInside(const Vec3& p, const Vec3& dir, const Vec3& in
             room = (low + kSize - pos[axis] - kMargin) * inverse[axis];
         else if (step[axis] < 0.0f)
             room = (low + kMargin - pos[axis]) * inverse[axis];
+        else
+            continue;
+        most = room < most ? room : most;
+    }
+    return most < 0.0f ? 0 : static_cast<int>(most) + 1;
+}
+
+}  // namespace v3d
+
+namespace v3d {
+
+void EmptySpaceBlocks::setReachLimit(int limit) {
+    if (!built() || (hasReach() && limit == reachLimit_)) return;
+    reachLimit_ = limit;
+    const size_t count = valueMax_.size();
+    reach_.resize(count);
+    for (size_t b = 0; b < count; ++b) reach_[b] = int(valueMax_[b]) >= limit ? 0 : uint8_t(kMaxReach);
+    // Two raster passes over the 26 neighbours, forward then backward, give
+    // the exact Chebyshev distance: a shortest path moves each coordinate
+    // one way only, so its steps can be ordered with those the forward
+    // pass follows first. Saturating at kMaxReach only lowers a reach.
+    const int nx = blocksX_, ny = blocksY_, nz = blocksZ_;
+    auto at = [&](int x, int y, int z) -> uint8_t& { return reach_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx) + size_t(x)]; };
+    auto relax = [&](int x, int y, int z, int sign) {
+        uint8_t& r = at(x, y, z);
+        if (r == 0) return;
+        int best = r;
+        for (int dz = -1; dz <= 1; ++dz)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    // The neighbours the pass has already finished.
+                    const int order = dz != 0 ? dz : (dy != 0 ? dy : dx);
+                    if (order != -sign) continue;
+                    const int X = x + dx, Y = y + dy, Z = z + dz;
+                    if (X < 0 || Y < 0 || Z < 0 || X >= nx || Y >= ny || Z >= nz) continue;
+                    best = std::min(best, int(at(X, Y, Z)) + 1);
+                }
+        r = uint8_t(best);
+    };
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x) relax(x, y, z, 1);
+    for (int z = nz - 1; z >= 0; --z)
+        for (int y = ny - 1; y >= 0; --y)
+            for (int x = nx - 1; x >= 0; --x) relax(x, y, z, -1);
+}
+
+int EmptySpaceBlocks::stepsInsideReach(const Vec3& p, const Vec3& dir, const Vec3& inverseDir, int reach) {
+    const float pos[3] = {p.x, p.y, p.z};
+    const float step[3] = {dir.x, dir.y, dir.z};
+    const float inverse[3] = {inverseDir.x, inverseDir.y, inverseDir.z};
+    // Every add rounds by at most half an ulp of its result, which stays
+    // below the far side of the cube: kMaxRun of them, twice over for the
+    // rounding of the step count itself, and a little more.
+    const float extent = float(reach * kSize);
+    const float magnitude = std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) + extent + kSize;
+    const float margin = magnitude * (2.0f * kMaxRun / 16777216.0f) + 1e-3f;
+    float most = float(kMaxRun - 1);
+    for (int axis = 0; axis < 3; ++axis) {
+        const int block = static_cast<int>(pos[axis]) >> kShift;
+        float room;
+        if (step[axis] > 0.0f)
+            room = (float((block + reach) * kSize) - pos[axis] - margin) * inverse[axis];
+        else if (step[axis] < 0.0f)
+            room = (float((block - reach + 1) * kSize) + margin - pos[axis]) * inverse[axis];
         else
             continue;
         most = room < most ? room : most;

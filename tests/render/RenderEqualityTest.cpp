@@ -1,9 +1,13 @@
-// Renders split over several threads must equal renders on one thread bit
-// for bit: every workspace array, the shade array and the image, on random
-// volumes, cameras, cut planes, hidden regions, steps and renderers.
+// What makes renders faster must not change them: renders split over
+// several threads equal renders on one thread bit for bit (every workspace
+// array, the shade array and the image), and surface rays that leap through
+// empty blocks stop where the cell-by-cell walk stops, with the same steps
+// and distances; on random volumes, cameras, cut planes, hidden regions,
+// steps and renderers.
 #include "ViewFixture.h"
 #include "render/CMIP.h"
 #include "render/COPQ.h"
+#include "render/BoxTests.h"
 #include "render/CSSD.h"
 #include "render/RenderPool.h"
 
@@ -11,6 +15,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -280,6 +286,103 @@ TEST(ParallelRender, StoppedPooledPassDoesNotRepaint) {
     EXPECT_EQ(scene.view.currentRenderer()->currentStep, 1);
     EXPECT_EQ(scene.view.workerInvalidations, before + 1);
     EXPECT_LE(before, 20);
+}
+
+// The surface search with the empty-block reach against the cell-by-cell
+// walk (no blocks), every pixel cast exactly.
+TEST(EmptySpaceReach, SurfaceRaysStopInTheSameCellWithTheSameStepsAndDistances) {
+    RenderPool many(4);
+    int leaps = 0;
+    for (unsigned seed = 31; seed <= 42; ++seed) {
+        RandomScene scene(seed);
+        CVolume& volume = scene.data.volume;
+        const Frame frame{RENDER_SSD, 160, 1, 1, true};
+        ASSERT_TRUE(volume.hasIsoReach());
+        const Result leaping = renderFrame(scene, many, frame);
+        for (int x = 0; x < 160; ++x)
+            for (int y = 0; y < 160; ++y) {
+                const int i = RenderWorkspace::index(x, y);
+                const Vec3 start = scene.view.m_workspace->entryPoint[i];
+                if (scene.view.m_workspace->entryDistance[i] >= 0.0f && inside(volume, start) && volume.isoReach(start) > 0)
+                    ++leaps;
+            }
+        volume.blocks.clear();
+        ASSERT_FALSE(volume.hasIsoReach());
+        const Result walking = renderFrame(scene, many, frame);
+        ASSERT_TRUE(leaping.bytes == walking.bytes) << "seed " << seed << ": first difference at byte "
+                                                    << firstDifference(leaping, walking);
+        volume.updateBlocks();
+        ASSERT_TRUE(volume.hasIsoReach());
+        // A new isovalue brings a new reach.
+        volume.setIsoValue(volume.storedToHU(volume.isoStored) + 150);
+        const Result leapingHigher = renderFrame(scene, many, frame);
+        volume.blocks.clear();
+        const Result walkingHigher = renderFrame(scene, many, frame);
+        ASSERT_TRUE(leapingHigher.bytes == walkingHigher.bytes) << "seed " << seed << " at the higher isovalue";
+    }
+    EXPECT_GT(leaps, 1000) << "rays start in empty blocks";
+}
+
+// The reach against a brute-force Chebyshev distance on random block grids.
+TEST(EmptySpaceReach, ReachIsTheChebyshevDistanceToTheNearestBlockAtTheLimit) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 20; ++round) {
+        const int nx = 8 * std::uniform_int_distribution<int>(1, 9)(rng) + 3;
+        const int ny = 8 * std::uniform_int_distribution<int>(1, 9)(rng);
+        const int nz = 8 * std::uniform_int_distribution<int>(1, 6)(rng) + 5;
+        std::vector<uint16_t> values(size_t(nx) * size_t(ny) * size_t(nz), 10);
+        const int spots = std::uniform_int_distribution<int>(0, 4)(rng);
+        for (int s = 0; s < spots; ++s) values[std::uniform_int_distribution<size_t>(0, values.size() - 1)(rng)] = 500;
+        std::vector<uint16_t*> rowTable(static_cast<size_t>(ny) * static_cast<size_t>(nz));
+        std::vector<uint16_t**> sliceTable(static_cast<size_t>(nz));
+        for (int z = 0; z < nz; ++z) {
+            sliceTable[size_t(z)] = &rowTable[size_t(z) * size_t(ny)];
+            for (int y = 0; y < ny; ++y) rowTable[size_t(z) * size_t(ny) + size_t(y)] = &values[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx)];
+        }
+        EmptySpaceBlocks blocks;
+        blocks.build(sliceTable.data(), nx, ny, nz);
+        blocks.setReachLimit(100);
+        const int bx = (nx + 7) / 8, by = (ny + 7) / 8, bz = (nz + 7) / 8;
+        for (int z = 0; z < bz; ++z)
+            for (int y = 0; y < by; ++y)
+                for (int x = 0; x < bx; ++x) {
+                    int expected = EmptySpaceBlocks::kMaxReach;
+                    for (int c = 0; c < bz; ++c)
+                        for (int b = 0; b < by; ++b)
+                            for (int a = 0; a < bx; ++a)
+                                if (blocks.valueMax(8 * a, 8 * b, 8 * c) >= 100)
+                                    expected = std::min(expected, std::max({std::abs(a - x), std::abs(b - y), std::abs(c - z)}));
+                    ASSERT_EQ(blocks.reach(8 * x, 8 * y, 8 * z), expected) << round << ": " << x << " " << y << " " << z;
+                }
+    }
+}
+
+// Positions reached by repeated adds stay inside the cube the reach allows.
+TEST(EmptySpaceReach, StepsStayInsideTheReach) {
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    int longRuns = 0;
+    for (int n = 0; n < 20000; ++n) {
+        Vec3 dir(unit(rng), unit(rng), unit(rng));
+        if (n % 7 == 0) dir.y = 0.0f;
+        if (n % 11 == 0) dir = Vec3(1e-7f, unit(rng), 1.0f);
+        if (length(dir) < 1e-3f) continue;
+        dir = normalised(dir);
+        const float scale = n % 3 == 0 ? 2000.0f : 500.0f;
+        Vec3 p(std::fabs(unit(rng)) * scale, std::fabs(unit(rng)) * scale, std::fabs(unit(rng)) * scale);
+        const int reach = std::uniform_int_distribution<int>(1, 40)(rng);
+        const int steps = EmptySpaceBlocks::stepsInsideReach(p, dir, EmptySpaceBlocks::inverseOf(dir), reach);
+        ASSERT_LE(steps, EmptySpaceBlocks::kMaxRun);
+        if (steps > 100) ++longRuns;
+        const int block[3] = {int(p.x) / 8, int(p.y) / 8, int(p.z) / 8};
+        for (int s = 0; s < steps; ++s) {
+            const int at[3] = {int(p.x) / 8, int(p.y) / 8, int(p.z) / 8};
+            for (int a = 0; a < 3; ++a)
+                ASSERT_LT(std::abs(at[a] - block[a]), reach) << n << " step " << s << " axis " << a;
+            p += dir;
+        }
+    }
+    EXPECT_GT(longRuns, 1000);
 }
 
 TEST(RenderPoolTest, RunsEveryTileOnceFromSeveralCallersAtOnce) {
