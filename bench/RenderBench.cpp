@@ -19,6 +19,9 @@
 // Every case reports median_ms over its iterations (wall time) and cpu_ms
 // (CPU time of all threads), which other load on the machine skews less.
 // --threads N runs every case on a pool of N threads (default: the cores).
+// --large runs instead a whole-body sized synthetic CT, 512 x 512 x 1000
+// (500 MB of values; about 1.3 GB in all): first picture, complete images
+// and drag frames at 512, and "memory", the plug-in's own bytes per voxel.
 //
 // --write-volume DIR writes each volume as raw uint16 little-endian (x
 // fastest) with a JSON description of size, spacing, camera and thresholds,
@@ -33,6 +36,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <cstdio>
@@ -50,10 +54,19 @@ const char* const kCorpusFolder = "/work/shared/corpus/ct-chest-5mm";
 const char* const kModeNames[2] = {"ssd", "mip"};
 // Pool size of the renderers (--threads), 0 for the machine's.
 int g_threads = 0;
+bool g_large = false;
 
 std::map<std::string, CTBlock>& datasets() {
     static std::map<std::string, CTBlock> sets = [] {
         std::map<std::string, CTBlock> s;
+        if (g_large) {
+            CTBlock body;
+            body.sizeX = 512, body.sizeY = 512, body.sizeZ = 1000;
+            body.spacingX = 0.7f, body.spacingY = 0.7f, body.spacingZ = 1.0f;
+            body.values = makeSyntheticCT(512, 512, 1000);
+            s["synthetic1000"] = std::move(body);
+            return s;
+        }
         CTBlock synthetic;
         synthetic.sizeX = 512, synthetic.sizeY = 512, synthetic.sizeZ = 300;
         synthetic.spacingX = 0.7f, synthetic.spacingY = 0.7f, synthetic.spacingZ = 1.0f;
@@ -128,7 +141,24 @@ double makespan(const std::vector<double>& tiles, int cores) {
     return *std::max_element(freeAt.begin(), freeAt.end());
 }
 
-enum class Case { Coarse, Drag, DragSequence, Complete, Full, First, Threads, Tiles };
+enum class Case { Coarse, Drag, DragSequence, Complete, Full, First, Threads, Tiles, Memory };
+
+// What the plug-in keeps per volume besides the host's values: the mask,
+// the row tables of values and mask, the blocks and their reach; and per
+// view: the workspace and the shaded renderer's shade array.
+void reportMemory(benchmark::State& state, const RenderScene& s) {
+    const double nx = s.volume.sizeX, ny = s.volume.sizeY, nz = s.volume.sizeZ;
+    const double voxels = nx * ny * nz;
+    const double blocks = std::ceil(nx / 8) * std::ceil(ny / 8) * std::ceil(nz / 8);
+    const double perVolume = voxels + 2 * ny * nz * sizeof(void*) + 2 * nz * sizeof(void*) + blocks * 3;
+    const double wide = RenderWorkspace::kWideCount, narrow = RenderWorkspace::kCount;
+    const double perView = wide * (4 + 4 + 4) + narrow * (4 * 12 + 4 * 2 + 4 * 6) + wide * 4;
+    for (auto _ : state) state.SetIterationTime(1e-6);
+    state.counters["volume_bytes_per_voxel"] = perVolume / voxels;
+    state.counters["view_mb"] = perView / 1048576.0;
+    state.counters["all_bytes_per_voxel"] = (perVolume + perView) / voxels;
+    state.counters["host_values_bytes_per_voxel"] = 2;
+}
 
 void runCase(benchmark::State& state, const std::string& data, int mode, int size, Case kind) {
     if (kind == Case::First) {
@@ -148,6 +178,10 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
         return;
     }
     RenderScene& s = scene(data);
+    if (kind == Case::Memory) {
+        reportMemory(state, s);
+        return;
+    }
     s.view.stopRenderers();
     s.setSize(size);
     s.view.setRenderMode(mode);
@@ -241,6 +275,7 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
     case Case::First:
     case Case::Threads:
     case Case::Tiles:
+    case Case::Memory:
         break;
     }
     s.view.stopRenderers();
@@ -251,6 +286,21 @@ void registerAll() {
         {"coarse", Case::Coarse}, {"drag", Case::Drag}, {"drag_seq", Case::DragSequence},
         {"complete", Case::Complete}, {"full", Case::Full}, {"first", Case::First},
         {"threads", Case::Threads},   {"tiles", Case::Tiles}};
+    if (g_large) {
+        const std::string data = datasets().begin()->first;
+        auto add = [&](const std::string& name, int mode, Case kind, int iterations) {
+            auto* b = benchmark::RegisterBenchmark(("render/" + data + "/" + name).c_str(),
+                                                   [=](benchmark::State& state) { runCase(state, data, mode, 512, kind); });
+            b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(iterations);
+        };
+        add("memory", 0, Case::Memory, 1);
+        add("ssd/512/first", 0, Case::First, 2);
+        for (int mode = 0; mode < 2; ++mode) {
+            add(std::string(kModeNames[mode]) + "/512/drag", mode, Case::Drag, 9);
+            add(std::string(kModeNames[mode]) + "/512/complete", mode, Case::Complete, 3);
+        }
+        return;
+    }
     for (const auto& entry : datasets()) {
         const std::string data = entry.first;
         for (int mode = 0; mode < 2; ++mode)
@@ -325,6 +375,13 @@ int main(int argc, char** argv) {
         g_threads = std::max(0, std::atoi(argv[i + 1]));
         for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
         argc -= 2;
+        break;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--large") != 0) continue;
+        g_large = true;
+        for (int j = i; j + 1 <= argc; ++j) argv[j] = argv[j + 1];
+        argc -= 1;
         break;
     }
     for (int i = 1; i + 1 < argc; ++i) {

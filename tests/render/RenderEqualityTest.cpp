@@ -271,17 +271,15 @@ TEST(ParallelRender, StoppedPooledPassDoesNotRepaint) {
     RandomScene scene(21);
     scene.setPool(many);
     scene.view.setRenderMode(RENDER_MIP);
+    // render itself, without the colour pass, which may read pixels while
+    // the background pass writes them.
     for (int i = 0; i < 20; ++i) {
-        scene.view.m_iImageWidth = scene.view.m_iImageHeight = 256;
-        scene.view.m_iCoarseStep = 8;
-        scene.view.requestRender(true);
-        scene.view.renderFrame();
+        scene.view.currentRenderer()->render(256, 256, 8, 1, nullptr);
         scene.view.currentRenderer()->stopBackgroundPass();
         EXPECT_EQ(scene.view.currentRenderer()->busyCount, 0);
     }
     const int before = scene.view.workerInvalidations;
-    scene.view.requestRender(true);
-    scene.view.renderFrame();
+    scene.view.currentRenderer()->render(256, 256, 8, 1, nullptr);
     waitForBackground(scene);
     EXPECT_EQ(scene.view.currentRenderer()->currentStep, 1);
     EXPECT_EQ(scene.view.workerInvalidations, before + 1);
