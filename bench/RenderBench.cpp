@@ -12,6 +12,8 @@
 //   threads   the complete image and the drag frame on 1 and on 2 pool
 //             threads, alternating in the same iterations (wall medians
 //             and their ratios)
+//   reach     SSD only: one full pass on one thread with and without the
+//             empty-space reach of the blocks (thread CPU, alternating)
 //   tiles     the complete image on one thread with the background pass's
 //             CPU time per tile; from those, the background pass on 2, 8
 //             and 16 cores by handing tiles out in order to the first
@@ -141,7 +143,7 @@ double makespan(const std::vector<double>& tiles, int cores) {
     return *std::max_element(freeAt.begin(), freeAt.end());
 }
 
-enum class Case { Coarse, Drag, DragSequence, Complete, Full, First, Threads, Tiles, Memory };
+enum class Case { Coarse, Drag, DragSequence, Complete, Full, First, Threads, Tiles, Memory, Reach };
 
 // What the plug-in keeps per volume besides the host's values: the mask,
 // the row tables of values and mask, the blocks and their reach; and per
@@ -219,6 +221,33 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
         state.counters["drag_speedup"] = median(drag1) / median(drag2);
         return;
     }
+    if (kind == Case::Reach) {
+        // One full pass on one thread with the empty-space reach of the
+        // blocks and without (cell by cell), alternating: thread CPU times.
+        std::vector<double> with, without;
+        s.usePool(1);
+        s.view.setRenderMode(mode);
+        for (auto _ : state) {
+            const auto start = std::chrono::steady_clock::now();
+            for (int pass = 0; pass < 2; ++pass) {
+                if (pass == 0) s.volume.updateBlocks();
+                else s.volume.blocks.clear();
+                quiet();
+                const double cpuStart = processCpuMs();
+                s.renderOnce(0, 1, false, 1);
+                (pass == 0 ? with : without).push_back(processCpuMs() - cpuStart);
+            }
+            state.SetIterationTime(milliseconds(start, std::chrono::steady_clock::now()) / 1e3);
+        }
+        s.volume.updateBlocks();
+        s.usePool(g_threads);
+        state.counters["reach_cpu_ms"] = median(with);
+        state.counters["cells_cpu_ms"] = median(without);
+        state.counters["reach_min_ms"] = *std::min_element(with.begin(), with.end());
+        state.counters["cells_min_ms"] = *std::min_element(without.begin(), without.end());
+        state.counters["speedup"] = median(without) / median(with);
+        return;
+    }
     if (kind == Case::Tiles) {
         std::vector<double> foreground, background, cores2, cores8, cores16;
         std::vector<double> tiles;
@@ -276,6 +305,7 @@ void runCase(benchmark::State& state, const std::string& data, int mode, int siz
     case Case::Threads:
     case Case::Tiles:
     case Case::Memory:
+    case Case::Reach:
         break;
     }
     s.view.stopRenderers();
@@ -285,7 +315,7 @@ void registerAll() {
     const std::pair<const char*, Case> cases[] = {
         {"coarse", Case::Coarse}, {"drag", Case::Drag}, {"drag_seq", Case::DragSequence},
         {"complete", Case::Complete}, {"full", Case::Full}, {"first", Case::First},
-        {"threads", Case::Threads},   {"tiles", Case::Tiles}};
+        {"threads", Case::Threads},   {"tiles", Case::Tiles},       {"reach", Case::Reach}};
     if (g_large) {
         const std::string data = datasets().begin()->first;
         auto add = [&](const std::string& name, int mode, Case kind, int iterations) {
@@ -306,7 +336,7 @@ void registerAll() {
         for (int mode = 0; mode < 2; ++mode)
             for (int size : {256, 512})
                 for (const auto& c : cases) {
-                    if (c.second == Case::First && mode != 0) continue;
+                    if ((c.second == Case::First || c.second == Case::Reach) && mode != 0) continue;
                     const std::string name =
                         "render/" + data + "/" + kModeNames[mode] + "/" + std::to_string(size) + "/" + c.first;
                     const Case kind = c.second;
@@ -314,7 +344,8 @@ void registerAll() {
                         runCase(state, data, mode, size, kind);
                     });
                     b->UseManualTime()->Unit(benchmark::kMillisecond);
-                    const bool slow = kind == Case::Complete || kind == Case::Full || kind == Case::Threads || kind == Case::Tiles;
+                    const bool slow = kind == Case::Complete || kind == Case::Full || kind == Case::Threads ||
+                                      kind == Case::Tiles || kind == Case::Reach;
                     b->Iterations(kind == Case::First ? 5 : slow ? 9 : 25);
                 }
     }
