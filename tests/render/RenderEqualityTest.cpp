@@ -29,14 +29,25 @@ using namespace v3d;
 namespace {
 
 // A renderer whose background pass can be held off, so that a frame's
-// foreground result can be compared on its own.
+// foreground result can be compared on its own, and that starts its pass
+// only once let go: the frame's own colour pass then reads no pixel the
+// background pass writes.
 template <class Base>
 class Holdable : public Base {
 public:
     using Base::Base;
-    int refineRemaining() override { return holdBackground ? 1 : Base::refineRemaining(); }
+    int refineRemaining() override {
+        while (!letGo && !this->abortRequested) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return holdBackground ? 1 : Base::refineRemaining();
+    }
     bool holdBackground = false;
+    std::atomic<bool> letGo{true};
 };
+
+void letGo(CRaycaster* renderer, bool go) {
+    if (auto* r = dynamic_cast<Holdable<CSSD>*>(renderer)) r->letGo = go;
+    if (auto* r = dynamic_cast<Holdable<CMIP>*>(renderer)) r->letGo = go;
+}
 
 std::unique_ptr<CRaycaster> makeHoldable(int mode, ViewCore& v) {
     const uint8_t* table = &v.m_shadeTable[0][0];
@@ -206,8 +217,10 @@ Result renderFrame(RandomScene& s, RenderPool& pool, const Frame& f) {
     s.view.m_iInterpolationLimit = f.limit;
     s.view.m_iDragMode = f.background ? DRAG_NONE : DRAG_ORBIT;
     s.view.mouseWaiting = !f.background;
+    letGo(renderer, false);
     s.view.requestRender(true);
     s.view.renderFrame();
+    letGo(renderer, true);
     waitForBackground(s);
     s.view.composeImage();
     return capture(s);
