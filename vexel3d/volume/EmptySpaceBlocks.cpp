@@ -3,6 +3,7 @@
 #include "volume/ClassifyPasses.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 
 namespace v3d {
@@ -101,37 +102,55 @@ namespace v3d {
 void EmptySpaceBlocks::setReachLimit(int limit) {
     if (!built() || (hasReach() && limit == reachLimit_)) return;
     reachLimit_ = limit;
-    const size_t count = valueMax_.size();
-    reach_.resize(count);
-    for (size_t b = 0; b < count; ++b) reach_[b] = int(valueMax_[b]) >= limit ? 0 : uint8_t(kMaxReach);
     // Two raster passes over the 26 neighbours, forward then backward, give
     // the exact Chebyshev distance: a shortest path moves each coordinate
     // one way only, so its steps can be ordered with those the forward
-    // pass follows first. Saturating at kMaxReach only lowers a reach.
+    // pass follows first. Saturating at kMaxReach only lowers a reach. The
+    // grid is padded by one block of kMaxReach on every side, so that no
+    // neighbour needs a bounds test.
     const int nx = blocksX_, ny = blocksY_, nz = blocksZ_;
-    auto at = [&](int x, int y, int z) -> uint8_t& { return reach_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx) + size_t(x)]; };
-    auto relax = [&](int x, int y, int z, int sign) {
-        uint8_t& r = at(x, y, z);
-        if (r == 0) return;
-        int best = r;
-        for (int dz = -1; dz <= 1; ++dz)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) {
-                    // The neighbours the pass has already finished.
-                    const int order = dz != 0 ? dz : (dy != 0 ? dy : dx);
-                    if (order != -sign) continue;
-                    const int X = x + dx, Y = y + dy, Z = z + dz;
-                    if (X < 0 || Y < 0 || Z < 0 || X >= nx || Y >= ny || Z >= nz) continue;
-                    best = std::min(best, int(at(X, Y, Z)) + 1);
-                }
-        r = uint8_t(best);
-    };
+    const int px = nx + 2, py = ny + 2, pz = nz + 2;
+    std::vector<uint8_t> padded(size_t(px) * size_t(py) * size_t(pz), uint8_t(kMaxReach));
+    auto at = [px, py](int x, int y, int z) { return (size_t(z) * size_t(py) + size_t(y)) * size_t(px) + size_t(x); };
     for (int z = 0; z < nz; ++z)
         for (int y = 0; y < ny; ++y)
-            for (int x = 0; x < nx; ++x) relax(x, y, z, 1);
-    for (int z = nz - 1; z >= 0; --z)
-        for (int y = ny - 1; y >= 0; --y)
-            for (int x = nx - 1; x >= 0; --x) relax(x, y, z, -1);
+            for (int x = 0; x < nx; ++x)
+                if (int(valueMax_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx) + size_t(x)]) >= limit)
+                    padded[at(x + 1, y + 1, z + 1)] = 0;
+    // The 13 neighbours before a block in raster order.
+    ptrdiff_t before[13];
+    int n = 0;
+    for (int dz = -1; dz <= 1; ++dz)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int order = dz != 0 ? dz : (dy != 0 ? dy : dx);
+                if (order < 0) before[n++] = (ptrdiff_t(dz) * py + dy) * px + dx;
+            }
+    uint8_t* const r = padded.data();
+    for (int z = 1; z <= nz; ++z)
+        for (int y = 1; y <= ny; ++y) {
+            uint8_t* row = r + at(0, y, z);
+            for (int x = 1; x <= nx; ++x) {
+                if (row[x] == 0) continue;
+                int best = row[x];
+                for (ptrdiff_t o : before) best = std::min(best, int(row[x + o]) + 1);
+                row[x] = uint8_t(best);
+            }
+        }
+    for (int z = nz; z >= 1; --z)
+        for (int y = ny; y >= 1; --y) {
+            uint8_t* row = r + at(0, y, z);
+            for (int x = nx; x >= 1; --x) {
+                if (row[x] == 0) continue;
+                int best = row[x];
+                for (ptrdiff_t o : before) best = std::min(best, int(row[x - o]) + 1);
+                row[x] = uint8_t(best);
+            }
+        }
+    reach_.resize(valueMax_.size());
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            std::copy_n(r + at(1, y + 1, z + 1), nx, &reach_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx)]);
 }
 
 int EmptySpaceBlocks::stepsInsideReach(const Vec3& p, const Vec3& dir, const Vec3& inverseDir, int reach) {
