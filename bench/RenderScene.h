@@ -4,6 +4,7 @@
 // view whose "mouse input waiting" answer the benchmark chooses.
 
 #include "render/Camera.h"
+#include "render/RenderPool.h"
 #include "view/RendererFactory.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -39,17 +41,32 @@ constexpr float kZoomMargin = 1.02f;
 
 struct RenderScene {
     CTBlock& block;
+    std::unique_ptr<RenderPool> pool;
     CVolume volume;
     Camera camera{75.0f};
     SeriesState series;
     RecordingViewServices services;
     BenchView view;
 
-    explicit RenderScene(CTBlock& ct, bool load = true) : block(ct) {
+    // threads: the renderers' pool size, 0 for the machine's shared pool.
+    explicit RenderScene(CTBlock& ct, bool load = true, int threads = 0) : block(ct) {
         series.m_bHasSeries = 1;
         series.m_bAllLoaded = true;
         view.bind(&series, &camera, &volume, makeStandardRenderer, services);
+        usePool(threads);
         if (load) loadVolume();
+    }
+
+    void usePool(int threads) {
+        view.stopRenderers();
+        if (threads > 0) pool = std::make_unique<RenderPool>(threads);
+        RenderPool* chosen = threads > 0 ? pool.get() : &RenderPool::shared();
+        const int mode = view.m_iRenderMode;
+        for (int m : {RENDER_SSD, RENDER_MIP, RENDER_OPQ}) {
+            view.setRenderMode(m);
+            view.currentRenderer()->pool = chosen;
+        }
+        view.setRenderMode(mode);
     }
     ~RenderScene() { view.stopRenderers(); }
 

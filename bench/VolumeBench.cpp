@@ -114,6 +114,20 @@ void BM_ClassifyOverFloor(benchmark::State& state)
 }
 BENCHMARK(BM_ClassifyOverFloor)->Unit(benchmark::kMillisecond)->Iterations(8);
 
+// A new isovalue (as every frame of an isovalue drag sets one): the iso
+// class and the empty-space reach of the blocks against it.
+void BM_SetIsoValue(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    int hu = -300;
+    for (auto _ : state) {
+        hu = hu == -300 ? 200 : -300;
+        f.volume.setIsoValue(hu);
+    }
+    f.volume.setIsoValue(-300);
+}
+BENCHMARK(BM_SetIsoValue)->Unit(benchmark::kMillisecond);
+
 constexpr int kPoints = 1 << 16;
 
 std::vector<Vec3> randomPoints(float margin, unsigned seed)

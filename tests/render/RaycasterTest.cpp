@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -26,6 +27,7 @@ public:
     std::atomic<int> firstPass{0};
     std::atomic<int> exactCasts{0};
     std::map<int, int> refinedAtStep;
+    std::mutex mapMutex;
     // While set, the background pass waits in its first cast until released or aborted.
     std::atomic<bool> gate{false};
     std::atomic<bool> workerEntered{false};
@@ -36,7 +38,11 @@ protected:
         workspace->depth[RenderWorkspace::wide(x, y)] = 1.0f + static_cast<float>(renderSerial);
     }
     void refinePixel(int x, int y, int, int, int, int, int step) override {
-        ++refinedAtStep[step];
+        {
+            // Refinement rows run on the render pool.
+            std::lock_guard<std::mutex> lock(mapMutex);
+            ++refinedAtStep[step];
+        }
         workspace->depth[RenderWorkspace::wide(x, y)] = 1.0f + static_cast<float>(renderSerial);
     }
     void castExact(int, int) override {

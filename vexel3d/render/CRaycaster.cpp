@@ -4,9 +4,30 @@
 #include "render/Camera.h"
 #include "volume/CVolume.h"
 
+#include <algorithm>
+#include <ctime>
 #include <vector>
 
 namespace v3d {
+
+namespace {
+
+// A foreground pass over fewer pixels stays on the view's thread: handing
+// it out would cost more than it saves.
+constexpr int kParallelPixels = 4096;
+// Rows per band of the ray set-up (the arrays are x-major: a band writes
+// short runs of each column).
+constexpr int kSetupBand = 8;
+// Pieces per pool thread of a foreground pass: rays differ in cost.
+constexpr int kPiecesPerThread = 8;
+
+double threadMicros() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
+
+}  // namespace
 
 CRaycaster::CRaycaster(RenderHost& view, const CVolume& vol, const Camera& cam, RenderWorkspace& ws, const uint8_t* shadeTable)
     : parentView(&view),
@@ -15,7 +36,8 @@ CRaycaster::CRaycaster(RenderHost& view, const CVolume& vol, const Camera& cam, 
       workspace(&ws),
       redTable(shadeTable),
       greenTable(shadeTable + 256),
-      blueTable(shadeTable + 512) {}
+      blueTable(shadeTable + 512),
+      pool(&RenderPool::shared()) {}
 
 CRaycaster::~CRaycaster() { stopBackgroundPass(); }
 
@@ -55,10 +77,12 @@ void CRaycaster::setupRays(int step) {
     rightRay = camera->cornerRays[0][1];
     // Each row's first ray and column step, summed row by row and then
     // column by column exactly as a row-by-row walk would, so that every
-    // ray keeps its bits. The pixels are then set up column by column: the
-    // arrays are x-major, and a row walk would touch a new cache line in
-    // every array at every pixel.
+    // ray keeps its bits. The pixels are then set up column by column
+    // within bands of rows: the arrays are x-major, and a row walk would
+    // touch a new cache line in every array at every pixel. Each row's
+    // column sums stay in one band, so the bands may run on any thread.
     const int rows = heightCopy > 0 ? heightCopy : 0;
+    const int columns = widthCopy;
     std::vector<Vec3> rowRay(static_cast<size_t>(rows)), rowStep(static_cast<size_t>(rows));
     for (int y = 0; y < rows; ++y) {
         rowSpan = rightRay - leftRay;
@@ -68,26 +92,50 @@ void CRaycaster::setupRays(int step) {
         leftRay += leftRowStep;
         rightRay += rightRowStep;
     }
-    for (int x = 0; x < widthCopy; ++x) {
-        for (int y = 0; y < rows; ++y) {
-            rayOrigin = camera->rayOriginForPixel(x, width, y, height);
-            const int i = RenderWorkspace::index(x, y);
-            Vec3& ray = rowRay[static_cast<size_t>(y)];
-            ws.rayDir[i] = normalised(ray);
-            ws.rayStart[i] = rayOrigin;
-            ws.stepCount[i] = 0;
-            ws.sampleCount[i] = 0;
-            ws.hitKind[i] = -1;
-            ws.spare[i] = 0.0f;
-            ws.done[RenderWorkspace::wide(x, y)] = 0;
-            parentView->clipRay(x, y, rayOrigin, ws.rayDir[i]);
-            ray += rowStep[static_cast<size_t>(y)];
+    auto band = [&](int y0, int y1) {
+        for (int x = 0; x < columns; ++x) {
+            for (int y = y0; y < y1; ++y) {
+                const Vec3 origin = camera->rayOriginForPixel(x, width, y, height);
+                const int i = RenderWorkspace::index(x, y);
+                Vec3& ray = rowRay[static_cast<size_t>(y)];
+                ws.rayDir[i] = normalised(ray);
+                ws.rayStart[i] = origin;
+                ws.stepCount[i] = 0;
+                ws.sampleCount[i] = 0;
+                ws.hitKind[i] = -1;
+                ws.spare[i] = 0.0f;
+                ws.done[RenderWorkspace::wide(x, y)] = 0;
+                parentView->clipRay(x, y, origin, ws.rayDir[i]);
+                ray += rowStep[static_cast<size_t>(y)];
+            }
         }
+        // Casts row by row: neighbouring rays then read neighbouring voxels.
+        for (int y = y0; y < y1; ++y)
+            if (y % step == 0)
+                for (int x = 0; x < columns; x += step) castFirstPass(x, y);
+    };
+    const int bands = (rows + kSetupBand - 1) / kSetupBand;
+    if (rows * columns < kParallelPixels || pool->threads() == 1) {
+        band(0, rows);
+    } else {
+        pool->run(bands, [&](int b) { band(b * kSetupBand, std::min(rows, (b + 1) * kSetupBand)); });
     }
     if (rows > 0) currentRay = rowRay[static_cast<size_t>(rows - 1)];
-    // Casts row by row: neighbouring rays then read neighbouring voxels.
-    for (int y = 0; y < rows; y += step)
-        for (int x = 0; x < widthCopy; x += step) castFirstPass(x, y);
+    if (rows > 0 && columns > 0) rayOrigin = camera->rayOriginForPixel(columns - 1, width, rows - 1, height);
+}
+
+void CRaycaster::forEachRow(int first, int stride, int end, int pixelsPerRow, const std::function<void(int)>& row) {
+    const int rows = first < end ? (end - 1 - first) / stride + 1 : 0;
+    if (rows <= 0) return;
+    if (rows * pixelsPerRow < kParallelPixels || pool->threads() == 1) {
+        for (int y = first; y < end; y += stride) row(y);
+        return;
+    }
+    const int pieces = std::min(rows, pool->threads() * kPiecesPerThread);
+    pool->run(pieces, [&](int piece) {
+        const int r1 = rows * (piece + 1) / pieces;
+        for (int r = rows * piece / pieces; r < r1; ++r) row(first + r * stride);
+    });
 }
 
 Vec3 CRaycaster::refinementStart(int x, int y, int ax, int ay, int bx, int by) const {
@@ -117,11 +165,17 @@ int CRaycaster::progressiveRender(int w, int h, int coarse, int limit, ProgressS
         if (step <= 1) break;
         if (interrupted(step)) break;
         step /= 2;
-        // Horizontal gaps between grid pixels of the coarser step, then vertical ones.
-        for (int y = 0; y < height; y += 2 * step)
-            for (int x = step; x < width; x += 2 * step) refinePixel(x, y, x - step, y, x + step, y, step);
-        for (int y = step; y < height; y += 2 * step)
-            for (int x = 0; x < width; x += step) refinePixel(x, y, x, y - step, x, y + step, step);
+        // Horizontal gaps between grid pixels of the coarser step, then
+        // vertical ones. A gap pixel reads only its two neighbours, which
+        // the coarser grid or the horizontal gaps have set: the rows of one
+        // set may run in any order.
+        const int s = step;
+        forEachRow(0, 2 * s, height, (width + s) / (2 * s), [this, s](int y) {
+            for (int x = s; x < width; x += 2 * s) refinePixel(x, y, x - s, y, x + s, y, s);
+        });
+        forEachRow(s, 2 * s, height, (width + s - 1) / s, [this, s](int y) {
+            for (int x = 0; x < width; x += s) refinePixel(x, y, x, y - s, x, y + s, s);
+        });
     }
     hasImage = true;
     coarseStep = coarse;
@@ -142,12 +196,29 @@ void CRaycaster::backgroundPass() {
 
 int CRaycaster::castSkippedPixels() {
     const int step = coarseStep;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (abortRequested) return 1;
-            if (x % step > 0 || y % step > 0) castExact(x, y);
+    const int w = width, h = height;
+    const int tilesX = (w + kTileSize - 1) / kTileSize;
+    const int tilesY = (h + kTileSize - 1) / kTileSize;
+    const int tiles = tilesX * tilesY;
+    if (tileCostLog) tileCostLog->assign(static_cast<size_t>(tiles), 0.0);
+    std::atomic<bool> stopped{false};
+    // Each tile casts only its own pixels, row by row.
+    pool->run(tiles, [&](int tile) {
+        const double start = tileCostLog ? threadMicros() : 0.0;
+        const int x0 = (tile % tilesX) * kTileSize, y0 = (tile / tilesX) * kTileSize;
+        const int x1 = std::min(w, x0 + kTileSize), y1 = std::min(h, y0 + kTileSize);
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                if (abortRequested) {
+                    stopped = true;
+                    return;
+                }
+                if (x % step > 0 || y % step > 0) castExact(x, y);
+            }
         }
-    }
+        if (tileCostLog) (*tileCostLog)[static_cast<size_t>(tile)] = threadMicros() - start;
+    });
+    if (stopped) return 1;
     currentStep = 1;
     return 0;
 }

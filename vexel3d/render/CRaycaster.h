@@ -5,13 +5,16 @@
 // colouring.
 
 #include "render/RenderHost.h"
+#include "render/RenderPool.h"
 #include "render/RenderSnapshot.h"
 #include "render/RenderWorkspace.h"
 #include "render/math/Vec3.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace v3d {
 
@@ -66,6 +69,17 @@ public:
     bool hasImage = false;
     // The view's state when the current render started (see RenderSnapshot).
     RenderSnapshot snapshot;
+    // Threads the passes run on: the machine's shared pool unless set (tests
+    // compare pools of different sizes). Every pixel's cast reads only the
+    // volume, the snapshot and its own workspace entries and writes only
+    // its own, so the split changes no result.
+    RenderPool* pool;
+    // When set, the background pass stores each tile's thread CPU time in
+    // microseconds here, by tile index (benchmarks model more cores with it).
+    std::vector<double>* tileCostLog = nullptr;
+
+    // Square tiles of the background pass, in pixels.
+    static constexpr int kTileSize = 32;
 
 protected:
     // The scheme shared by the progressive renderers: stop the background
@@ -78,9 +92,12 @@ protected:
     // Sets up every pixel's ray and clipping; calls castFirstPass for the
     // pixels on the grid of the given step.
     void setupRays(int step);
-    // Walks the pixels the coarse grid skipped and casts each exactly;
-    // stops with 1 as soon as an abort is asked for.
+    // Casts every pixel the coarse grid skipped exactly, tile by tile over
+    // the pool; stops with 1 as soon as an abort is asked for.
     int castSkippedPixels();
+    // Calls row(y) for y = first, first + stride, ... < end, split over the
+    // pool when the rows hold enough pixels (pixelsPerRow each) to pay for it.
+    void forEachRow(int first, int stride, int end, int pixelsPerRow, const std::function<void(int y)>& row);
     // Start point of a refinement cast: from the nearer neighbour's depth
     // when that is positive, else the ray origin.
     Vec3 refinementStart(int x, int y, int ax, int ay, int bx, int by) const;

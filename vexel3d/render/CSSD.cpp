@@ -80,20 +80,40 @@ void CSSD::castSurface(int x, int y, Vec3& P, const Vec3& D, const Vec3& O) {
     }
     ws.value[w] = RenderWorkspace::kNoValue;
     CVolume::beginRay();
+    const bool reachable = volume->hasIsoReach();
+    const Vec3 inverse = EmptySpaceBlocks::inverseOf(D);
     for (;;) {
         if (X > dist) {
-            // Empty space, cell by cell, on locals: stored through the
-            // references, P, D and the step count would be written and read
-            // again every cell, as the mask bytes might alias them.
+            // Empty space on locals: stored through the references, P, D and
+            // the step count would be written and read again every step, as
+            // the mask bytes might alias them. Within the reach of an empty
+            // block the cells are not tested at all: the same positions,
+            // steps and distances, the same float adds in the same order.
             Vec3 p = P;
             const Vec3 d = D;
             float t = dist;
             int32_t steps = 0;
-            while (volume->cellBelowIso(p)) {
-                ++steps;
-                p += d;
-                t += 1.0f;
-                if (t >= X) break;
+            for (;;) {
+                int run = 0;
+                if (reachable) {
+                    const int reach = volume->isoReach(p);
+                    if (reach > 0) run = EmptySpaceBlocks::stepsInsideReach(p, d, inverse, reach);
+                }
+                if (run == 0) {
+                    if (!volume->cellBelowIso(p)) break;
+                    run = 1;
+                }
+                bool ended = false;
+                do {
+                    ++steps;
+                    p += d;
+                    t += 1.0f;
+                    if (t >= X) {
+                        ended = true;
+                        break;
+                    }
+                } while (--run > 0);
+                if (ended) break;
             }
             P = p;
             dist = t;

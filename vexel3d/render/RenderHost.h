@@ -1,7 +1,9 @@
 #pragma once
 // What a renderer needs from the view it renders for. The view implements
 // it; tests implement it with a plain recorder. Only invalidateFromWorker is
-// called from the background pass; everything else on the view's thread.
+// called from the background pass; everything else on the view's thread,
+// except that clipRay runs on the render pool's threads too, for different
+// pixels at once.
 
 #include "render/RenderSnapshot.h"
 #include "render/math/Vec3.h"
@@ -14,7 +16,8 @@ class RenderHost {
 public:
     virtual ~RenderHost() = default;
 
-    // Fills the clipping entries of pixel (x, y) for the ray (world frame).
+    // Fills the clipping entries of pixel (x, y) for the ray (world frame);
+    // writes nothing but that pixel's entries.
     virtual void clipRay(int x, int y, const Vec3& origin, const Vec3& direction) = 0;
     virtual void setPixel(int x, int y, uint8_t red, uint8_t green, uint8_t blue) = 0;
 

@@ -117,6 +117,7 @@ void CVolume::swap(CVolume& other) noexcept
     swap(maskRowTable_, other.maskRowTable_);
     swap(maskSliceTable_, other.maskSliceTable_);
     swap(classTable_, other.classTable_);
+    swap(isoBlockLimit_, other.isoBlockLimit_);
 }
 
 void CVolume::setVoxelRows(uint16_t* block, uint16_t* const* slices)
@@ -155,7 +156,8 @@ void CVolume::classify(int32_t base, int32_t top, float intercept, float slope)
         countHistogram();
         buildClassThresholds();
         buildMask();
-        updateBlocks();
+        // Their reach follows with the isovalue below.
+        blocks.build(voxelRows, sizeX, sizeY, sizeZ);
     }
     resetBoundaryPlanes();
     setIsoValue(isoHU);
@@ -244,6 +246,11 @@ void CVolume::setIsoValue(int hu)
     const int s = std::clamp(huToStored(isoHU), 0, kMaxIsoStored);
     isoStored = uint16_t(s);
     isoClass = classOf(s);
+    int limit = 0;
+    while (limit < kValueCount && classTable_[size_t(limit)] < isoClass)
+        ++limit;
+    isoBlockLimit_ = limit;
+    blocks.setReachLimit(isoBlockLimit_);
 }
 
 void CVolume::setWindowLevel(int levelHu, int widthHu)
@@ -460,6 +467,10 @@ Vec3 CVolume::normalAt(const Vec3& p) const
 
 void CVolume::beginRay() { t_cellsWithoutCrossing = 0; }
 
-void CVolume::updateBlocks() { blocks.build(voxelRows, sizeX, sizeY, sizeZ); }
+void CVolume::updateBlocks()
+{
+    blocks.build(voxelRows, sizeX, sizeY, sizeZ);
+    blocks.setReachLimit(isoBlockLimit_);
+}
 
 }  // namespace v3d

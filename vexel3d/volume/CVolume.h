@@ -82,6 +82,15 @@ public:
     bool blockTransparent(const Vec3& p, int threshold) const;
     // Brings the blocks up to date after the values changed outside classify.
     void updateBlocks();
+    // How far around p's block every cell is surely below the iso threshold
+    // by the values alone (EmptySpaceBlocks::reach against the smallest
+    // value of the iso class): 0 when not even p's block is sure. A ray may
+    // then take EmptySpaceBlocks::stepsInsideReach steps without testing
+    // cells. It answers as cellBelowIso would as long as the mask's classes
+    // are those of the values and no kept voxel carries the segmentation
+    // bit, which holds between segmentation operations.
+    bool hasIsoReach() const { return blocks.hasReach(); }
+    int isoReach(const Vec3& p) const { return blocks.reach(int(p.x), int(p.y), int(p.z)); }
 
     // Trilinear sample, or -1 outside [1, size - 1) or in a hidden voxel.
     float sampleTrilinear(float x, float y, float z) const;
@@ -147,6 +156,8 @@ private:
     std::vector<uint8_t**> maskSliceTable_;
     // Class of every stored value, rebuilt with the thresholds.
     std::vector<uint8_t> classTable_;
+    // The smallest stored value whose class is isoClass or above.
+    int isoBlockLimit_ = 0;
 };
 
 inline bool CVolume::cellBelowIso(const Vec3& p) const

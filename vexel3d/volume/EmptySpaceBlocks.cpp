@@ -3,6 +3,7 @@
 #include "volume/ClassifyPasses.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 
 namespace v3d {
@@ -10,6 +11,8 @@ namespace v3d {
 void EmptySpaceBlocks::clear() {
     blocksX_ = blocksY_ = blocksZ_ = 0;
     valueMax_.clear();
+    reach_.clear();
+    reachLimit_ = -1;
 }
 
 void EmptySpaceBlocks::build(uint16_t* const* const* rows, int nx, int ny, int nz) {
@@ -85,6 +88,89 @@ int EmptySpaceBlocks::stepsInside(const Vec3& p, const Vec3& dir, const Vec3& in
             room = (low + kSize - pos[axis] - kMargin) * inverse[axis];
         else if (step[axis] < 0.0f)
             room = (low + kMargin - pos[axis]) * inverse[axis];
+        else
+            continue;
+        most = room < most ? room : most;
+    }
+    return most < 0.0f ? 0 : static_cast<int>(most) + 1;
+}
+
+}  // namespace v3d
+
+namespace v3d {
+
+void EmptySpaceBlocks::setReachLimit(int limit) {
+    if (!built() || (hasReach() && limit == reachLimit_)) return;
+    reachLimit_ = limit;
+    // Two raster passes over the 26 neighbours, forward then backward, give
+    // the exact Chebyshev distance: a shortest path moves each coordinate
+    // one way only, so its steps can be ordered with those the forward
+    // pass follows first. Saturating at kMaxReach only lowers a reach. The
+    // grid is padded by one block of kMaxReach on every side, so that no
+    // neighbour needs a bounds test.
+    const int nx = blocksX_, ny = blocksY_, nz = blocksZ_;
+    const int px = nx + 2, py = ny + 2, pz = nz + 2;
+    std::vector<uint8_t> padded(size_t(px) * size_t(py) * size_t(pz), uint8_t(kMaxReach));
+    auto at = [px, py](int x, int y, int z) { return (size_t(z) * size_t(py) + size_t(y)) * size_t(px) + size_t(x); };
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x)
+                if (int(valueMax_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx) + size_t(x)]) >= limit)
+                    padded[at(x + 1, y + 1, z + 1)] = 0;
+    // The 13 neighbours before a block in raster order.
+    ptrdiff_t before[13];
+    int n = 0;
+    for (int dz = -1; dz <= 1; ++dz)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int order = dz != 0 ? dz : (dy != 0 ? dy : dx);
+                if (order < 0) before[n++] = (ptrdiff_t(dz) * py + dy) * px + dx;
+            }
+    uint8_t* const r = padded.data();
+    for (int z = 1; z <= nz; ++z)
+        for (int y = 1; y <= ny; ++y) {
+            uint8_t* row = r + at(0, y, z);
+            for (int x = 1; x <= nx; ++x) {
+                if (row[x] == 0) continue;
+                int best = row[x];
+                for (ptrdiff_t o : before) best = std::min(best, int(row[x + o]) + 1);
+                row[x] = uint8_t(best);
+            }
+        }
+    for (int z = nz; z >= 1; --z)
+        for (int y = ny; y >= 1; --y) {
+            uint8_t* row = r + at(0, y, z);
+            for (int x = nx; x >= 1; --x) {
+                if (row[x] == 0) continue;
+                int best = row[x];
+                for (ptrdiff_t o : before) best = std::min(best, int(row[x - o]) + 1);
+                row[x] = uint8_t(best);
+            }
+        }
+    reach_.resize(valueMax_.size());
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            std::copy_n(r + at(1, y + 1, z + 1), nx, &reach_[(size_t(z) * size_t(ny) + size_t(y)) * size_t(nx)]);
+}
+
+int EmptySpaceBlocks::stepsInsideReach(const Vec3& p, const Vec3& dir, const Vec3& inverseDir, int reach) {
+    const float pos[3] = {p.x, p.y, p.z};
+    const float step[3] = {dir.x, dir.y, dir.z};
+    const float inverse[3] = {inverseDir.x, inverseDir.y, inverseDir.z};
+    // Every add rounds by at most half an ulp of its result, which stays
+    // below the far side of the cube: kMaxRun of them, twice over for the
+    // rounding of the step count itself, and a little more.
+    const float extent = float(reach * kSize);
+    const float magnitude = std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) + extent + kSize;
+    const float margin = magnitude * (2.0f * kMaxRun / 16777216.0f) + 1e-3f;
+    float most = float(kMaxRun - 1);
+    for (int axis = 0; axis < 3; ++axis) {
+        const int block = static_cast<int>(pos[axis]) >> kShift;
+        float room;
+        if (step[axis] > 0.0f)
+            room = (float((block + reach) * kSize) - pos[axis] - margin) * inverse[axis];
+        else if (step[axis] < 0.0f)
+            room = (float((block - reach + 1) * kSize) + margin - pos[axis]) * inverse[axis];
         else
             continue;
         most = room < most ? room : most;

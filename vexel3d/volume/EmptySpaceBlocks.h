@@ -17,12 +17,32 @@ public:
     static constexpr int kShift = 3;
     static constexpr int kSize = 1 << kShift;
 
+    // Reach (below) is dropped: set a limit afterwards.
     void build(uint16_t* const* const* rows, int nx, int ny, int nz);
     void clear();
     bool built() const { return !valueMax_.empty(); }
 
     // Of the block holding cell (i, j, k).
     uint16_t valueMax(int i, int j, int k) const { return valueMax_[index(i, j, k)]; }
+
+    // Reach of every block against a value limit: the Chebyshev distance,
+    // in blocks, to the nearest block whose valueMax is at or above the
+    // limit (0 for such a block, at most kMaxReach). Every block less than
+    // the reach away from a block then holds only values below the limit.
+    // Does nothing when the reach for this limit is already there.
+    static constexpr int kMaxReach = 255;
+    void setReachLimit(int limit);
+    bool hasReach() const { return !reach_.empty(); }
+    int reachLimit() const { return reachLimit_; }
+    int reach(int i, int j, int k) const { return reach_[index(i, j, k)]; }
+
+    // How many unit steps along dir from p surely keep every position they
+    // start from inside the cube of blocks less than `reach` blocks from
+    // p's block (reach >= 1), p itself included; at most kMaxRun, 0 when
+    // not even p is sure. The margin covers the rounding of kMaxRun
+    // repeated adds at the magnitude of the positions.
+    static constexpr int kMaxRun = 256;
+    static int stepsInsideReach(const Vec3& p, const Vec3& dir, const Vec3& inverseDir, int reach);
 
     // How many unit steps along dir from p surely keep every position they
     // start from inside p's block, the position p itself included: 0 when
@@ -42,6 +62,8 @@ private:
     int blocksY_ = 0;
     int blocksZ_ = 0;
     std::vector<uint16_t> valueMax_;
+    int reachLimit_ = -1;
+    std::vector<uint8_t> reach_;
 };
 
 }  // namespace v3d
