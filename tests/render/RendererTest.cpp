@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <vector>
 #include <thread>
 
@@ -325,6 +326,7 @@ public:
         float neighbourDepths[2];
     };
     std::vector<Refined> refined;
+    std::mutex refinedLock;  // refinement runs on the render pool's threads
 
 protected:
     void castExact(int, int) override {}
@@ -335,6 +337,7 @@ protected:
         CMIP::refinePixel(x, y, ax, ay, bx, by, step);
         r.value = ws.value[RenderWorkspace::wide(x, y)];
         r.depth = ws.depth[RenderWorkspace::wide(x, y)];
+        std::lock_guard<std::mutex> hold(refinedLock);
         refined.push_back(r);
     }
 };
