@@ -84,6 +84,9 @@ TEST(StateBlob, RefusesABlobWithoutItsTerminatingZero) {
     EXPECT_FALSE(stateTextOfBlob(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
     const std::string inner("a\0b", 4);
     EXPECT_FALSE(stateTextOfBlob(reinterpret_cast<const uint8_t*>(inner.data()), inner.size()));
+    // An odd text length comes back padded to an even one.
+    const std::string padded("ab\0\0", 4);
+    EXPECT_EQ(stateTextOfBlob(reinterpret_cast<const uint8_t*>(padded.data()), padded.size()).value_or("?"), "ab");
     EXPECT_FALSE(stateTextOfBlob(nullptr, 0));
 }
 

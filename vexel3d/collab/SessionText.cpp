@@ -98,10 +98,13 @@ bool madeByPlugin(std::string_view softwareVersions, std::string_view pluginId) 
 
 std::optional<std::string> stateTextOfBlob(const uint8_t* bytes, size_t length) {
     if (!bytes || length == 0 || length > kMaxStateBlob) return std::nullopt;
-    if (bytes[length - 1] != 0) return std::nullopt;
-    // A zero before the end would cut the text short without saying so.
-    if (std::memchr(bytes, 0, length - 1)) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(bytes), length - 1);
+    const auto* zero = static_cast<const uint8_t*>(std::memchr(bytes, 0, length));
+    if (!zero) return std::nullopt;
+    // DICOM pads values to an even length with zeros; anything else after
+    // the terminating zero means the text is not what it claims.
+    for (const uint8_t* p = zero; p < bytes + length; ++p)
+        if (*p != 0) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(zero - bytes));
 }
 
 std::string rewriteDroppedState(std::string_view state, std::string_view seriesUid, std::string_view seriesNumber) {

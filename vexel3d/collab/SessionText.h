@@ -56,7 +56,8 @@ bool madeByPlugin(std::string_view softwareVersions, std::string_view pluginId);
 constexpr size_t kMaxStateBlob = 4u << 20;
 
 // The text of a private state blob: refused whole (nothing) without its
-// terminating zero, with a zero before its end, or above kMaxStateBlob.
+// terminating zero, with other bytes than zeros (padding) after it, or
+// above kMaxStateBlob.
 std::optional<std::string> stateTextOfBlob(const uint8_t* bytes, size_t length);
 
 // The blob's lines with "prevseriesid " and "prevseriesnum " replaced by the
