@@ -6,7 +6,7 @@ SOURCE=$(cd "$(dirname "$0")" && pwd)
 BUILD=$1
 SECONDS_EACH=${2:-5}
 command -v clang++ >/dev/null 2>&1 || { echo "clang++ not found: fuzz targets skipped"; exit 77; }
-echo 'int main(){}' > /tmp/fuzz-probe-$$.cpp
+printf '#include <cstddef>\n#include <cstdint>\nextern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n' > /tmp/fuzz-probe-$$.cpp
 if ! clang++ -fsanitize=fuzzer,address,undefined /tmp/fuzz-probe-$$.cpp -o /tmp/fuzz-probe-$$ 2>/dev/null; then
     rm -f /tmp/fuzz-probe-$$.cpp /tmp/fuzz-probe-$$
     echo "clang++ cannot build libFuzzer targets: skipped"; exit 77

@@ -92,8 +92,10 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
         QVNewFileSetDatasetFloat64(file, 0x0028, 0x1053, &slope, 1);
         QVNewFileSetDatasetFloat64(file, 0x0028, 0x1052, &intercept, 1);
     }
-    // The next paint renders at the view's own size from scratch.
+    // The next paint renders at the view's own size from scratch (the
+    // display image was cleared while it was read).
     view.m_workspace->resetWide();
+    view.requestRender(true);
     QVNewFileNewSeriesUID(file, seriesUid.empty() ? nullptr : seriesUid.c_str(),
                           seriesUid.empty() ? 0 : static_cast<int>(seriesNumber));
 
