@@ -4,6 +4,8 @@
 #include "plugin/CPerspective.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
+#include "collab/ImageList.h"
+#include "collab/StateLines.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"
@@ -192,5 +194,19 @@ TEST_F(FrameSeries, RecordWithoutVoxelsIsRefused) {
     EXPECT_EQ(frame->series.m_bHasSeries, 0);
 }
 
+
+TEST_F(FrameSeries, SavedStateWaitsForTheImagesAndLoadsThemOnce) {
+    setCompletion(0.30);
+    const std::string text = "version 0\nimages " + escapeValue(packImageList(request())) + "\nJ_renderer 1\n";
+    EXPECT_EQ(frame->handlePeerText(text.c_str()), 1);
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1);
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_SSD) << "the state waits for the images";
+    EXPECT_EQ(frame->series.pendingState, text);
+    setCompletion(1.0);
+    frame->refreshTick();
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_MIP);
+    EXPECT_TRUE(frame->series.pendingState.empty());
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1) << "the deferred state loads no series again";
+}
 
 }  // namespace

@@ -318,7 +318,9 @@ void CBackground::updateVolume() {
     if (series.completedFraction >= 1.0 && !series.pendingState.empty()) {
         const std::string text = series.pendingState;
         series.pendingState.clear();
-        handlePeerText(text.c_str());
+        // Only the state lines: a deferred saved state has loaded its images already.
+        applyPeerState(*m_view, capture, *this, text);
+        m_view->requestRender(true);
     }
 }
 
