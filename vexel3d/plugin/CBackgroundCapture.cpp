@@ -11,6 +11,7 @@
 #include "collab/StateLines.h"
 #include "collab/StateText.h"
 #include "interact/CapturePixels.h"
+#include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"
 #include "render/Camera.h"
 #include "volume/CVolume.h"
@@ -22,20 +23,6 @@
 namespace v3d {
 
 namespace {
-
-std::string take(char* text) {
-    std::string out = text ? text : "";
-    QVFree(text);
-    return out;
-}
-
-uint32_t seriesNumberText(const std::string& imageId) {
-    QVDatasetHandle data = QVGetDicomDataSet(imageId.c_str());
-    const std::string text = data ? take(QVGetDicomStringArray(data, 0x0020, 0x0011)) : std::string();
-    FieldReader reader(text);
-    uint32_t number = 0;
-    return reader.readUnsigned(number) ? number : 0;
-}
 
 class ProgressAdapter : public ProgressSink {
 public:
@@ -99,19 +86,19 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
     QVNewFileNewSeriesUID(file, seriesUid.empty() ? nullptr : seriesUid.c_str(),
                           seriesUid.empty() ? 0 : static_cast<int>(seriesNumber));
 
-    double centre = 128, width_ = 256;
+    double centre = 128, windowWidth = 256;
     if (!rgb) {
         const CVolume& v = *volume;
         centre = v.storedToHU((v.windowLowStored + v.windowHighStored) / 2);
-        width_ = v.storedToHU(v.windowHighStored) - v.storedToHU(v.windowLowStored);
+        windowWidth = v.storedToHU(v.windowHighStored) - v.storedToHU(v.windowLowStored);
     }
     QVNewFileSetDatasetFloat64(file, 0x0028, 0x1050, &centre, 1);
-    QVNewFileSetDatasetFloat64(file, 0x0028, 0x1051, &width_, 1);
+    QVNewFileSetDatasetFloat64(file, 0x0028, 0x1051, &windowWidth, 1);
     QVNewFileSetDatasetString(file, 0x0020, 0x0052, "");
     const uint16_t zero = 0;
     QVNewFileSetDatasetUint16(file, 0x0028, 0x0103, &zero, 1);
     QVDatasetHandle source = QVGetDicomDataSet(sourceImageId.c_str());
-    const std::string sourceDescription = source ? take(QVGetDicomStringArray(source, 0x0008, 0x103E)) : std::string();
+    const std::string sourceDescription = source ? takeHostString(QVGetDicomStringArray(source, 0x0008, 0x103E)) : std::string();
     const std::string description =
         std::string("<") + ViewCore::m_pszRendererNames[view.m_iRenderMode] + "> " + sourceDescription;
     QVNewFileSetDatasetString(file, 0x0008, 0x103E, description.c_str());
@@ -126,13 +113,13 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
     QVNewFileSetDatasetUint8(file, 0xF215, 0xBA94, reinterpret_cast<const uint8_t*>(state.c_str()),
                              static_cast<int>(state.size() + 1));
 
-    const std::string id = take(QVNewFileAddToViewer(file));
+    const std::string id = takeHostString(QVNewFileAddToViewer(file));
     if (id.empty()) {
         QVDestroyNewFile(file);
         return id;
     }
-    capture.captureSeriesUid = take(QVGetSeriesUID(id.c_str()));
-    capture.captureSeriesNumber = seriesNumberText(id);
+    capture.captureSeriesUid = takeHostString(QVGetSeriesUID(id.c_str()));
+    capture.captureSeriesNumber = seriesNumberOfImage(id).value_or(0);
     return id;
 }
 
@@ -140,15 +127,15 @@ bool CBackground::captureAndShare(int width, int height, bool replace) {
     std::string sopUid;
     const std::string replaced = capture.replaceableImageId;
     if (replace && !replaced.empty() && QVCanDeleteImage(kPluginId, replaced.c_str())) {
-        sopUid = take(QVImageSOPInstanceUID(replaced.c_str()));
+        sopUid = takeHostString(QVImageSOPInstanceUID(replaced.c_str()));
         QVDeleteImage(kPluginId, replaced.c_str());
     }
     const std::string id = createDicomImage(width, height, series.firstImageId, sopUid, capture.captureSeriesUid,
                                             capture.captureSeriesNumber);
     if (id.empty()) return false;
-    capture.captureSeriesUid = take(QVGetSeriesUID(id.c_str()));
-    capture.captureSeriesNumber = seriesNumberText(id);
-    capture.lastCaptureSopUid = take(QVImageSOPInstanceUID(id.c_str()));
+    capture.captureSeriesUid = takeHostString(QVGetSeriesUID(id.c_str()));
+    capture.captureSeriesNumber = seriesNumberOfImage(id).value_or(0);
+    capture.lastCaptureSopUid = takeHostString(QVImageSOPInstanceUID(id.c_str()));
     capture.lastCaptureWidth = width;
     capture.lastCaptureHeight = height;
     sendStateToPeers(CHANGE_CAMERA_VECTORS | CHANGE_CAPTURE);
@@ -159,7 +146,7 @@ bool CBackground::captureAndShare(int width, int height, bool replace) {
         QVPanelHandle panel = QVGetImagePanelOfPlace(place);
         const int views = panel ? QVGetViewCount(panel) : 0;
         for (int i = 0; i < views; ++i) {
-            if (take(QVGetImageID(QVGetView(panel, i))) == id) {
+            if (takeHostString(QVGetImageID(QVGetView(panel, i))) == id) {
                 QVSetActiveView(panel, i);
                 break;
             }

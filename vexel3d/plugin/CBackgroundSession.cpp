@@ -8,6 +8,7 @@
 #include "collab/SessionText.h"
 #include "collab/StateLines.h"
 #include "collab/StateText.h"
+#include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"
 
 #include <cstdio>
@@ -15,28 +16,6 @@
 #include <cstring>
 
 namespace v3d {
-
-namespace {
-
-// A host string, freed on every path.
-std::string take(char* text) {
-    std::string out = text ? text : "";
-    QVFree(text);
-    return out;
-}
-
-// The (0020,0011) series number as "%lu" reads it; nothing when unreadable.
-std::optional<uint32_t> seriesNumberOf(const std::string& imageId) {
-    QVDatasetHandle data = QVGetDicomDataSet(imageId.c_str());
-    if (!data) return std::nullopt;
-    const std::string text = take(QVGetDicomStringArray(data, 0x0020, 0x0011));
-    FieldReader reader(text);
-    uint32_t number = 0;
-    if (!reader.readUnsigned(number)) return std::nullopt;
-    return number;
-}
-
-}  // namespace
 
 void CBackground::HostPeers::sendToPeers(const std::string& text) {
     QVSendDataToCollaborationPeers(m_frame.handle(), text.c_str(), static_cast<int>(text.size()), 0);
@@ -47,7 +26,7 @@ std::pair<int32_t, int32_t> CBackground::firstImageGroup() {
     if (!group) return {0, 0};
     const int studies = QVGetStudyCount();
     for (int s = 0; s < studies; ++s) {
-        const std::string study = take(QVGetStudyUID(s));
+        const std::string study = takeHostString(QVGetStudyUID(s));
         const int groups = QVGetGroupCount(study.c_str());
         for (int g = 0; g < groups; ++g)
             if (QVGetGroup(study.c_str(), g) == group) return {s, g};
@@ -91,12 +70,12 @@ int CBackground::restoreFromText(const std::string& text) {
         capture.prevSeriesId = restore.prevSeriesId;
         capture.prevSeriesNumber = restore.prevSeriesNumber;
     } else if (restore.source == SessionRestore::Source::Group) {
-        const std::string study = take(QVGetStudyUID(restore.group.study));
+        const std::string study = takeHostString(QVGetStudyUID(restore.group.study));
         QVGroupHandle group = study.empty() ? nullptr : QVGetGroup(study.c_str(), restore.group.group);
         for (int i = 0; group; ++i) {
             char* id = QVGetGroupImageID(group, i);
             if (!id) break;
-            ids.push_back(take(id));
+            ids.push_back(takeHostString(id));
         }
     }
     if (!ids.empty()) {
@@ -118,22 +97,22 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
     std::vector<std::string> ids;
     const int views = QVGetViewCount(panel);
     for (int i = 0; i < views; ++i) {
-        std::string id = take(QVGetImageID(QVGetView(panel, i)));
+        std::string id = takeHostString(QVGetImageID(QVGetView(panel, i)));
         if (!id.empty()) ids.push_back(std::move(id));
     }
     if (ids.empty()) return 0;
-    const std::string active = take(QVGetImageID(QVGetView(panel, QVGetActiveView(panel))));
+    const std::string active = takeHostString(QVGetImageID(QVGetView(panel, QVGetActiveView(panel))));
     std::optional<std::string> state;
     std::string activeSeries;
     if (!active.empty()) {
         QVDatasetHandle data = QVGetDicomDataSet(active.c_str());
-        const std::string software = data ? take(QVGetDicomStringArray(data, 0x0018, 0x1018)) : std::string();
+        const std::string software = data ? takeHostString(QVGetDicomStringArray(data, 0x0018, 0x1018)) : std::string();
         if (data && madeByPlugin(software, kPluginId)) {
             int32_t length = 0;
             uint8_t* blob = QVGetDicomUint8Array(data, 0xF215, 0xBA94, &length);
             if (blob && length > 0) state = stateTextOfBlob(blob, static_cast<size_t>(length));
             QVFree(blob);
-            activeSeries = take(QVGetSeriesUID(active.c_str()));
+            activeSeries = takeHostString(QVGetSeriesUID(active.c_str()));
         }
     }
     if (state && !activeSeries.empty()) {
@@ -141,7 +120,7 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
         std::string uid, number;
         if (QVCanDeleteImage(kPluginId, active.c_str())) {
             uid = activeSeries;
-            number = std::to_string(seriesNumberOf(active).value_or(0));
+            number = std::to_string(seriesNumberOfImage(active).value_or(0));
         }
         const std::string text = rewriteDroppedState(*state, uid, number);
         m_peerSender->sendToPeers(text);
