@@ -209,4 +209,26 @@ TEST_F(FrameSeries, SavedStateWaitsForTheImagesAndLoadsThemOnce) {
     EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1) << "the deferred state loads no series again";
 }
 
+TEST_F(FrameSeries, GreyCaptureRescalesFromTheStoredValueBase) {
+    fake.record.rawBase = 10;
+    fake.record.slope = 2.0;
+    fake.record.intercept = -1024.0;
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->view()->setRenderMode(RENDER_MIP);
+    frame->view()->renderForExport(64, 64, nullptr);
+    int file = 0;
+    fakeHost().nextNewFile = reinterpret_cast<QVNewFileHandle>(&file);
+    frame->createDicomImage(64, 64, "slice1", "", "", 0);
+    // Stored value s is raw value s + 10, worth (s + 10) x 2 - 1024 HU.
+    const std::vector<std::string> intercept = fakeHost().callsStartingWith("QVNewFileSetDatasetFloat64");
+    bool found = false;
+    for (const std::string& call : intercept)
+        if (call.find(",40,4178,") != std::string::npos) {  // (0028,1052)
+            found = true;
+            EXPECT_NE(call.find(",40,4178,-1004,1)"), std::string::npos) << call;
+        }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(fakeHost().count("QVDestroyNewFile("), 1) << "no image came back";
+}
+
 }  // namespace
