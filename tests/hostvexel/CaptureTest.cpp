@@ -278,4 +278,20 @@ TEST_F(Capture, CaptureCommandSendsTheCaptureLineAlsoWhenCancelled) {
     EXPECT_EQ(peers.sent[0].rfind("J_justspec dummy\nJ_capture ", 0), 0u);
 }
 
+TEST_F(Capture, PeersCaptureLineCreatesTheSameImageAndSendsNothingBack) {
+    peers.sent.clear();
+    const std::string text = "J_justspec dummy\nJ_capture 384 384 " + frame->series.firstImageId +
+                             " 1.2.826.0.1.3680043.9.999.77 1.2.826.0.1.3680043.9.999.78 5\n";
+    QByteArray bytes(text.c_str());
+    qv::sendMessage(frame->handle(), QV_MSG_PEER_DATA, reinterpret_cast<uintptr_t>(bytes.data()), bytes.size());
+    const std::string id = "1.2.826.0.1.3680043.9.999.77";
+    ASSERT_NE(QVGetDicomDataSet(id.c_str()), nullptr);
+    EXPECT_EQ(take(QVGetSeriesUID(id.c_str())), "1.2.826.0.1.3680043.9.999.78");
+    EXPECT_EQ(stringTag(id, 0x0020, 0x0011), "5");
+    EXPECT_EQ(QVImageGetColumns(id.c_str()), 384);
+    EXPECT_EQ(dciodvfyErrors(fileOf(id)), "");
+    EXPECT_EQ(frame->capture.captureSeriesUid, "1.2.826.0.1.3680043.9.999.78");
+    EXPECT_TRUE(peers.sent.empty());
+}
+
 }  // namespace
