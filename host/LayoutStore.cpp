@@ -34,7 +34,8 @@ bool LayoutStore::save(const QString& file, QString& error) const {
             char* state = nullptr;
             qv::sendMessage(qv::handleOf(c->pluginWindow()), QV_MSG_GET_STATE, 1, reinterpret_cast<intptr_t>(&state));
             entry["plugin"] = QString::fromStdString(plugin->id);
-            entry["state"] = QString::fromUtf8(state ? state : "");
+            // Byte for byte: a state may hold any byte but zero (packed image lists).
+            entry["state"] = QString::fromLatin1(state ? state : "");
             if (state) plugin->freeBlock(state);
         }
         cells.append(entry);
@@ -62,7 +63,7 @@ bool LayoutStore::load(const QString& file, QString& error) {
             if (!series.empty() && group->seriesUid == series)
                 m_grid.putGroupInCell(group->id, c->index(), entry.value("views").toInt(1));
         LoadedPlugin* plugin = m_plugins.find(entry.value("plugin").toString().toUtf8().constData());
-        if (plugin) m_router.createPluginWindow(*plugin, *c, entry.value("state").toString().toUtf8().constData());
+        if (plugin) m_router.createPluginWindow(*plugin, *c, entry.value("state").toString().toLatin1().constData());
     }
     return true;
 }

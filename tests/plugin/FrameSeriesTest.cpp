@@ -4,6 +4,8 @@
 #include "plugin/CPerspective.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
+#include "collab/ImageList.h"
+#include "collab/StateLines.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"
@@ -228,5 +230,41 @@ TEST_F(FrameSeries, RecordWithoutVoxelsIsRefused) {
     EXPECT_EQ(frame->series.m_bHasSeries, 0);
 }
 
+
+TEST_F(FrameSeries, SavedStateWaitsForTheImagesAndLoadsThemOnce) {
+    setCompletion(0.30);
+    const std::string text = "version 0\nimages " + escapeValue(packImageList(request())) + "\nJ_renderer 1\n";
+    EXPECT_EQ(frame->handlePeerText(text.c_str()), 1);
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1);
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_SSD) << "the state waits for the images";
+    EXPECT_EQ(frame->series.pendingState, text);
+    setCompletion(1.0);
+    frame->refreshTick();
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_MIP);
+    EXPECT_TRUE(frame->series.pendingState.empty());
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1) << "the deferred state loads no series again";
+}
+
+TEST_F(FrameSeries, GreyCaptureRescalesFromTheStoredValueBase) {
+    fake.record.rawBase = 10;
+    fake.record.slope = 2.0;
+    fake.record.intercept = -1024.0;
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->view()->setRenderMode(RENDER_MIP);
+    frame->view()->renderForExport(64, 64, nullptr);
+    int file = 0;
+    fakeHost().nextNewFile = reinterpret_cast<QVNewFileHandle>(&file);
+    frame->createDicomImage(64, 64, "slice1", "", "", 0);
+    // Stored value s is raw value s + 10, worth (s + 10) x 2 - 1024 HU.
+    const std::vector<std::string> intercept = fakeHost().callsStartingWith("QVNewFileSetDatasetFloat64");
+    bool found = false;
+    for (const std::string& call : intercept)
+        if (call.find(",40,4178,") != std::string::npos) {  // (0028,1052)
+            found = true;
+            EXPECT_NE(call.find(",40,4178,-1004,1)"), std::string::npos) << call;
+        }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(fakeHost().count("QVDestroyNewFile("), 1) << "no image came back";
+}
 
 }  // namespace

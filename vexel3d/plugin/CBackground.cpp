@@ -187,7 +187,10 @@ intptr_t CBackground::handleHostMessage(uint32_t message, uintptr_t wParam, intp
     case QV_MSG_GET_STATE: {
         auto** out = reinterpret_cast<char**>(lParam);
         if (!out) return 0;
-        *out = static_cast<char*>(std::calloc(1, 1));  // released by the host with QVPluginFree
+        const std::string text = sessionText(wParam == 1);
+        // Released by the host with QVPluginFree.
+        *out = static_cast<char*>(std::malloc(text.size() + 1));
+        if (*out) std::memcpy(*out, text.c_str(), text.size() + 1);
         return 0;
     }
     case QV_MSG_PEER_DATA: {
@@ -221,29 +224,6 @@ intptr_t CBackground::windowLevelMessage(uint32_t message, uintptr_t wParam, int
     return 1;
 }
 
-intptr_t CBackground::dropPanel(QVPanelHandle panel) {
-    if (!panel) return 0;
-    std::vector<std::string> ids;
-    const int views = QVGetViewCount(panel);
-    for (int i = 0; i < views; ++i) {
-        char* id = QVGetImageID(QVGetView(panel, i));
-        if (id && *id) ids.emplace_back(id);
-        QVFree(id);
-    }
-    if (ids.empty()) return 0;
-    if (loadSeries(ids)) {
-        if (views > 0) QVGetWindowLevel(QVGetView(panel, 0), &windowLevel);
-        series.loadedOk = 1;
-    } else {
-        series.loadedOk = 0;
-    }
-    m_view->update();
-    setFocus();
-    QVActivateInGrid(handle());
-    theApp().setActiveWindow(this);
-    return 0;
-}
-
 bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerInfo*/) {
     QVCommandState* state = commandStateOf(code, extra);
     if (code == QV_CN_UPDATE_COMMAND_UI && !state) return false;
@@ -273,8 +253,6 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
     }
     return m_view && m_view->onCommand(command, code, extra);
 }
-
-int CBackground::handlePeerText(const char* /*text*/) { return 0; }
 
 void CBackground::updateCommandStates() {
     for (QToolBar* bar : {viewBar, cutPlanesBar, segmentationBar, mainBar, resetBar}) {
@@ -340,7 +318,9 @@ void CBackground::updateVolume() {
     if (series.completedFraction >= 1.0 && !series.pendingState.empty()) {
         const std::string text = series.pendingState;
         series.pendingState.clear();
-        handlePeerText(text.c_str());
+        // Only the state lines: a deferred saved state has loaded its images already.
+        applyPeerState(*m_view, capture, *this, text);
+        m_view->requestRender(true);
     }
 }
 

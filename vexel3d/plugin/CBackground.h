@@ -1,6 +1,10 @@
 #pragma once
 
 #include "QVPluginApi.h"
+#include "collab/CaptureRecord.h"
+#include "collab/PeerSender.h"
+#include "collab/PeerState.h"
+#include "interact/ExportRun.h"
 #include "plugin/HostSeriesPort.h"
 #include "plugin/HostViewServices.h"
 #include "volume/SeriesAcquisition.h"
@@ -11,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QToolBar;
@@ -23,7 +28,7 @@ class CPerspective;
 
 // The frame of one 3D window: fills its host cell, holds the view and the
 // toolbars, and owns everything of the one loaded series.
-class CBackground : public QMainWindow, public VolumeChangeSink {
+class CBackground : public QMainWindow, public VolumeChangeSink, public PeerStateActions {
     Q_OBJECT
 public:
     explicit CBackground(QWidget* cell);
@@ -43,8 +48,31 @@ public:
     intptr_t handleHostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     // Entry of peer texts and saved states; answers kPutUnderHandled when
-    // nothing is to be re-rendered.
+    // nothing is to be re-rendered, 0 when a peer state waits for images,
+    // else 1 (0 too for a restore whose series did not load).
     int handlePeerText(const char* text);
+    // The saved-state text: full (layouts, captured images) or compact.
+    std::string sessionText(bool full);
+    // "J_justspec dummy" and the state lines of mask to the peers (mask > 0).
+    void sendStateToPeers(int mask);
+    PeerSender& peerSender() { return *m_peerSender; }
+    // Tests record what goes to the peers; null restores the host's way.
+    void setPeerSender(PeerSender* sender) { m_peerSender = sender ? sender : &m_hostPeers; }
+
+    // Capture and export. createDicomImage answers the new image's
+    // identifier, empty on failure (the reason shown).
+    std::string createDicomImage(int width, int height, const std::string& sourceImageId, const std::string& sopUid,
+                                 const std::string& seriesUid, uint32_t seriesNumber);
+    bool captureAndShare(int width, int height, bool replace);
+    void quickCapture() override;
+    void exportImages(const ExportOptions& options);
+    // Command "Capture images": the export dialog, then the export.
+    void captureImagesCommand();
+
+    // PeerStateActions
+    void replaySegmentationHistory(const std::string& history) override;
+    void resetSegmentation() override;
+    void captureForPeer(const PeerCapture& request) override;
 
     // Series acquisition: builds the volume from the host's images; false,
     // with the reason shown, when it could not (the window keeps what it had).
@@ -72,6 +100,7 @@ public:
 
     // The loaded series and its download state.
     SeriesState series;
+    CaptureRecord capture;
     WindowLevelRecord windowLevel{};
     std::unique_ptr<CVolume> volume;
     std::unique_ptr<Camera> camera;
@@ -92,10 +121,26 @@ private:
     QToolBar* createToolbar(int resource, const char* title, Qt::ToolBarArea area, std::initializer_list<int> commands);
     intptr_t windowLevelMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     intptr_t dropPanel(QVPanelHandle panel);
+    // A saved-state or startup text: loads its images, then its state.
+    int restoreFromText(const std::string& text);
+    // Study and group index of the first image's group in the host.
+    std::pair<int32_t, int32_t> firstImageGroup();
     void stopRefreshTimer();
     // Shows the message of a failed load or refresh; false for those.
     bool reportLoad(SeriesLoadStatus status);
 
+    // Sends through the host's collaboration link.
+    class HostPeers : public PeerSender {
+    public:
+        explicit HostPeers(CBackground& frame) : m_frame(frame) {}
+        void sendToPeers(const std::string& text) override;
+
+    private:
+        CBackground& m_frame;
+    };
+
+    HostPeers m_hostPeers{*this};
+    PeerSender* m_peerSender = &m_hostPeers;
     HostSeriesPort m_seriesPort;
     HostViewServices m_viewServices;
     SeriesAcquisition m_acquisition;

@@ -189,6 +189,12 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         state->checked = tool.checked ? 1 : 0;
         return true;
     }
+    if (command == ID_CAPTURE) {
+        // The export dialog belongs to the window; the view only ends its drag.
+        runToolCommand(*this, command);
+        m_frame->captureImagesCommand();
+        return true;
+    }
     const int mask = runToolCommand(*this, command);
     if (mask < 0) return false;
     sendMask(mask);
@@ -312,7 +318,7 @@ void CPerspective::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !inputReady() || !hasControl(*this)) return;
     if (m_iToolGroup != 1 && m_iToolGroup != 2) {
         m_bAnchorReset = true;
-        quickCapture();
+        m_frame->quickCapture();
         return;
     }
     sendMask(doubleClickPick(*this, clientPointOf(event->position()), flagsOf(event->buttons(), event->modifiers())));

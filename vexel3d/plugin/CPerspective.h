@@ -74,8 +74,6 @@ private:
     // Hook: the changed state groups go to the collaboration peers here once
     // the message protocol exists.
     void sendMask(int mask) { (void)mask; }
-    // Hook: the quick capture of a double-click in the image-adjustment group.
-    void quickCapture() {}
     void buildContextMenu();
     void addPresetMenuItems(int index);
     void rebuildPresetMenuItems();

@@ -34,4 +34,11 @@ const char* noticeMessage(ViewNotice notice) {
     return nullptr;
 }
 
+const char* captureMessage(CaptureStatus status) {
+    switch (status) {
+    case CaptureStatus::CreateFailed: return "Failed to create DICOM image";
+    }
+    return nullptr;
+}
+
 }  // namespace v3d

@@ -7,8 +7,14 @@
 
 namespace v3d {
 
+// Why a capture wrote no image.
+enum class CaptureStatus {
+    CreateFailed,  // the host made no new file
+};
+
 // Null where the user needs no message.
 const char* loadMessage(SeriesLoadStatus status);
 const char* noticeMessage(ViewNotice notice);
+const char* captureMessage(CaptureStatus status);
 
 }  // namespace v3d

@@ -203,7 +203,7 @@ int runToolCommand(ViewCore& view, int command) {
     case ID_RESET_SEGMENTATION: return resetSegmentation(view);
     case ID_RESET_SHADING: return resetShading(view);
     case ID_CAPTURE:
-        // Hook: the capture and export dialog opens here once it exists.
+        // The window runs the export dialog after this.
         view.m_iDragMode = DRAG_NONE;
         return 0;
     default: return -1;

@@ -1,0 +1,208 @@
+// State lines written by one view and applied to another, the deferral
+// while images arrive, and texts from elsewhere that must not break a view.
+#include "collab/CaptureRecord.h"
+#include "collab/PeerState.h"
+#include "collab/StateText.h"
+
+#include "ViewFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordingActions : PeerStateActions {
+    void replaySegmentationHistory(const std::string& history) override { replayed.push_back(history); }
+    void resetSegmentation() override { ++resets; }
+    void captureForPeer(const PeerCapture& capture) override { captures.push_back(capture); }
+    void quickCapture() override { ++quickCaptures; }
+    std::vector<std::string> replayed;
+    int resets = 0;
+    std::vector<PeerCapture> captures;
+    int quickCaptures = 0;
+};
+
+class PeerText : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (ViewFixture* f : {&a, &b}) {
+            f->frame.completedFraction = 1.0;
+            f->view.changeVolume().setIsoValue(-300);
+            f->view.changeVolume().setWindowLevel(0, 1000);
+        }
+    }
+    PeerStateStatus apply(const std::string& text, int* refused = nullptr) {
+        return applyPeerState(b.view, captureB, actions, text, refused);
+    }
+    std::string stateOf(ViewFixture& f, const CaptureRecord& c, int mask = 127) { return buildStateText(f.view, c, mask); }
+    // One changed line in B's full state text, then applied back: whatever
+    // was refused leaves B's state text as it was.
+    void expectRefused(const std::string& text) {
+        const std::string before = stateOf(b, captureB);
+        int refused = 0;
+        EXPECT_EQ(apply(text, &refused), PeerStateStatus::Applied);
+        EXPECT_EQ(refused, 1) << text;
+        EXPECT_EQ(stateOf(b, captureB), before) << text;
+    }
+
+    ViewFixture a, b;
+    CaptureRecord captureA, captureB;
+    RecordingActions actions;
+};
+
+TEST_F(PeerText, CameraGroupOfTheDefaultViewReadsAsWritten) {
+    EXPECT_EQ(stateOf(a, captureA, CHANGE_CAMERA),
+              "J_camera 0 0.375000 0.492063 220.000000 0.500000 0.400000 30.000000\n"
+              "J_renderer 0\nJ_frame 1\nJ_tumbling 1\nJ_threshold -300\nJ_wwwc 1000 0\n");
+    EXPECT_EQ(stateOf(a, captureA, 0), "");
+    EXPECT_EQ(stateOf(a, captureA, -1), "");
+    EXPECT_EQ(stateOf(a, captureA, 128), "");
+}
+
+TEST_F(PeerText, EveryGroupAppliedMakesTheOtherViewWriteTheSameText) {
+    Camera& camera = a.view.changeCamera();
+    camera.perspective = true;
+    camera.setZoom(0.25f);
+    a.view.applyReferenceFrame(1);
+    a.view.changeCamera().orbit(1, 30.0f, a.ball.volume.center(), true);
+    a.view.m_fHue = 100.0f;
+    a.view.m_fShine = 12.0f;
+    a.view.buildShadeTable();
+    a.view.setRenderMode(RENDER_MIP);
+    a.view.m_bNoTumble = false;
+    a.view.changeVolume().setIsoValue(250);
+    a.view.changeVolume().setWindowLevel(40, 400);
+    a.view.changePlanes().add(a.ball.volume, a.ball.volume.halfSize(), Vec3(20, 24, 24), Vec3(1, 0, 0));
+    a.view.changePlanes().add(a.ball.volume, a.ball.volume.halfSize(), Vec3(24, 30, 24), Vec3(0, 1, 0));
+    a.view.m_bCutPlaneMode = true;
+    a.view.m_iToolGroup = GROUP_CUT_PLANES;
+    a.view.m_iRightTool = TOOL_CUT_MOVE;
+    a.view.m_iProbeHU = 123;
+    const std::string text = stateOf(a, captureA, kSavedStateMask);
+    EXPECT_EQ(apply(std::string(kStateMarkerLine) + text), PeerStateStatus::Applied);
+    EXPECT_EQ(stateOf(b, captureB, kSavedStateMask), text);
+    EXPECT_TRUE(b.camera.perspective);
+    EXPECT_EQ(b.view.m_iReferenceFrame, 1);
+    EXPECT_EQ(b.view.planes().m_iNumCutPlanes, 2);
+    EXPECT_EQ(b.view.planes().m_iSelectedCutPlane, 1);
+}
+
+TEST_F(PeerText, TextWaitsWhileImagesArriveAndOnlyTheLatestSurvives) {
+    b.frame.completedFraction = 0.5;
+    EXPECT_EQ(apply("J_renderer 1\n"), PeerStateStatus::Deferred);
+    EXPECT_EQ(apply("J_renderer 2\n"), PeerStateStatus::Deferred);
+    EXPECT_EQ(b.view.m_iRenderMode, RENDER_SSD);
+    EXPECT_EQ(b.frame.pendingState, "J_renderer 2\n");
+}
+
+TEST_F(PeerText, MarkerAloneChangesNothing) {
+    const std::string before = stateOf(b, captureB);
+    EXPECT_EQ(apply(kStateMarkerLine), PeerStateStatus::Applied);
+    EXPECT_EQ(stateOf(b, captureB), before);
+}
+
+TEST_F(PeerText, RejectsNonFiniteNumbers) {
+    expectRefused("J_camera 0 nan 0.5 220 0.5 0.4 30\n");
+    expectRefused("J_camera 0 0.3 0.5 inf 0.5 0.4 30\n");
+    expectRefused("J_camvectors 10 10 nan 1 0 0 0 0 -1 0 1 0\n");
+    expectRefused("J_cutplanes 1\ncutpln0data 1 2 inf 0 0 1\n");
+}
+
+TEST_F(PeerText, RejectsShadingThatLeavesTheColourTable) {
+    expectRefused("J_camera 0 0.3 0.5 1e30 0.5 0.4 30\n");  // the hue would never wrap
+    expectRefused("J_camera 0 0.3 0.5 220 1.5 0.4 30\n");
+    expectRefused("J_camera 0 0.3 0.5 220 0.5 -2 30\n");
+}
+
+TEST_F(PeerText, RejectsRendererOutside0To2) {
+    expectRefused("J_renderer 3\n");
+    expectRefused("J_renderer -1\n");
+    expectRefused("J_renderer 99999999999\n");
+}
+
+TEST_F(PeerText, RejectsCutPlaneCountAbove16) {
+    std::string text = "J_cutplanes 17\n";
+    for (int i = 0; i < 17; ++i) text += "cutpln" + std::to_string(i) + "data 24 24 24 1 0 0\n";
+    expectRefused(text);
+    expectRefused("J_cutplanes -1\n");
+}
+
+TEST_F(PeerText, MissingOrMalformedPlaneLineLeavesThePlaneTableWhole) {
+    b.view.changePlanes().add(b.ball.volume, b.ball.volume.halfSize(), Vec3(20, 24, 24), Vec3(1, 0, 0));
+    expectRefused("J_cutplanes 2\ncutpln0data 24 24 24 0 1 0\n");
+    expectRefused("J_cutplanes 2\ncutpln0data 24 24 24 0 1 0\ncutpln1data 24 24 24 0 1\n");
+    expectRefused("J_cutplanes 1\ncutpln0data 24 24 24 0 0 0\n");
+    expectRefused("J_cutplanes 1\ncutpln0data 24 24 nan 0 0 1\n");
+    EXPECT_EQ(b.view.planes().m_iNumCutPlanes, 1);
+    EXPECT_FLOAT_EQ(b.view.planes().at(0)->normal.x, 1.0f);
+}
+
+TEST_F(PeerText, RejectsCameraOutsideItsSphere) {
+    // Half-diagonal of the 48-voxel ball: about 41.6; 2.5 of them from the centre.
+    expectRefused("J_camvectors 23.5 23.5 130 1 0 0 0 0 -1 0 1 0\n");
+    expectRefused("J_camvectors 23.5 -90 23.5 0 1 0\n");
+    expectRefused("J_camera 0 1.5 0.5 220 0.5 0.4 30\n");
+    expectRefused("J_camera 0 0.3 -0.1 220 0.5 0.4 30\n");
+    int refused = 0;
+    apply("J_camvectors 23.5 -60 23.5 0 1 0\n", &refused);
+    EXPECT_EQ(refused, 0);
+    EXPECT_FLOAT_EQ(b.camera.position.y, -60.0f);
+}
+
+TEST_F(PeerText, CameraVectorsTakeOnly6Or12Numbers) {
+    expectRefused("J_camvectors 23.5 -60 23.5 0 1\n");
+    expectRefused("J_camvectors 23.5 -60 23.5 0 1 0 1\n");
+    expectRefused("J_camvectors 23.5 -60 23.5 1 0 0 0 0 -1 0 1\n");
+    expectRefused("J_camvectors 23.5 -60 23.5 0 0 0\n");
+}
+
+TEST_F(PeerText, RejectsToolsSelectionAndDragModesOutsideTheirTables) {
+    expectRefused("J_control 3 12 0\n");
+    expectRefused("J_control 0 14 0\n");
+    expectRefused("J_control 0 12 15\n");
+    expectRefused("J_cutplaneedit 0 1\n");  // no plane to select
+    expectRefused("J_cutplaneedit -2 0\n");
+}
+
+TEST_F(PeerText, CaptureLineStoresTheSeriesAndAsksForTheImage) {
+    EXPECT_EQ(apply("J_capture 384 384 1.2.3.1 1.2.9.7 1.2.9 5\n"), PeerStateStatus::Applied);
+    ASSERT_EQ(actions.captures.size(), 1u);
+    EXPECT_EQ(actions.captures[0].width, 384);
+    EXPECT_EQ(actions.captures[0].firstImageId, "1.2.3.1");
+    EXPECT_EQ(actions.captures[0].sopUid, "1.2.9.7");
+    EXPECT_EQ(captureB.captureSeriesUid, "1.2.9");
+    EXPECT_EQ(captureB.captureSeriesNumber, 5u);
+}
+
+TEST_F(PeerText, CaptureLineBeforeAnyCaptureIsIgnored) {
+    a.frame.firstImageId.clear();
+    apply(stateOf(a, captureA, CHANGE_CAPTURE));
+    EXPECT_TRUE(actions.captures.empty());
+}
+
+TEST_F(PeerText, RejectsCaptureWordsLongerThan120AndSizesBeyondTheImage) {
+    apply("J_capture 384 384 " + std::string(121, '1') + " 1.2 1.3 5\n");
+    apply("J_capture 1024 384 1.1 1.2 1.3 5\n");
+    apply("J_capture 0 384 1.1 1.2 1.3 5\n");
+    apply("J_capture 384 384 1.1 1.2 1.3 -5\n");
+    EXPECT_TRUE(actions.captures.empty());
+    EXPECT_TRUE(captureB.captureSeriesUid.empty());
+}
+
+TEST_F(PeerText, PutUnderRunsTheQuickCaptureAfterTheOtherLines) {
+    EXPECT_EQ(apply("J_putunder x\nJ_renderer 2\n"), PeerStateStatus::PutUnderHandled);
+    EXPECT_EQ(actions.quickCaptures, 1);
+    EXPECT_EQ(b.view.m_iRenderMode, RENDER_OPQ);
+}
+
+TEST_F(PeerText, EmptyHistoryResetsOnlyASegmentedView) {
+    apply("J_seghistory \n");
+    EXPECT_EQ(actions.resets, 0);
+    b.view.m_segHistory = "SEGBEGIN 1.000000 2.000000 3.000000 1 1 0 0 1324 16383JSEGENDJ";
+    apply("J_seghistory \n");
+    EXPECT_EQ(actions.resets, 1);
+    EXPECT_TRUE(b.view.m_segHistory.empty());
+    apply("J_seghistory SEGENDJ\n");
+    EXPECT_EQ(actions.replayed, std::vector<std::string>{"SEGENDJ"});
+}
+
+}  // namespace

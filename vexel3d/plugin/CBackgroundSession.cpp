@@ -1,0 +1,161 @@
+// The frame's saved state: answering the host's state request, restoring
+// from a saved-state or startup text, applying peer states, and taking over
+// a dropped panel (an ordinary series, or the state a captured image holds).
+#include "CBackground.h"
+
+#include "CV3dApp.h"
+#include "PluginIdentity.h"
+#include "collab/SessionText.h"
+#include "collab/StateLines.h"
+#include "collab/StateText.h"
+#include "plugin/HostStrings.h"
+#include "plugin/CPerspective.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace v3d {
+
+void CBackground::HostPeers::sendToPeers(const std::string& text) {
+    QVSendDataToCollaborationPeers(m_frame.handle(), text.c_str(), static_cast<int>(text.size()), 0);
+}
+
+std::pair<int32_t, int32_t> CBackground::firstImageGroup() {
+    QVGroupHandle group = QVGetGroupOfImage(series.firstImageId.c_str());
+    if (!group) return {0, 0};
+    const int studies = QVGetStudyCount();
+    for (int s = 0; s < studies; ++s) {
+        const std::string study = takeHostString(QVGetStudyUID(s));
+        const int groups = QVGetGroupCount(study.c_str());
+        for (int g = 0; g < groups; ++g)
+            if (QVGetGroup(study.c_str(), g) == group) return {s, g};
+    }
+    return {0, 0};
+}
+
+std::string CBackground::sessionText(bool full) {
+    if (series.imageIds.empty()) return std::string();
+    GroupLocation location;
+    if (!full) {
+        const auto found = firstImageGroup();
+        location.study = found.first;
+        location.group = found.second;
+    }
+    return buildSessionText(full, *m_view, series, capture, location);
+}
+
+void CBackground::sendStateToPeers(int mask) {
+    if (mask <= 0) return;
+    m_peerSender->sendToPeers(std::string(kStateMarkerLine) + buildStateText(*m_view, capture, mask));
+}
+
+int CBackground::handlePeerText(const char* text) {
+    if (!text) return 0;
+    const std::string body(text);
+    if (!findLine(kStateMarkerKey, body)) return restoreFromText(body);
+    const PeerStateStatus status = applyPeerState(*m_view, capture, *this, body);
+    if (status == PeerStateStatus::PutUnderHandled) return kPutUnderHandled;
+    m_view->update();
+    QVActivateInGrid(handle());
+    theApp().setActiveWindow(this);
+    return status == PeerStateStatus::Deferred ? 0 : 1;
+}
+
+int CBackground::restoreFromText(const std::string& text) {
+    const SessionRestore restore = parseSessionText(text);
+    if (restore.source == SessionRestore::Source::StartupList) return loadSeries(restore.ids) ? 1 : 0;
+    std::vector<std::string> ids = restore.ids;
+    if (restore.source == SessionRestore::Source::Images) {
+        capture.prevSeriesId = restore.prevSeriesId;
+        capture.prevSeriesNumber = restore.prevSeriesNumber;
+    } else if (restore.source == SessionRestore::Source::Group) {
+        const std::string study = takeHostString(QVGetStudyUID(restore.group.study));
+        QVGroupHandle group = study.empty() ? nullptr : QVGetGroup(study.c_str(), restore.group.group);
+        for (int i = 0; group; ++i) {
+            char* id = QVGetGroupImageID(group, i);
+            if (!id) break;
+            ids.push_back(takeHostString(id));
+        }
+    }
+    if (!ids.empty()) {
+        if (!loadSeries(ids)) return 0;
+        std::memset(&windowLevel, 0, sizeof windowLevel);
+        windowLevel.size = sizeof(WindowLevelRecord);
+    }
+    if (restore.sliceNumber) series.sliceNumber = *restore.sliceNumber;
+    if (restore.sliceDistance) series.sliceDistance = *restore.sliceDistance;
+    applyPeerState(*m_view, capture, *this, text);
+    m_view->requestRender(true);
+    QVActivateInGrid(handle());
+    theApp().setActiveWindow(this);
+    return 1;
+}
+
+intptr_t CBackground::dropPanel(QVPanelHandle panel) {
+    if (!panel) return 0;
+    std::vector<std::string> ids;
+    const int views = QVGetViewCount(panel);
+    for (int i = 0; i < views; ++i) {
+        std::string id = takeHostString(QVGetImageID(QVGetView(panel, i)));
+        if (!id.empty()) ids.push_back(std::move(id));
+    }
+    if (ids.empty()) return 0;
+    const std::string active = takeHostString(QVGetImageID(QVGetView(panel, QVGetActiveView(panel))));
+    std::optional<std::string> state;
+    std::string activeSeries;
+    if (!active.empty()) {
+        QVDatasetHandle data = QVGetDicomDataSet(active.c_str());
+        const std::string software = data ? takeHostString(QVGetDicomStringArray(data, 0x0018, 0x1018)) : std::string();
+        if (data && madeByPlugin(software, kPluginId)) {
+            int32_t length = 0;
+            uint8_t* blob = QVGetDicomUint8Array(data, 0xF215, 0xBA94, &length);
+            if (blob && length > 0) state = stateTextOfBlob(blob, static_cast<size_t>(length));
+            QVFree(blob);
+            activeSeries = takeHostString(QVGetSeriesUID(active.c_str()));
+        }
+    }
+    if (state && !activeSeries.empty()) {
+        // A capture of this plug-in: its series reopens in the captured pose.
+        std::string uid, number;
+        if (QVCanDeleteImage(kPluginId, active.c_str())) {
+            uid = activeSeries;
+            number = std::to_string(seriesNumberOfImage(active).value_or(0));
+        }
+        const std::string text = rewriteDroppedState(*state, uid, number);
+        m_peerSender->sendToPeers(text);
+        if (restoreFromText(text) == 1) {
+            capture.captureSeriesUid = capture.prevSeriesId;
+            capture.captureSeriesNumber = capture.prevSeriesNumber;
+            capture.replaceableImageId = active;
+        } else {
+            series.loadedOk = 0;
+        }
+    } else {
+        m_peerSender->sendToPeers(buildStartupListText(ids));
+        if (loadSeries(ids)) {
+            if (views > 0) QVGetWindowLevel(QVGetView(panel, 0), &windowLevel);
+            capture.prevSeriesId.clear();
+            capture.replaceableImageId.clear();
+            series.loadedOk = 1;
+        } else {
+            series.loadedOk = 0;
+        }
+    }
+    m_view->update();
+    setFocus();
+    QVActivateInGrid(handle());
+    theApp().setActiveWindow(this);
+    return 0;
+}
+
+void CBackground::replaySegmentationHistory(const std::string& /*history*/) {
+    // Hook: the segmentation engine replays the operations the view's own
+    // history lacks; until it is there, a received history changes nothing.
+}
+
+void CBackground::resetSegmentation() {
+    // Hook: the segmentation engine makes every voxel visible again.
+}
+
+}  // namespace v3d
