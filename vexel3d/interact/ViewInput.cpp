@@ -5,6 +5,7 @@
 #include "interact/ViewWindow.h"
 #include "interact/WheelSteps.h"
 #include "view/ViewCore.h"
+#include "view/ViewSegmentation.h"
 #include "view/ViewTools.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
@@ -32,14 +33,6 @@ bool patientPointUnder(ViewCore& view, ClientPoint point, Vec3& patient) {
     return true;
 }
 
-// Hook: seeds a flood fill at the surface under the point once the
-// segmentation engine exists (the double-click of the selection group).
-void floodAtPixel(ViewCore&, ClientPoint, bool /*add*/) {}
-
-// Hook: cuts the volume along the freehand outline once the segmentation
-// engine exists. The parameters are those the cut will need.
-void cutWithOutline(ViewCore&, const Vec3& /*direction*/, float /*startDepth*/, int /*depthRange*/, bool /*keep*/) {}
-
 // The outline cut of a right release: depth bounds from the last render.
 int cutAlongOutline(ViewCore& view, int flags) {
     if (!view.m_pCamera || view.m_pCamera->perspective) return 0;
@@ -56,7 +49,9 @@ int cutAlongOutline(ViewCore& view, int flags) {
     const Vec3 direction = ws.rayDir[RenderWorkspace::index(half, half)];
     const float start = nearDepth - 10.0f;
     const int range = static_cast<int>((farDepth + 10.0f) - start);
-    cutWithOutline(view, direction, start, range, (flags & MOUSE_SHIFT) == 0);
+    const int n = std::clamp(view.m_iNumRoiPoints, 0, static_cast<int>(view.m_roiPoints.size()));
+    const std::vector<Vec3> points(view.m_roiPoints.begin(), view.m_roiPoints.begin() + n);
+    cutWithOutline(view, points, direction, start, range, (flags & MOUSE_SHIFT) == 0);
     return CHANGE_SEGMENTATION;
 }
 

@@ -10,6 +10,7 @@
 #include "collab/StateText.h"
 #include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"
+#include "view/ViewSegmentation.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -154,8 +155,6 @@ void CBackground::replaySegmentationHistory(const std::string& /*history*/) {
     // history lacks; until it is there, a received history changes nothing.
 }
 
-void CBackground::resetSegmentation() {
-    // Hook: the segmentation engine makes every voxel visible again.
-}
+void CBackground::resetSegmentation() { resetViewSegmentation(*m_view); }
 
 }  // namespace v3d

@@ -3,6 +3,7 @@
 #include "view/ViewCommands.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
+#include "view/ViewSegmentation.h"
 #include "view/ViewTools.h"
 
 namespace v3d {
@@ -113,11 +114,7 @@ int resetShading(ViewCore& view) {
 }
 
 int resetSegmentation(ViewCore& view) {
-    view.setWaitCursor(true);
-    // Hook: the volume's visibility bits are reset here once the
-    // segmentation engine exists; until then only the history goes.
-    view.m_segHistory.clear();
-    view.setWaitCursor(false);
+    resetViewSegmentation(view);
     view.m_iDragMode = DRAG_NONE;
     view.requestRender(true);
     return CHANGE_SEGMENTATION;

@@ -1,0 +1,84 @@
+#include "view/ViewSegmentation.h"
+
+#include "render/Camera.h"
+#include "render/RenderWorkspace.h"
+#include "segment/FloodBounds.h"
+#include "segment/OutlineCut.h"
+#include "segment/SegmentHistory.h"
+#include "segment/Segmenter.h"
+#include "view/ViewCore.h"
+#include "volume/CVolume.h"
+
+
+namespace v3d {
+
+namespace {
+
+std::vector<SegmentPlane> segmentPlanesOf(const ViewCore& view) {
+    std::vector<SegmentPlane> planes;
+    const CutPlaneSet& set = view.planes();
+    for (int i = 0; i < set.m_iNumCutPlanes; ++i) planes.push_back({set.at(i)->point, set.at(i)->normal});
+    return planes;
+}
+
+// The wait cursor for the length of an operation.
+struct Busy {
+    explicit Busy(ViewCore& view) : view(view) { view.setWaitCursor(true); }
+    ~Busy() { view.setWaitCursor(false); }
+    ViewCore& view;
+};
+
+}  // namespace
+
+bool floodAtPixel(ViewCore& view, ClientPoint point, bool add) {
+    if (!view.m_pCamera || !view.m_pVolume) return false;
+    if (!view.isInsideImage(view.m_pressPoint) || !view.isInsideImage(point)) return false;
+    const ClientPoint px = view.clientToImage(point);
+    const RenderWorkspace& ws = *view.m_workspace;
+    const float d = ws.depth[RenderWorkspace::wide(px.x, px.y)];
+    if (!(d > 0.0f)) return false;
+    const Vec3 seed = view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) +
+                      ws.rayDir[RenderWorkspace::index(px.x, px.y)] * d;
+    const CVolume& volume = *view.m_pVolume;
+    const int t = static_cast<int>(volume.sampleTrilinear(seed));
+    FloodTool tool;
+    switch (view.m_iRightTool) {
+    case TOOL_SELECT_OBJECT: tool = FloodTool::SelectObject; break;
+    case TOOL_SEG_RANGE: tool = FloodTool::SegRange; break;
+    case TOOL_DENSITY_RANGE: tool = FloodTool::DensityRange; break;
+    default:
+        // The outline tool defines no density range: a double-click there
+        // segments nothing.
+        return false;
+    }
+    FloodBounds bounds;
+    if (!floodBoundsFor(tool, t, volume, view.m_iSegLow, view.m_iSegHigh, view.m_iSegRad, bounds)) return false;
+    const int low = bounds.low, high = bounds.high;
+    const std::vector<SegmentPlane> planes = segmentPlanesOf(view);
+    Busy busy(view);
+    Segmenter segmenter(view.changeVolume());
+    segmenter.floodFromPoint(seed.x, seed.y, seed.z, add, view.m_bFloodBound, planes, low, high);
+    view.m_segHistory += floodRecords(seed, add, view.m_bFloodBound, planes, low, high);
+    return true;
+}
+
+void cutWithOutline(ViewCore& view, const std::vector<Vec3>& points, const Vec3& direction, float startDepth,
+                    int depthRange, bool keep) {
+    if (!view.m_pCamera || !view.m_pVolume || points.empty()) return;
+    Vec3 right, up;
+    view.m_pCamera->getUnitWorldAxes(right, up);
+    Busy busy(view);
+    Segmenter segmenter(view.changeVolume());
+    cutAlongOutline(segmenter, points, direction, right, startDepth, depthRange, keep);
+    view.m_segHistory += outlineRecords(direction, keep, points, startDepth, depthRange);
+}
+
+void resetViewSegmentation(ViewCore& view) {
+    if (view.m_pVolume) {
+        Busy busy(view);
+        Segmenter(view.changeVolume()).resetSegmentation();
+    }
+    view.m_segHistory.clear();
+}
+
+}  // namespace v3d
