@@ -1,6 +1,7 @@
 // The 3D window frame: toolbars and their toggles, routing to the view.
 #include "plugin/CBackground.h"
 #include "plugin/CommandTexts.h"
+#include "plugin/PluginIdentity.h"
 #include "render/Camera.h"
 #include "plugin/CPerspective.h"
 
@@ -11,9 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <QMenu>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
 
 using namespace v3d;
@@ -141,6 +148,73 @@ TEST_F(FrameWindow, IdleTimeBringsToolbarButtonsUpToDate) {
     QVPluginMFCOnIdle();
     EXPECT_FALSE(ssd->isChecked());
     EXPECT_TRUE(frame->mainBar->actions().value(1)->isChecked());
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `act` on the modal dialog once it shows (the command blocks in it).
+void whenModal(const std::function<void(QDialog&)>& act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog) act(*dialog);
+    });
+}
+
+std::string profileValue(const char* key) { return fakeHost().profile[std::string("0|v3d|") + key]; }
+
+TEST_F(FrameWindow, ConfigureTogglesActAtOnceAndDoneSavesTheEdits) {
+    CPerspective& view = *frame->view();
+    view.m_bWireframe = true;
+    view.m_bNoTumble = true;
+    const Vec3 viewBefore = frame->camera->view;
+    whenModal([](QDialog& dialog) {
+        dialog.findChild<QCheckBox*>("5027")->click();  // wireframe off
+        dialog.findChild<QCheckBox*>("5030")->click();  // no tumbling off: the camera stays
+        dialog.findChild<QLineEdit*>("5026")->setText("250");
+        dialog.accept();
+    });
+    frame->dispatchCommand(CMD_CONFIGURE);
+    EXPECT_FALSE(view.m_bWireframe);
+    EXPECT_FALSE(view.m_bNoTumble);
+    EXPECT_EQ(frame->camera->view, viewBefore);
+    EXPECT_EQ(view.m_iSegRad, 250);
+    EXPECT_EQ(profileValue("m_iSegRad"), "250");
+    EXPECT_EQ(profileValue("m_bWireframe"), "0");
+}
+
+TEST_F(FrameWindow, ConfigureEscapeReadsNoEditsAndSavesNothing) {
+    CPerspective& view = *frame->view();
+    const int rad = view.m_iSegRad;
+    fakeHost().calls.clear();
+    whenModal([](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("5026")->setText("777");
+        dialog.reject();
+    });
+    frame->dispatchCommand(CMD_CONFIGURE);
+    EXPECT_EQ(view.m_iSegRad, rad);
+    EXPECT_EQ(fakeHost().count("QVWriteProfile"), 0);
+}
+
+TEST_F(FrameWindow, RememberCurrentAddsTheNamedPresetToBothSubmenus) {
+    CPerspective& view = *frame->view();
+    const int before = view.m_presetTable.m_iNumOfPresets;
+    view.m_fHue = 123.0f;
+    whenModal([before](QDialog& dialog) {
+        auto* edit = dialog.findChild<QLineEdit*>();
+        EXPECT_EQ(edit->text(), QString("preset_%1").arg(before));
+        edit->setText("My bone");
+        dialog.accept();
+    });
+    ASSERT_TRUE(view.onCommand(CMD_REMEMBER_PRESET, QV_CN_COMMAND, nullptr));
+    ASSERT_EQ(view.m_presetTable.m_iNumOfPresets, before + 1);
+    EXPECT_STREQ(view.m_presetTable.m_presets[static_cast<size_t>(before)].name, "My bone");
+    EXPECT_EQ(view.m_presetTable.m_presets[static_cast<size_t>(before)].hue, 123.0f);
+    bool inQuick = false;
+    for (QAction* action : view.contextMenu()->findChildren<QAction*>())
+        inQuick |= action->data().toInt() == CMD_APPLY_PRESET + before && action->text() == "My bone";
+    EXPECT_TRUE(inQuick);
 }
 
 }  // namespace

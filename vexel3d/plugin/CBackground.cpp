@@ -234,6 +234,7 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
         return true;
     case CMD_CONFIGURE:
         if (state) state->enabled = 1;
+        else if (m_view) m_view->configure();
         return true;
     case CMD_REFRESH:
         if (state) state->enabled = m_acquisition.waitingForImages() ? 1 : 0;

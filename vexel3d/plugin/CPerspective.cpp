@@ -2,6 +2,8 @@
 
 #include "plugin/CBackground.h"
 #include "plugin/CV3dApp.h"
+#include "plugin/CPresetNameDialog.h"
+#include "plugin/CV3DSetupDialog.h"
 #include "plugin/CommandTexts.h"
 #include "plugin/MessageTexts.h"
 #include "plugin/OverlayPainter.h"
@@ -27,6 +29,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <functional>
 
 namespace v3d {
 
@@ -162,6 +165,96 @@ void CPerspective::rebuildPresetMenuItems() {
 
 void CPerspective::showContextMenu(const QPoint& globalPos) { m_menu->popup(globalPos); }
 
+namespace {
+
+// The setup dialog's hold on one view: toggles act at once, Done saves.
+class ViewSetup : public SetupTarget {
+public:
+    ViewSetup(CPerspective& view, std::function<void()> presetsChanged)
+        : m_view(view), m_presetsChanged(std::move(presetsChanged)) {}
+
+    void settingToggled(SetupControl control, const SetupSettings& s) override {
+        take(s);
+        switch (control) {
+        case SETUP_SHADOWS_PERSP:
+        case SETUP_SHADOWS_PAR:
+        case SETUP_OPQ_ON_SSD:
+            // What the passes read: a new render takes it up.
+            m_view.requestRender(true);
+            break;
+        case SETUP_WIREFRAME: static_cast<ViewCore&>(m_view).repaint(); break;
+        case SETUP_NO_TUMBLE:
+            if (s.noTumble && m_view.m_pCamera) {
+                Camera& camera = m_view.changeCamera();
+                camera.lookAlong(camera.getUnitView());
+                m_view.requestRender(true);
+            }
+            break;
+        default: break;
+        }
+    }
+    int presetCount() const override { return m_view.m_presetTable.m_iNumOfPresets; }
+    void deletePreset(int index) override {
+        if (m_view.m_presetTable.deletePreset(index)) m_presetsChanged();
+    }
+    void addFactoryPresets() override {
+        if (m_view.addFactoryPresets()) m_presetsChanged();
+    }
+    void saveSettings(const SetupSettings& s) override {
+        take(s);
+        m_view.saveSettings();
+        m_view.requestRender(true);
+    }
+
+private:
+    void take(const SetupSettings& s) {
+        m_view.m_bShadowsPersp = s.shadowsPersp;
+        m_view.m_bShadowsPar = s.shadowsPar;
+        m_view.m_bOPQonSSD = s.opqOnSsd;
+        m_view.m_iInvertMouse = s.invertMouse;
+        m_view.m_fMouseSpeedX = s.mouseSpeedX;
+        m_view.m_fMouseSpeedY = s.mouseSpeedY;
+        m_view.m_bNoTumble = s.noTumble;
+        m_view.m_iSegLow = s.segLow;
+        m_view.m_iSegHigh = s.segHigh;
+        m_view.m_iSegRad = s.segRad;
+        m_view.m_bFloodBound = s.floodBound;
+        m_view.m_bWireframe = s.wireframe;
+    }
+
+    CPerspective& m_view;
+    std::function<void()> m_presetsChanged;
+};
+
+}  // namespace
+
+void CPerspective::configure() {
+    SetupSettings s;
+    s.shadowsPersp = m_bShadowsPersp;
+    s.shadowsPar = m_bShadowsPar;
+    s.opqOnSsd = m_bOPQonSSD;
+    s.invertMouse = m_iInvertMouse;
+    s.mouseSpeedX = m_fMouseSpeedX;
+    s.mouseSpeedY = m_fMouseSpeedY;
+    s.noTumble = m_bNoTumble;
+    s.segLow = m_iSegLow;
+    s.segHigh = m_iSegHigh;
+    s.segRad = m_iSegRad;
+    s.floodBound = m_bFloodBound;
+    s.wireframe = m_bWireframe;
+    ViewSetup target(*this, [this] { rebuildPresetMenuItems(); });
+    CV3DSetupDialog dialog(s, target, this);
+    dialog.exec();
+}
+
+void CPerspective::rememberCurrentPreset() {
+    if (m_presetTable.m_iNumOfPresets >= PresetTable::kMaxPresets) return;
+    CPresetNameDialog dialog(QString("preset_%1").arg(m_presetTable.m_iNumOfPresets), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const int n = m_presetTable.m_iNumOfPresets;
+    if (addCurrentPreset(dialog.name().toStdString())) addPresetMenuItems(n);
+}
+
 bool CPerspective::onCommand(int command, int code, void* extra) {
     QVCommandState* state = code == QV_CN_UPDATE_COMMAND_UI ? static_cast<QVCommandState*>(extra) : nullptr;
     if (code == QV_CN_UPDATE_COMMAND_UI && !state) return false;
@@ -175,6 +268,11 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         if (state) return answer(isReady, false);
         applyPreset(command - CMD_APPLY_PRESET);
         sendMask(1);
+        return true;
+    }
+    if (command == CMD_REMEMBER_PRESET) {
+        if (state) return answer(m_presetTable.m_iNumOfPresets < PresetTable::kMaxPresets, false);
+        rememberCurrentPreset();
         return true;
     }
     if (command >= CMD_DELETE_PRESET && command < CMD_DELETE_PRESET + PresetTable::kMaxPresets) {

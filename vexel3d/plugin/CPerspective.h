@@ -39,6 +39,11 @@ public:
     bool popupArmed() const { return m_bPopupArmed; }
     QMenu* contextMenu() const { return m_menu.get(); }
     void showContextMenu(const QPoint& globalPos);
+    // The setup dialog for this view (Configure), modal.
+    void configure();
+    // "Remember current...": asks for a name and keeps the current
+    // isovalue and colouring as a preset.
+    void rememberCurrentPreset();
 
     // RenderHost
     bool mouseInputWaiting() override;

@@ -353,6 +353,17 @@ bool ViewCore::addFactoryPresets() {
     return false;
 }
 
+bool ViewCore::addCurrentPreset(const std::string& name) {
+    Preset preset;
+    preset.setName(name);
+    preset.iso = m_pVolume ? m_pVolume->storedToHU(m_pVolume->isoStored) : 0;
+    preset.hue = m_fHue;
+    preset.saturation = m_fSaturation;
+    preset.diffuse = m_fDiffuse;
+    preset.shine = m_fShine;
+    return m_presetTable.add(preset);
+}
+
 void ViewCore::applyPreset(int index) {
     const Preset* preset = m_presetTable.at(index);
     if (!preset) return;

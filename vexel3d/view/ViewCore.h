@@ -119,6 +119,9 @@ public:
 
     // Presets
     bool addFactoryPresets();
+    // Appends the current isovalue and colouring under the name (its first
+    // 127 characters); false when the table is full.
+    bool addCurrentPreset(const std::string& name);
     void applyPreset(int index);
 
     // RenderHost
