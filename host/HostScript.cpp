@@ -197,7 +197,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             QWidget* window = inputWindow(host, args.value(0).toInt(&ok));
             if (!ok || !window) return fail("no such cell");
             QString why;
-            if (command == "mouse" && !sendMouse(window, args.value(1), args.value(2).toInt(), args.value(3).toInt(), args.value(4), why))
+            if (command == "mouse" && !sendMouse(window, args.value(1), args.value(2).toInt(), args.value(3).toInt(), args.value(4), args.value(5), why))
                 return fail(why);
             if (command == "wheel") sendWheel(window, args.value(1).toInt());
             if (command == "key" && !sendKey(window, args.value(1), why)) return fail(why);

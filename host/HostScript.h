@@ -24,7 +24,7 @@ class HostWindow;
 //   open PATH              open a DICOM file or folder
 //   series G N [VIEWS]     show group G (0-based, study order) in cell N
 //   drop FROM TO           drag the panel of cell FROM onto cell TO
-//   mouse N press|move|release|double X Y [left|right|middle]
+//   mouse N press|move|release|double X Y [left|right|middle] [shift|ctrl|shift+ctrl]
 //                          mouse input to cell N's window (its plug-in
 //                          window, else its panel), at window coordinates
 //   wheel N DELTA          wheel input (120 a notch)

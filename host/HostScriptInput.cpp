@@ -18,7 +18,14 @@ QWidget* target(QWidget* window, QPoint& point) {
 }
 }  // namespace
 
-bool sendMouse(QWidget* window, const QString& kind, int x, int y, const QString& buttonName, QString& error) {
+bool sendMouse(QWidget* window, const QString& kind, int x, int y, const QString& buttonName, const QString& keys,
+               QString& error) {
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    for (const QString& key : keys.split('+', Qt::SkipEmptyParts)) {
+        if (key == "shift") modifiers |= Qt::ShiftModifier;
+        else if (key == "ctrl") modifiers |= Qt::ControlModifier;
+        else return (error = "unknown key " + key), false;
+    }
     Qt::MouseButton button = Qt::LeftButton;
     if (buttonName == "right") button = Qt::RightButton;
     else if (buttonName == "middle") button = Qt::MiddleButton;
@@ -32,7 +39,7 @@ bool sendMouse(QWidget* window, const QString& kind, int x, int y, const QString
     else return (error = "unknown mouse action " + kind), false;
     QPoint local(x, y);
     QWidget* receiver = target(window, local);
-    QMouseEvent event(type, QPointF(local), QPointF(receiver->mapToGlobal(local)), button, held, Qt::NoModifier);
+    QMouseEvent event(type, QPointF(local), QPointF(receiver->mapToGlobal(local)), button, held, modifiers);
     QApplication::sendEvent(receiver, &event);
     return true;
 }
