@@ -11,6 +11,7 @@
 #include "segment/OutlineCut.h"
 #include "segment/Segmenter.h"
 #include "volume/CVolume.h"
+#include "BenchClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -107,27 +108,9 @@ uint64_t readEveryMaskByte(const CVolume& v)
     return sum;
 }
 
-double clockMilliseconds(clockid_t clock)
-{
-    timespec t{};
-    clock_gettime(clock, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-struct Cost {
-    double wallMs = 1e30;
-    double cpuMs = 1e30;
-};
-
-// Keeps the cheapest wall and thread CPU time seen: on a shared machine the
-// CPU time is the steadier figure.
 void measure(Cost& cost, const std::function<void()>& work)
 {
-    const double wall = clockMilliseconds(CLOCK_MONOTONIC);
-    const double cpu = clockMilliseconds(CLOCK_THREAD_CPUTIME_ID);
-    work();
-    cost.cpuMs = std::min(cost.cpuMs, clockMilliseconds(CLOCK_THREAD_CPUTIME_ID) - cpu);
-    cost.wallMs = std::min(cost.wallMs, clockMilliseconds(CLOCK_MONOTONIC) - wall);
+    ::measure(cost, work, CLOCK_THREAD_CPUTIME_ID);
 }
 
 // An ellipse around the left half of the body, seen from the front (along

@@ -4,6 +4,7 @@
 
 #include "SyntheticCT.h"
 #include "volume/CVolume.h"
+#include "BenchClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,27 +53,9 @@ uint64_t readEveryVoxel(const CVolume& v)
     return sum;
 }
 
-double clockMilliseconds(clockid_t clock)
-{
-    timespec t{};
-    clock_gettime(clock, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-struct Cost {
-    double wallMs = 1e30;
-    double cpuMs = 1e30;
-};
-
-// Keeps the cheapest wall and process CPU time (all threads) seen, so that
-// other work on a shared machine skews the figures as little as possible.
 void measure(Cost& cost, const std::function<void()>& work)
 {
-    const double wall = clockMilliseconds(CLOCK_MONOTONIC);
-    const double cpu = clockMilliseconds(CLOCK_PROCESS_CPUTIME_ID);
-    work();
-    cost.cpuMs = std::min(cost.cpuMs, clockMilliseconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
-    cost.wallMs = std::min(cost.wallMs, clockMilliseconds(CLOCK_MONOTONIC) - wall);
+    ::measure(cost, work, CLOCK_PROCESS_CPUTIME_ID);
 }
 
 void BM_ReadEveryVoxel(benchmark::State& state)

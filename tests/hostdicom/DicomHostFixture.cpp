@@ -5,6 +5,17 @@
 
 namespace hosttest {
 
+std::string dciodvfyErrors(const QString& file) {
+    QProcess process;
+    process.start("dciodvfy", {file});
+    if (!process.waitForFinished(60000)) return "dciodvfy did not finish";
+    QStringList errors;
+    const QString out = QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput());
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith("Error")) errors << line;
+    return errors.join('\n').toStdString();
+}
+
 bool writePhantom(const QString& folder, const QStringList& arguments) {
     QDir().mkpath(folder);
     QProcess process;

@@ -22,6 +22,8 @@ bool writePhantom(const QString& folder, const QStringList& arguments);
 QString corpusFolder();
 // Takes a host string and frees it.
 std::string take(char* text);
+// dciodvfy's complaints that are errors; empty when the file is valid.
+std::string dciodvfyErrors(const QString& file);
 
 class DicomHost : public ::testing::Test {
 protected:

@@ -12,17 +12,6 @@ namespace {
 
 const char* const kIdentity = "Orlinex Quarvia Vexel 3D demo";
 
-// dciodvfy's complaints that are errors; empty when the file is valid.
-std::string dciodvfyErrors(const QString& file) {
-    QProcess process;
-    process.start("dciodvfy", {file});
-    if (!process.waitForFinished(60000)) return "dciodvfy did not finish";
-    QStringList errors;
-    const QString out = QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput());
-    for (const QString& line : out.split('\n'))
-        if (line.startsWith("Error")) errors << line;
-    return errors.join('\n').toStdString();
-}
 
 class NewFile : public DicomHost {
 protected:

@@ -32,20 +32,11 @@
 
 using namespace v3d;
 using hosttest::DicomHost;
+using hosttest::dciodvfyErrors;
 using hosttest::take;
 
 namespace {
 
-std::string dciodvfyErrors(const QString& file) {
-    QProcess process;
-    process.start("dciodvfy", {file});
-    if (!process.waitForFinished(60000)) return "dciodvfy did not finish";
-    QStringList errors;
-    const QString out = QString::fromLocal8Bit(process.readAllStandardError() + process.readAllStandardOutput());
-    for (const QString& line : out.split('\n'))
-        if (line.startsWith("Error")) errors << line;
-    return errors.join('\n').toStdString();
-}
 
 struct RecordingPeers : PeerSender {
     void sendToPeers(const std::string& text) override { sent.push_back(text); }
