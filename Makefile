@@ -37,7 +37,7 @@ asan:
 
 # ThreadSanitizer: only the reports named in tools/tsan.supp are accepted.
 tsan:
-	TSAN_OPTIONS="suppressions=$(CURDIR)/tools/tsan.supp allocator_may_return_null=1 second_deadlock_stack=1" \
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tools/tsan.supp history_size=7 allocator_may_return_null=1 second_deadlock_stack=1" \
 	  $(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
 
 bench: build
