@@ -19,7 +19,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 demo: build
 	BUILD=$(BUILD) tools/demo.sh
@@ -36,9 +36,11 @@ asan:
 	  CMAKE_FLAGS="-DVEXEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
 
 # ThreadSanitizer: only the reports named in tools/tsan.supp are accepted.
+# The fuzz targets are not instrumented for it and run in `make test`.
 tsan:
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tools/tsan.supp history_size=7 allocator_may_return_null=1 second_deadlock_stack=1" \
-	  $(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
+	  $(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF" \
+	  CTEST_ARGS="-LE 'fuzz|tsan-excluded'"
 
 bench: build
 	bench/run.sh $(BUILD)
