@@ -28,17 +28,15 @@ demo: build
 gallery: build
 	BUILD=$(BUILD) tools/demo.sh --gallery
 
-# Address and undefined-behaviour sanitizers, in their own build tree. A
-# load that runs out of memory must be answered, not aborted, by the
-# sanitizers' allocators too.
+# Address and undefined-behaviour sanitizers, in their own build tree.
 asan:
-	ASAN_OPTIONS=allocator_may_return_null=1 $(MAKE) test BUILD=build-asan \
+	$(MAKE) test BUILD=build-asan \
 	  CMAKE_FLAGS="-DVEXEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF"
 
 # ThreadSanitizer: only the reports named in tools/tsan.supp are accepted.
 # The fuzz targets are not instrumented for it and run in `make test`.
 tsan:
-	TSAN_OPTIONS="suppressions=$(CURDIR)/tools/tsan.supp history_size=7 allocator_may_return_null=1 second_deadlock_stack=1" \
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tools/tsan.supp history_size=7 second_deadlock_stack=1" \
 	  $(MAKE) test BUILD=build-tsan CMAKE_FLAGS="-DVEXEL_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXEL_BUILD_BENCH=OFF" \
 	  CTEST_ARGS="-LE 'fuzz|tsan-excluded'"
 
