@@ -309,6 +309,8 @@ bool CBackground::loadSeries(const std::vector<std::string>& ids) {
     if (progress) progress->closeProgress();
     if (status == SeriesLoadStatus::Ok && m_acquisition.waitingForImages() && !series.refreshTimer)
         series.refreshTimer = startTimer(1000);
+    // A refused series stopped the passes of the one shown: render it again.
+    if (status != SeriesLoadStatus::Ok && series.m_bHasSeries) m_view->requestRender(true);
     return reportLoad(status);
 }
 
