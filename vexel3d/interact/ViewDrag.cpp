@@ -172,7 +172,7 @@ int isoDrag(ViewCore& view, const Drag& d, int factor) {
     return CHANGE_CAMERA;
 }
 
-int windowLevelDrag(ViewCore& view, ViewWindow& window, const Drag& d) {
+int windowLevelDrag(ViewCore& view, const Drag& d) {
     const CVolume& volume = *view.m_pVolume;
     const int width = std::clamp(static_cast<int>(volume.widthHU), 0, CVolume::kMaxWidthHU);
     const int level = std::clamp(static_cast<int>(volume.levelHU), -kMaxHU, kMaxHU);
@@ -269,7 +269,7 @@ int perform(ViewCore& view, ViewWindow& window, int mode, const Drag& d) {
     window.setCursorShape(shape);
     switch (mode) {
     case DRAG_ISOVALUE: return isoDrag(view, d, 5);
-    case DRAG_WINDOW_LEVEL: return windowLevelDrag(view, window, d);
+    case DRAG_WINDOW_LEVEL: return windowLevelDrag(view, d);
     case DRAG_ZOOM: return zoomDrag(view, d);
     case DRAG_SHADE: return shadeDrag(view, d);
     case DRAG_HUE_SAT: return hueSatDrag(view, d);
