@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -115,6 +116,11 @@ protected:
     static void SetUpTestSuite() {
         QDir().mkpath(kOut);
         s_phantom = kOut + "/phantom";
+        // The tests of this suite run as separate processes side by side:
+        // one of them makes the series while the others wait.
+        QLockFile lock(kOut + "/phantom.lock");
+        lock.setStaleLockTime(0);
+        lock.lock();
         if (!QFile::exists(s_phantom + "/.complete")) {
             QDir(s_phantom).removeRecursively();
             // A whole head (156 x 190 x 140 mm) in a small series.
