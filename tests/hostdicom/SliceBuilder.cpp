@@ -21,7 +21,7 @@ std::string number(double value) {
 }
 }  // namespace
 
-std::unique_ptr<DcmFileFormat> buildSlice(const SliceSpec& s) {
+std::unique_ptr<DcmFileFormat> buildSlice(const SliceRecipe& s) {
     auto file = std::make_unique<DcmFileFormat>();
     DcmDataset& d = *file->getDataset();
     const std::string sop = s.sop.empty() ? s.series + "." + std::to_string(s.instance) : s.sop;
@@ -60,10 +60,10 @@ std::unique_ptr<DcmFileFormat> buildSlice(const SliceSpec& s) {
     return file;
 }
 
-std::vector<SliceSpec> sliceStack(int count, double stepX, double stepY, double stepZ) {
-    std::vector<SliceSpec> slices;
+std::vector<SliceRecipe> sliceStack(int count, double stepX, double stepY, double stepZ) {
+    std::vector<SliceRecipe> slices;
     for (int k = 0; k < count; ++k) {
-        SliceSpec s;
+        SliceRecipe s;
         s.instance = k + 1;
         s.position = number(k * stepX) + "\\" + number(k * stepY) + "\\" + number(k * stepZ);
         s.pixelSeed = k;
@@ -72,11 +72,11 @@ std::vector<SliceSpec> sliceStack(int count, double stepX, double stepY, double 
     return slices;
 }
 
-std::vector<std::string> addSlices(quarvia::StudyDatabase& database, const std::vector<SliceSpec>& slices) {
+std::vector<std::string> addSlices(quarvia::StudyDatabase& database, const std::vector<SliceRecipe>& slices) {
     std::vector<std::string> ids;
-    for (const SliceSpec& spec : slices) {
+    for (const SliceRecipe& recipe : slices) {
         QString error;
-        std::unique_ptr<quarvia::DicomImage> image = quarvia::DicomImage::adopt(buildSlice(spec), QString(), error);
+        std::unique_ptr<quarvia::DicomImage> image = quarvia::DicomImage::adopt(buildSlice(recipe), QString(), error);
         if (!image) continue;
         const std::string id = image->sopUid();
         if (database.addImage(std::move(image)).isEmpty()) ids.push_back(id);

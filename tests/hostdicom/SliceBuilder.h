@@ -15,7 +15,7 @@ class StudyDatabase;
 
 namespace hosttest {
 
-struct SliceSpec {
+struct SliceRecipe {
     std::string study = "1.2.826.0.1.3680043.9.7777.1";
     std::string series = "1.2.826.0.1.3680043.9.7777.1.1";
     std::string sop;  // empty: made from the series and the instance number
@@ -39,12 +39,12 @@ struct SliceSpec {
     std::optional<size_t> pixelValues;  // default: rows x columns x samples
 };
 
-std::unique_ptr<DcmFileFormat> buildSlice(const SliceSpec& spec);
+std::unique_ptr<DcmFileFormat> buildSlice(const SliceRecipe& recipe);
 
 // `count` slices of one series, each `step` (x, y, z in mm) after the last.
-std::vector<SliceSpec> sliceStack(int count, double stepX, double stepY, double stepZ);
+std::vector<SliceRecipe> sliceStack(int count, double stepX, double stepY, double stepZ);
 
 // Adds the images to a database as if opened; answers the ids of those it took.
-std::vector<std::string> addSlices(quarvia::StudyDatabase& database, const std::vector<SliceSpec>& slices);
+std::vector<std::string> addSlices(quarvia::StudyDatabase& database, const std::vector<SliceRecipe>& slices);
 
 }  // namespace hosttest

@@ -16,7 +16,7 @@ namespace {
 
 class NotAVolume : public DicomHost {
 protected:
-    std::vector<std::string> add(const std::vector<SliceSpec>& slices) {
+    std::vector<std::string> add(const std::vector<SliceRecipe>& slices) {
         return addSlices(host->database(), slices);
     }
     // Expects QVCreateVolume to refuse and answers what the host told the user.
@@ -27,8 +27,8 @@ protected:
         if (volume) QVReleaseVolume(volume);
         return host->statusBar()->currentMessage().toStdString();
     }
-    static std::vector<SliceSpec> withOrientation(std::vector<SliceSpec> slices, const std::string& orientation) {
-        for (SliceSpec& s : slices) s.orientation = orientation;
+    static std::vector<SliceRecipe> withOrientation(std::vector<SliceRecipe> slices, const std::string& orientation) {
+        for (SliceRecipe& s : slices) s.orientation = orientation;
         return slices;
     }
 };
@@ -61,14 +61,14 @@ TEST_F(NotAVolume, OrientationOfLength1e200) {
 TEST_F(NotAVolume, PositionThatIsNotANumber) {
     int n = 0;
     for (const char* bad : {"nan\\0\\10", "0\\inf\\10", "0\\0\\-inf"}) {
-        std::vector<SliceSpec> slices = sliceStack(3, 0, 0, 5);
+        std::vector<SliceRecipe> slices = sliceStack(3, 0, 0, 5);
         const std::string series = slices[0].series + "." + std::to_string(++n);
-        for (SliceSpec& s : slices) s.series = series;
+        for (SliceRecipe& s : slices) s.series = series;
         slices[2].position = bad;
         EXPECT_THAT(refusal(add(slices)), HasSubstr("image position that is not a number")) << bad;
     }
     // Alone, such an image would hand its garbage to the volume's origin.
-    std::vector<SliceSpec> one = sliceStack(1, 0, 0, 0);
+    std::vector<SliceRecipe> one = sliceStack(1, 0, 0, 0);
     one[0].series += ".alone";
     one[0].position = "nan\\nan\\nan";
     EXPECT_THAT(refusal(add(one)), HasSubstr("image position that is not a number"));
@@ -95,8 +95,8 @@ TEST_F(NotAVolume, TiltOf20DegreesIsAVolume) {
 
 TEST_F(NotAVolume, ImagesOfTwoSeriesThatTogetherStepEvenly) {
     // Series 1 at 0, 10, 20 mm and series 2 at 5, 15, 25 mm.
-    std::vector<SliceSpec> a = sliceStack(3, 0, 0, 10), b = sliceStack(3, 0, 0, 10);
-    for (SliceSpec& s : b) {
+    std::vector<SliceRecipe> a = sliceStack(3, 0, 0, 10), b = sliceStack(3, 0, 0, 10);
+    for (SliceRecipe& s : b) {
         s.series += ".2";
         s.seriesNumber = 2;
         const double z = std::stod(s.position->substr(4)) + 5;
@@ -119,9 +119,9 @@ TEST_F(NotAVolume, NegativeSingleValuedOrMissingPixelSpacing) {
                           {std::nullopt, "does not say how large its pixels are (no pixel spacing)"}};
     int n = 0;
     for (const Case& c : cases) {
-        std::vector<SliceSpec> slices = sliceStack(3, 0, 0, 5);
+        std::vector<SliceRecipe> slices = sliceStack(3, 0, 0, 5);
         const std::string series = slices[0].series + "." + std::to_string(++n);
-        for (SliceSpec& s : slices) {
+        for (SliceRecipe& s : slices) {
             s.series = series;
             s.pixelSpacing = c.spacing;
         }
@@ -130,7 +130,7 @@ TEST_F(NotAVolume, NegativeSingleValuedOrMissingPixelSpacing) {
 }
 
 TEST_F(NotAVolume, MissingSliceIsNamedWithTheGapAndTheExpectedStep) {
-    std::vector<SliceSpec> slices = sliceStack(20, 0, 0, 5);
+    std::vector<SliceRecipe> slices = sliceStack(20, 0, 0, 5);
     slices.erase(slices.begin() + 12);  // the 13th slice
     EXPECT_THAT(refusal(add(slices)),
                 HasSubstr("slices are not evenly spaced: gap of 10 mm after slice 12 where 5 mm was expected"));
@@ -138,8 +138,8 @@ TEST_F(NotAVolume, MissingSliceIsNamedWithTheGapAndTheExpectedStep) {
 
 TEST_F(NotAVolume, SliceHalfAPercentOffIsAcceptedThreePercentIsNot) {
     for (double off : {0.005, 0.03}) {
-        std::vector<SliceSpec> slices = sliceStack(8, 0, 0, 5);
-        for (SliceSpec& s : slices) s.series += off < 0.01 ? ".a" : ".b";
+        std::vector<SliceRecipe> slices = sliceStack(8, 0, 0, 5);
+        for (SliceRecipe& s : slices) s.series += off < 0.01 ? ".a" : ".b";
         slices[4].position = "0\\0\\" + std::to_string(20 + 5 * off);
         QVVolumeRecord* v = createVolume(add(slices));
         EXPECT_EQ(v != nullptr, off < 0.01) << off;
@@ -148,7 +148,7 @@ TEST_F(NotAVolume, SliceHalfAPercentOffIsAcceptedThreePercentIsNot) {
 }
 
 TEST_F(NotAVolume, TwoSlicesAtOnePlace) {
-    std::vector<SliceSpec> slices = sliceStack(4, 0, 0, 5);
+    std::vector<SliceRecipe> slices = sliceStack(4, 0, 0, 5);
     slices[2].position = slices[1].position;
     EXPECT_THAT(refusal(add(slices)), HasSubstr("slices 2 and 3 lie at the same position"));
 }
@@ -160,7 +160,7 @@ namespace hosttest {
 namespace {
 
 TEST_F(NotAVolume, LoneImageWithoutOrientationTakesNoGarbagePosition) {
-    std::vector<SliceSpec> one = sliceStack(1, 0, 0, 0);
+    std::vector<SliceRecipe> one = sliceStack(1, 0, 0, 0);
     one[0].position = "nan\\inf\\1e300";
     one[0].orientation.reset();
     QVVolumeRecord* v = createVolume(add(one));

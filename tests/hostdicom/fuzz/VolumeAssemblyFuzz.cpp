@@ -18,7 +18,7 @@
 
 namespace {
 
-using hosttest::SliceSpec;
+using hosttest::SliceRecipe;
 using quarvia::Vec3d;
 
 // A broken promise: say which, then stop as a crash does.
@@ -74,7 +74,7 @@ struct Series {
     Vec3d row{1, 0, 0}, column{0, 1, 0};
     std::string orientation;
     Vec3d origin{-100, -100, -50}, step{0, 0, 2.5};
-    SliceSpec base;
+    SliceRecipe base;
     int slices = 3;
 };
 
@@ -130,29 +130,29 @@ Series planSeries(FuzzedDataProvider& in) {
 }
 
 // The slices of a series, each with the faults its flags ask for.
-std::vector<SliceSpec> makeSlices(FuzzedDataProvider& in, const Series& s) {
-    std::vector<SliceSpec> slices;
+std::vector<SliceRecipe> makeSlices(FuzzedDataProvider& in, const Series& s) {
+    std::vector<SliceRecipe> slices;
     for (int k = 0; k < s.slices; ++k) {
-        SliceSpec spec = s.base;
-        spec.instance = k + 1;
-        spec.pixelSeed = k;
-        spec.orientation = s.orientation;
+        SliceRecipe recipe = s.base;
+        recipe.instance = k + 1;
+        recipe.pixelSeed = k;
+        recipe.orientation = s.orientation;
         std::vector<double> at(3);
         for (int i = 0; i < 3; ++i) at[size_t(i)] = s.origin[size_t(i)] + k * s.step[size_t(i)];
-        spec.position = text(at[0]) + "\\" + text(at[1]) + "\\" + text(at[2]);
+        recipe.position = text(at[0]) + "\\" + text(at[1]) + "\\" + text(at[2]);
         const auto flags = in.ConsumeIntegral<uint16_t>();
-        if (flags & 1) spec.series += ".other", spec.seriesNumber = 2;
-        if (flags & 2) spec.rows += 1;
-        if (flags & 4) spec.position.reset();
-        if (flags & 8) spec.position = numbers(in, at);
-        if (flags & 16) spec.orientation.reset();
-        if (flags & 32) spec.pixelValues = in.ConsumeIntegralInRange<size_t>(0, 600);
-        if (flags & 64) spec.sop = s.base.series + ".1";
-        if (flags & 128) spec.pixelSpacing = numbers(in, {0.5, 0.5});
-        if (flags & 256) spec.intercept = number(in, -1000.0);
-        if (flags & 512) spec.isSigned = !spec.isSigned;
-        if (flags & 1024) spec.study += ".other";
-        slices.push_back(spec);
+        if (flags & 1) recipe.series += ".other", recipe.seriesNumber = 2;
+        if (flags & 2) recipe.rows += 1;
+        if (flags & 4) recipe.position.reset();
+        if (flags & 8) recipe.position = numbers(in, at);
+        if (flags & 16) recipe.orientation.reset();
+        if (flags & 32) recipe.pixelValues = in.ConsumeIntegralInRange<size_t>(0, 600);
+        if (flags & 64) recipe.sop = s.base.series + ".1";
+        if (flags & 128) recipe.pixelSpacing = numbers(in, {0.5, 0.5});
+        if (flags & 256) recipe.intercept = number(in, -1000.0);
+        if (flags & 512) recipe.isSigned = !recipe.isSigned;
+        if (flags & 1024) recipe.study += ".other";
+        slices.push_back(recipe);
     }
     return slices;
 }
