@@ -72,6 +72,7 @@ TEST_F(Acquisition, LoadingSeriesBReleasesSeriesAExactlyOnce) {
     EXPECT_EQ(state.imageIds.size(), 16u);
     EXPECT_EQ(state.imageIds[0], "b0");
     EXPECT_EQ(sink.replaced, 2);
+    EXPECT_EQ(host.progressSteps, std::vector<int>({10, 50, 100, 10, 50, 100}));
 }
 
 TEST_F(Acquisition, OutOfMemoryKeepsTheSeriesAndVolumeShown) {

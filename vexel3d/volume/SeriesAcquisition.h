@@ -49,9 +49,6 @@ public:
     bool refreshDueNow();
     bool waitingForImages() const { return m_state.completedFraction < 1.0; }
 
-    // The host record and the series' download state.
-    SeriesState& state() { return m_state; }
-
 private:
     void updateRates();
 
