@@ -11,12 +11,8 @@
 namespace {
 
 struct RecordingActions : PeerStateActions {
-    void replaySegmentationHistory(const std::string& history) override { replayed.push_back(history); }
-    void resetSegmentation() override { ++resets; }
     void captureForPeer(const PeerCapture& capture) override { captures.push_back(capture); }
     void quickCapture() override { ++quickCaptures; }
-    std::vector<std::string> replayed;
-    int resets = 0;
     std::vector<PeerCapture> captures;
     int quickCaptures = 0;
 };
@@ -194,15 +190,22 @@ TEST_F(PeerText, PutUnderRunsTheQuickCaptureAfterTheOtherLines) {
     EXPECT_EQ(b.view.m_iRenderMode, RENDER_OPQ);
 }
 
-TEST_F(PeerText, EmptyHistoryResetsOnlyASegmentedView) {
+TEST_F(PeerText, EmptyHistoryLineResetsOnlyASegmentedView) {
+    b.view.m_segHistory = "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEGENDJ";
     apply("J_seghistory \n");
-    EXPECT_EQ(actions.resets, 0);
-    b.view.m_segHistory = "SEGBEGIN 1.000000 2.000000 3.000000 1 1 0 0 1324 16383JSEGENDJ";
-    apply("J_seghistory \n");
-    EXPECT_EQ(actions.resets, 1);
     EXPECT_TRUE(b.view.m_segHistory.empty());
-    apply("J_seghistory SEGENDJ\n");
-    EXPECT_EQ(actions.replayed, std::vector<std::string>{"SEGENDJ"});
+    apply("J_seghistory SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEGENDJ\n");
+    EXPECT_EQ(b.view.m_segHistory, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEGENDJ");
+}
+
+// The export dialog's closing message repeats the last image's line.
+TEST_F(PeerText, RepeatedCaptureLineCreatesTheImageOnce) {
+    const std::string line = "J_capture 64 48 1.2.3 1.2.3.4.5 1.2.3.4 7\n";
+    apply(line);
+    apply(line);
+    ASSERT_EQ(actions.captures.size(), 1u);
+    apply("J_capture 64 48 1.2.3 1.2.3.4.6 1.2.3.4 7\n");
+    EXPECT_EQ(actions.captures.size(), 2u);
 }
 
 }  // namespace

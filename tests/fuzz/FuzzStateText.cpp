@@ -8,6 +8,7 @@
 #include "render/Camera.h"
 #include "view/RendererFactory.h"
 #include "view/ViewCore.h"
+#include "view/ViewSegmentation.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
 
@@ -43,8 +44,6 @@ public:
 };
 
 struct Actions : PeerStateActions {
-    void replaySegmentationHistory(const std::string&) override {}
-    void resetSegmentation() override {}
     void captureForPeer(const PeerCapture& c) override {
         if (c.width < 1 || c.width > 512 || c.height < 1 || c.height > 512 || c.sopUid.size() > 120) std::abort();
     }
@@ -75,6 +74,7 @@ struct Scene {
     void reset() {
         view.applyReferenceFrame(0);
         view.deleteAllCutPlanes();
+        resetViewSegmentation(view);
         series.pendingState.clear();
         capture = CaptureRecord();
     }

@@ -16,7 +16,7 @@ GENERATOR=
 command -v ninja >/dev/null 2>&1 && GENERATOR="-G Ninja"
 cmake -S "$SOURCE/project" -B "$BUILD" $GENERATOR -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j 2
-for target in state_text:state image_list:imagelist; do
+for target in state_text:state seg_history:seghistory image_list:imagelist; do
     name=${target%%:*}
     seeds=${target##*:}
     work="$BUILD/corpus-$seeds"

@@ -4,7 +4,9 @@
 // capture replaces, and the capture series named by the last restored text.
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace v3d {
 
@@ -17,6 +19,10 @@ struct CaptureRecord {
     std::string replaceableImageId;  // empty: none
     std::string prevSeriesId;
     uint32_t prevSeriesNumber = 0;
+    std::vector<std::string> peerImageSopUids;  // images made at peers' request, newest last
 };
+
+// The peers' images whose repeat is recognised.
+constexpr size_t kRememberedPeerImages = 64;
 
 }  // namespace v3d

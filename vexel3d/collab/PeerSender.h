@@ -10,6 +10,8 @@ class PeerSender {
 public:
     virtual ~PeerSender() = default;
     virtual void sendToPeers(const std::string& text) = 0;
+    // The view's own sends (its input and commands) name the view's window.
+    virtual void sendToPeersFromView(const std::string& text) { sendToPeers(text); }
 };
 
 }  // namespace v3d

@@ -1,6 +1,7 @@
 #include "collab/PeerState.h"
 
 #include "collab/CaptureRecord.h"
+#include "collab/SegHistoryReplay.h"
 #include "collab/StateLines.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
@@ -8,6 +9,7 @@
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -182,14 +184,7 @@ void Applier::cameraVectors() {
 void Applier::segmentation() {
     std::string history;
     if (!find("J_seghistory ", history)) return;
-    if (history.empty()) {
-        if (!m_view.m_segHistory.empty()) {
-            m_actions.resetSegmentation();
-            m_view.m_segHistory.clear();
-        }
-        return;
-    }
-    m_actions.replaySegmentationHistory(history);
+    applySegHistory(m_view, history);
 }
 
 void Applier::cutPlanes() {
@@ -264,7 +259,13 @@ void Applier::captureLine() {
     c.seriesNumber = static_cast<uint32_t>(number);
     m_capture.captureSeriesUid = c.seriesUid;
     m_capture.captureSeriesNumber = c.seriesNumber;
+    // The export dialog's closing message repeats the last image's line: a
+    // second image with the same instance UID would be a duplicate.
+    std::vector<std::string>& made = m_capture.peerImageSopUids;
+    if (std::find(made.begin(), made.end(), c.sopUid) != made.end()) return;
     m_actions.captureForPeer(c);
+    if (made.size() == kRememberedPeerImages) made.erase(made.begin());
+    made.push_back(c.sopUid);
 }
 
 bool Applier::putUnder() {

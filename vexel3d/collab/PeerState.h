@@ -5,6 +5,7 @@
 // unknown renderer, tool or drag mode, a camera outside its sphere, a plane
 // table that is not complete), is ignored whole; the other lines still apply.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -33,16 +34,17 @@ struct PeerCapture {
 class PeerStateActions {
 public:
     virtual ~PeerStateActions() = default;
-    // Hook: replays the operations of a received segmentation history that
-    // the view's own history lacks (the segmentation engine does the work).
-    virtual void replaySegmentationHistory(const std::string& history) = 0;
-    // The received history is empty and the local one is not.
-    virtual void resetSegmentation() = 0;
     // Renders the view anew and creates the image the peer created.
     virtual void captureForPeer(const PeerCapture& capture) = 0;
     // Quick capture of the current view.
     virtual void quickCapture() = 0;
 };
+
+// A peer's text is read whole up to this many bytes, a longer one refused
+// whole. Every message carries the whole segmentation history, and a few
+// outlines outgrow a 16 KiB buffer: cutting it there would leave the peers
+// apart for the rest of the session.
+constexpr size_t kMaxPeerTextBytes = size_t(1) << 20;
 
 // Largest word of a capture line (identifiers are far shorter).
 constexpr size_t kMaxCaptureWord = 120;

@@ -53,8 +53,9 @@ public:
     int handlePeerText(const char* text);
     // The saved-state text: full (layouts, captured images) or compact.
     std::string sessionText(bool full);
-    // "J_justspec dummy" and the state lines of mask to the peers (mask > 0).
-    void sendStateToPeers(int mask);
+    // "J_justspec dummy" and the state lines of mask to the peers (mask > 0),
+    // naming the frame's window or the view's.
+    void sendStateToPeers(int mask, bool fromView = false);
     PeerSender& peerSender() { return *m_peerSender; }
     // Tests record what goes to the peers; null restores the host's way.
     void setPeerSender(PeerSender* sender) { m_peerSender = sender ? sender : &m_hostPeers; }
@@ -70,8 +71,6 @@ public:
     void captureImagesCommand();
 
     // PeerStateActions
-    void replaySegmentationHistory(const std::string& history) override;
-    void resetSegmentation() override;
     void captureForPeer(const PeerCapture& request) override;
 
     // Series acquisition: builds the volume from the host's images; false,
@@ -134,6 +133,7 @@ private:
     public:
         explicit HostPeers(CBackground& frame) : m_frame(frame) {}
         void sendToPeers(const std::string& text) override;
+        void sendToPeersFromView(const std::string& text) override;
 
     private:
         CBackground& m_frame;

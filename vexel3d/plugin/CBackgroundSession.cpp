@@ -22,6 +22,10 @@ void CBackground::HostPeers::sendToPeers(const std::string& text) {
     QVSendDataToCollaborationPeers(m_frame.handle(), text.c_str(), static_cast<int>(text.size()), 0);
 }
 
+void CBackground::HostPeers::sendToPeersFromView(const std::string& text) {
+    QVSendDataToCollaborationPeers(m_frame.view()->viewHandle(), text.c_str(), static_cast<int>(text.size()), 0);
+}
+
 std::pair<int32_t, int32_t> CBackground::firstImageGroup() {
     QVGroupHandle group = QVGetGroupOfImage(series.firstImageId.c_str());
     if (!group) return {0, 0};
@@ -46,9 +50,13 @@ std::string CBackground::sessionText(bool full) {
     return buildSessionText(full, *m_view, series, capture, location);
 }
 
-void CBackground::sendStateToPeers(int mask) {
+void CBackground::sendStateToPeers(int mask, bool fromView) {
     if (mask <= 0) return;
-    m_peerSender->sendToPeers(std::string(kStateMarkerLine) + buildStateText(*m_view, capture, mask));
+    const std::string text = std::string(kStateMarkerLine) + buildStateText(*m_view, capture, mask);
+    if (fromView)
+        m_peerSender->sendToPeersFromView(text);
+    else
+        m_peerSender->sendToPeers(text);
 }
 
 int CBackground::handlePeerText(const char* text) {
@@ -149,12 +157,5 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
     theApp().setActiveWindow(this);
     return 0;
 }
-
-void CBackground::replaySegmentationHistory(const std::string& /*history*/) {
-    // Hook: the segmentation engine replays the operations the view's own
-    // history lacks; until it is there, a received history changes nothing.
-}
-
-void CBackground::resetSegmentation() { resetViewSegmentation(*m_view); }
 
 }  // namespace v3d

@@ -299,6 +299,8 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
     return true;
 }
 
+void CPerspective::sendMask(int mask) { m_frame->sendStateToPeers(mask, true); }
+
 bool CPerspective::mouseInputWaiting() {
     if (theApp().hostTellsWaitingMessages()) return theApp().messageWaiting();
     // Qt's event queue cannot be looked into: while a drag runs the mouse

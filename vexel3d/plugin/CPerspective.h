@@ -76,9 +76,9 @@ protected:
 private:
     // Focus, the host grid's active cell and the application's active window.
     void activate();
-    // Hook: the changed state groups go to the collaboration peers here once
-    // the message protocol exists.
-    void sendMask(int mask) { (void)mask; }
+    // The changed state groups to the collaboration peers. Input handlers
+    // call it only with what a user holding control changed.
+    void sendMask(int mask);
     void buildContextMenu();
     void addPresetMenuItems(int index);
     void rebuildPresetMenuItems();

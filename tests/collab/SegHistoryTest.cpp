@@ -1,0 +1,175 @@
+// Received segmentation histories replayed on a view: each operation once,
+// the same voxels as where it was made, and nothing run from a history that
+// no view could have written.
+#include "collab/SegHistoryReader.h"
+#include "collab/SegHistoryReplay.h"
+#include "segment/SegmentHistory.h"
+#include "segment/Segmenter.h"
+
+#include "ViewFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The ball's centre and its density range as stored values.
+const Vec3 kCentre(23.5f, 23.5f, 23.5f);
+constexpr int kBallLow = 1000;
+constexpr int kBallHigh = 16383;
+
+std::vector<uint8_t> maskOf(const CVolume& v) {
+    std::vector<uint8_t> mask;
+    for (int k = 0; k < v.sizeZ; ++k)
+        for (int j = 0; j < v.sizeY; ++j) mask.insert(mask.end(), v.cellMask[k][j], v.cellMask[k][j] + v.sizeX);
+    return mask;
+}
+
+size_t keptCount(const CVolume& v) {
+    size_t n = 0;
+    for (uint8_t m : maskOf(v)) n += (m & kKeptBit) ? 1 : 0;
+    return n;
+}
+
+// A removing flood of the ball, bounded by planes when there are any.
+std::string removeBall(const std::vector<SegmentPlane>& planes = {}, int low = kBallLow) {
+    return floodRecords(kCentre, false, !planes.empty(), planes, low, kBallHigh);
+}
+
+// A square outline in front of the ball, cut along +z.
+std::string squareOutline(bool keep, const char* corner = "14.000000") {
+    const std::string c = corner;
+    return "SEGROIBEGIN 0.000000 0.000000 1.000000 " + std::string(keep ? "1" : "0") +
+           " 4 -20.000000 100J"
+           "SEGROIPOINT " + c + " 14.000000 -30.000000J"
+           "SEGROIPOINT 34.000000 14.000000 -30.000000J"
+           "SEGROIPOINT 34.000000 34.000000 -30.000000J"
+           "SEGROIPOINT " + c + " 34.000000 -30.000000J"
+           "SEGROIENDJ";
+}
+
+class SegHistory : public ::testing::Test {
+protected:
+    ViewFixture sender, receiver;
+};
+
+TEST_F(SegHistory, ReplayedFloodMarksTheSameVoxelsAsTheLocalOne) {
+    const std::vector<SegmentPlane> planes{{Vec3(30, 24, 24), Vec3(1, 0, 0)}};
+    Segmenter(sender.view.changeVolume()).floodFromPoint(kCentre.x, kCentre.y, kCentre.z, false, true, planes,
+                                                        kBallLow, kBallHigh);
+    const size_t before = keptCount(*receiver.view.m_pVolume);
+    const SegReplayResult r = applySegHistory(receiver.view, removeBall(planes));
+    EXPECT_EQ(r.replayed, 1);
+    EXPECT_LT(keptCount(*receiver.view.m_pVolume), before);
+    EXPECT_EQ(maskOf(*receiver.view.m_pVolume), maskOf(*sender.view.m_pVolume));
+    // The flood's planes are its own: the view's plane table is untouched.
+    EXPECT_EQ(receiver.view.planes().m_iNumCutPlanes, 0);
+    EXPECT_EQ(receiver.view.m_segHistory, removeBall(planes));
+}
+
+TEST_F(SegHistory, HistoryReceivedTwiceSegmentsOnce) {
+    const std::string history = removeBall() + squareOutline(true);
+    const std::vector<uint8_t> untouched = maskOf(*receiver.view.m_pVolume);
+    SegReplayResult r = applySegHistory(receiver.view, squareOutline(true));
+    EXPECT_EQ(r.replayed, 1);
+    EXPECT_NE(maskOf(*receiver.view.m_pVolume), untouched);
+    r = applySegHistory(receiver.view, history);
+    EXPECT_EQ(r.replayed, 1);
+    const std::vector<uint8_t> once = maskOf(*receiver.view.m_pVolume);
+    r = applySegHistory(receiver.view, history);
+    EXPECT_EQ(r.replayed, 0);
+    EXPECT_EQ(r.alreadyHeld, 2);
+    EXPECT_EQ(maskOf(*receiver.view.m_pVolume), once);
+    EXPECT_EQ(receiver.view.m_segHistory, squareOutline(true) + removeBall());
+}
+
+TEST_F(SegHistory, OnlyTheOperationsTheViewLacksAreRun) {
+    applySegHistory(receiver.view, removeBall());
+    const SegReplayResult r = applySegHistory(receiver.view, removeBall() + squareOutline(false));
+    EXPECT_EQ(r.alreadyHeld, 1);
+    EXPECT_EQ(r.replayed, 1);
+}
+
+// Six decimals of a number written elsewhere need not read back the same:
+// the history keeps the received bytes, so the repeat is recognised.
+TEST_F(SegHistory, OutlineWrittenWithOtherDecimalsIsHeldAfterItsReplay) {
+    const std::string history = squareOutline(true, "14.1");
+    EXPECT_EQ(applySegHistory(receiver.view, history).replayed, 1);
+    EXPECT_EQ(applySegHistory(receiver.view, history).replayed, 0);
+}
+
+TEST_F(SegHistory, EmptyHistoryResetsOnlyASegmentedView) {
+    EXPECT_FALSE(applySegHistory(receiver.view, "").reset);
+    applySegHistory(receiver.view, removeBall());
+    ASSERT_LT(keptCount(*receiver.view.m_pVolume), keptCount(sender.ball.volume));
+    EXPECT_TRUE(applySegHistory(receiver.view, "").reset);
+    EXPECT_TRUE(receiver.view.m_segHistory.empty());
+    EXPECT_EQ(maskOf(*receiver.view.m_pVolume), maskOf(*sender.view.m_pVolume));
+}
+
+TEST_F(SegHistory, ReplayStopsAfterItsBoundAndGoesOnWithTheNextMessage) {
+    // Distinct floods (each bound differs) of a range no voxel has: quick.
+    std::string history;
+    for (int i = 0; i < kMaxReplayedOperations + 8; ++i) history += removeBall({}, 10000 + i);
+    SegReplayResult r = applySegHistory(receiver.view, history);
+    EXPECT_EQ(r.replayed, kMaxReplayedOperations);
+    EXPECT_TRUE(r.cutOff);
+    r = applySegHistory(receiver.view, history);
+    EXPECT_EQ(r.replayed, 8);
+    EXPECT_EQ(r.alreadyHeld, kMaxReplayedOperations);
+    EXPECT_FALSE(r.cutOff);
+    EXPECT_EQ(receiver.view.m_segHistory, history);
+}
+
+// Each malformed operation is refused whole; the good one beside it runs.
+void expectRefused(ViewFixture& f, const std::string& bad) {
+    const std::vector<uint8_t> before = maskOf(*f.view.m_pVolume);
+    const SegReplayResult r = applySegHistory(f.view, bad);
+    EXPECT_EQ(r.replayed, 0) << bad;
+    EXPECT_EQ(r.malformed, 1) << bad;
+    EXPECT_EQ(maskOf(*f.view.m_pVolume), before) << bad;
+    EXPECT_TRUE(f.view.m_segHistory.empty()) << bad;
+}
+
+TEST_F(SegHistory, RefusesAnOutlineAnnouncingMoreThan1024Points) {
+    std::string text = "SEGROIBEGIN 0.000000 0.000000 1.000000 1 1025 -20.000000 100J";
+    for (int i = 0; i < 1025; ++i) text += "SEGROIPOINT 20.000000 20.000000 -30.000000J";
+    expectRefused(receiver, text + "SEGROIENDJ");
+}
+
+TEST_F(SegHistory, RefusesADepthRangeBeyondTheVolumeDiagonal) {
+    std::string text = squareOutline(true);
+    text.replace(text.find(" 100J"), 5, " 100000000J");
+    expectRefused(receiver, text);
+}
+
+TEST_F(SegHistory, RefusesOutlinePointsFarOutsideTheVolume) {
+    expectRefused(receiver, squareOutline(true, "-90000000.000000"));
+}
+
+TEST_F(SegHistory, RefusesNonFiniteNumbers) {
+    expectRefused(receiver, "SEGBEGIN nan 23.5 23.5 1 0 0 0 1000 16383JSEGENDJ");
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 1 1 1000 16383JSEGCUTPLANE 1 2 3 inf 0 0JSEGENDJ");
+    expectRefused(receiver, squareOutline(true, "nan"));
+    expectRefused(receiver, "SEGROIBEGIN 0 0 1 1 4 -inf 100J" + squareOutline(true).substr(squareOutline(true).find("SEGROIPOINT")));
+}
+
+TEST_F(SegHistory, RefusesStoredBoundsOutsideTheirRangeAndMorePlanesThanAViewHolds) {
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 70000JSEGENDJ");
+    std::string planes;
+    for (int i = 0; i < 17; ++i) planes += "SEGCUTPLANE 24 24 24 1 0 0J";
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 1 17 1000 16383J" + planes + "SEGENDJ");
+}
+
+TEST(SegHistoryReader, ClosingRecordsWithoutAnOpenOperationAndTextAfterTheLastJAreSkipped) {
+    std::vector<std::string> texts;
+    readSegHistory("SEGENDJSEGROIENDJxyzJ" + removeBall() + "SEGBEGIN 1 2 3 1 1 0 0 0 5", [&](HistoryOperation& op) {
+        texts.push_back(op.text);
+        return true;
+    });
+    EXPECT_EQ(texts, std::vector<std::string>{removeBall()});
+}
+
+}  // namespace

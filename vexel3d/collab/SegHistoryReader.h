@@ -1,0 +1,53 @@
+#pragma once
+// Cuts a received segmentation history into its operations: a seed
+// operation (SEGBEGIN, its SEGCUTPLANE records, SEGEND) or an outline
+// operation (SEGROIBEGIN, its SEGROIPOINT records, SEGROIEND). Each
+// operation keeps its exact text, which is what the replay compares with
+// the local history. A record of a known form whose numbers do not parse
+// or lie outside what any local operation writes makes its operation
+// malformed: it is read to its end and never replayed.
+
+#include "render/math/Vec3.h"
+#include "segment/SegmentMask.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace v3d {
+
+// An outline longer than any drawn on the image.
+constexpr int kMaxOutlinePoints = 1024;
+// Stored values run from 0 to this.
+constexpr int kMaxStoredValue = 16383;
+
+struct HistoryOperation {
+    enum class Kind { Seed, Outline };
+    Kind kind = Kind::Seed;
+    std::string text;  // the records, each with its final J
+    bool malformed = false;
+
+    // Seed operation.
+    Vec3 seed;
+    bool add = true;
+    bool boundByCutPlanes = false;
+    int low = 0;
+    int high = 0;
+    std::vector<SegmentPlane> planes;
+
+    // Outline operation.
+    Vec3 direction;
+    bool keep = true;
+    int announcedPoints = 0;
+    float startDepth = 0.0f;
+    int depthRange = 0;
+    std::vector<Vec3> points;
+};
+
+// Calls onOperation for every closed operation in text order; returning
+// false stops the reading. Text after the last J is ignored, as are
+// records that match no form and closing records without an open operation.
+void readSegHistory(std::string_view text, const std::function<bool(HistoryOperation&)>& onOperation);
+
+}  // namespace v3d
