@@ -3,6 +3,7 @@
 #include "collab/CaptureRecord.h"
 #include "collab/SegHistoryReplay.h"
 #include "collab/StateLines.h"
+#include "collab/StateText.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
 #include "view/ViewTools.h"
@@ -30,6 +31,11 @@ constexpr int kMaxToolGroup = GROUP_SELECTION;
 constexpr int kMaxCaptureSize = ViewCore::kImageSize;
 
 bool within(float v, float low, float high) { return v >= low && v <= high; }
+
+// A zoom that reads the same as the camera's is left as it is.
+void setZoomUnlessSame(Camera& c, float zoom, const std::string& written) {
+    if (written != sixDecimals(c.getZoom())) c.setZoom(zoom);
+}
 
 bool readVec(FieldReader& r, Vec3& v) { return r.readFloat(v.x) && r.readFloat(v.y) && r.readFloat(v.z); }
 
@@ -81,6 +87,14 @@ void Applier::camera() {
     std::string payload;
     if (!find("J_camera ", payload)) return;
     FieldReader r(payload);
+    // The zooms as written: the second and third words.
+    std::string zoomTexts[2];
+    {
+        FieldReader words(payload);
+        std::string first;
+        if (!(words.readWord(first, 32) && words.readWord(zoomTexts[0], 32) && words.readWord(zoomTexts[1], 32)))
+            return refuse();
+    }
     int32_t perspective = 0;
     float perspectiveZoom = 0, parallelZoom = 0, hue = 0, saturation = 0, diffuse = 0, shine = 0;
     if (!(r.readInt(perspective) && r.readFloat(perspectiveZoom) && r.readFloat(parallelZoom) && r.readFloat(hue) &&
@@ -93,10 +107,10 @@ void Applier::camera() {
     Camera& c = m_view.changeCamera();
     c.perspective = false;
     c.updateCornerRays();
-    c.setZoom(parallelZoom);
+    setZoomUnlessSame(c, parallelZoom, zoomTexts[1]);
     c.perspective = true;
     c.updateCornerRays();
-    c.setZoom(perspectiveZoom);
+    setZoomUnlessSame(c, perspectiveZoom, zoomTexts[0]);
     c.perspective = perspective != 0;
     c.updateCornerRays();
     if (hue != m_view.m_fHue || saturation != m_view.m_fSaturation || diffuse != m_view.m_fDiffuse ||
@@ -173,6 +187,8 @@ void Applier::cameraVectors() {
     if (!insideCameraSphere(v[0])) return refuse();
     for (int i = 1; i < count; ++i)
         if (!(length(v[i]) >= kMinAxisLength)) return refuse();
+    // A pose that reads the same is the view's own: keeping it keeps every bit.
+    if (count == 4 && payload == cameraVectorsPayload(*m_view.m_pCamera)) return;
     Camera& c = m_view.changeCamera();
     c.setPosition(v[0]);
     if (count == 4)
@@ -205,6 +221,9 @@ void Applier::cutPlanes() {
         Vec3 point, normal;
         if (!readVec(p, point) || !readVec(p, normal) || !(length(normal) >= kMinAxisLength)) return refuse();
         received[i] = CutPlane(point, point, normal, 0);
+        if (i < m_view.planes().m_iNumCutPlanes && line == cutPlanePayload(*m_view.planes().at(i)))
+            received[i] = CutPlane(m_view.planes().at(i)->point, m_view.planes().at(i)->point,
+                                   m_view.planes().at(i)->normal, 0);
     }
     CutPlaneSet& planes = m_view.changePlanes();
     planes.deleteAllCutPlanes();
@@ -234,6 +253,9 @@ void Applier::control() {
     m_view.m_iToolGroup = group;
     m_view.m_iRightTool = tool;
     m_view.m_iDragMode = drag;
+    // A right tool of another group always leaves the cut-plane mode on the
+    // sender; this line is all a tool change sends.
+    if (group != GROUP_CUT_PLANES) m_view.m_bCutPlaneMode = false;
 }
 
 void Applier::pointedValue() {

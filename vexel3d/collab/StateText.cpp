@@ -54,10 +54,7 @@ void cameraGroup(std::string& text, const ViewCore& view) {
 }
 
 void cameraVectors(std::string& text, const Camera& c) {
-    appendLine(text, "J_camvectors ",
-               format("%f %f %f %f %f %f %f %f %f %f %f %f", d(c.position.x), d(c.position.y), d(c.position.z),
-                      d(c.right.x), d(c.right.y), d(c.right.z), d(c.up.x), d(c.up.y), d(c.up.z), d(c.view.x),
-                      d(c.view.y), d(c.view.z)));
+    appendLine(text, "J_camvectors ", cameraVectorsPayload(c));
 }
 
 void cutPlanes(std::string& text, const ViewCore& view) {
@@ -66,14 +63,25 @@ void cutPlanes(std::string& text, const ViewCore& view) {
     for (int i = 0; i < planes.m_iNumCutPlanes; ++i) {
         const CutPlane& p = *planes.at(i);
         const std::string key = format("cutpln%ddata ", i);
-        appendLine(text, key.c_str(),
-                   format("%f %f %f %f %f %f", d(p.point.x), d(p.point.y), d(p.point.z), d(p.normal.x), d(p.normal.y),
-                          d(p.normal.z)));
+        appendLine(text, key.c_str(), cutPlanePayload(p));
     }
     appendLine(text, "J_cutplaneedit ", format("%d %d", planes.m_iSelectedCutPlane, view.m_bCutPlaneMode ? 1 : 0));
 }
 
 }  // namespace
+
+std::string sixDecimals(float value) { return format("%f", d(value)); }
+
+std::string cameraVectorsPayload(const Camera& c) {
+    return format("%f %f %f %f %f %f %f %f %f %f %f %f", d(c.position.x), d(c.position.y), d(c.position.z),
+                  d(c.right.x), d(c.right.y), d(c.right.z), d(c.up.x), d(c.up.y), d(c.up.z), d(c.view.x), d(c.view.y),
+                  d(c.view.z));
+}
+
+std::string cutPlanePayload(const CutPlane& p) {
+    return format("%f %f %f %f %f %f", d(p.point.x), d(p.point.y), d(p.point.z), d(p.normal.x), d(p.normal.y),
+                  d(p.normal.z));
+}
 
 std::string buildStateText(const ViewCore& view, const CaptureRecord& capture, int mask) {
     std::string text;
