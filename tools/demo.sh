@@ -3,8 +3,9 @@
 # host offscreen (one cell in a 1280 x 800 window) with both plug-ins, opens
 # a 3D window on the series and saves pictures of it into out/demo/: shaded
 # surface from the front, orbited and in perspective, a maximum intensity
-# projection, a cut plane with the grey cross-section on its face and the
-# opaque (slice) mode on the same cut. One line per picture with its frame
+# projection, the table removed by a flood fill, a cut plane with the grey
+# cross-section on its face, the opaque (slice) mode on the same cut, and a
+# captured DICOM image (checked with dciodvfy when it is installed). One line per picture with its frame
 # time. `tools/demo.sh --gallery` also copies the pictures into docs/gallery/.
 set -eu
 BUILD="${BUILD:-build}"
@@ -25,7 +26,8 @@ if [ ! -f "$PHANTOM/.complete" ] || [ -n "$(find "$PHANTOM_TOOL" -newer "$PHANTO
   echo "demo: phantom series (256 x 256 x 160) written in $(( ($(date +%s%N) - start) / 1000000 )) ms"
 fi
 # A fresh profile each run: the view state it keeps would change the pictures.
-rm -f "$OUT/profile.ini" "$OUT"/*.png
+rm -rf "$OUT/profile.ini" "$OUT"/*.png "$OUT/captures"
+mkdir -p "$OUT/captures"
 
 # Mouse input goes to the 3D window in cell 0 at its own coordinates; the
 # rendered picture is the square in the middle of the view (about 690 pixels
@@ -72,6 +74,16 @@ SCRIPT="$OUT/demo.script"
   echo "wait-idle 5000"
   echo "screenshot-cell 0 $OUT/ssd-orbit.png"
   echo "screenshot $OUT/host.png"
+  # The object tool: a Shift double-click on the table behind the head
+  # removes it (flood fill of the connected object); then all back.
+  echo "command 0 32784"
+  echo "mouse 0 move 900 300"
+  echo "mouse 0 double 900 300 left shift"
+  echo "mouse 0 release 900 300 left shift"
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/table-removed.png"
+  echo "command 0 32791"
+  echo "command 0 32807"
   # Perspective; the wheel then moves the camera towards the head.
   echo "command 0 32799"
   echo "wheel 0 2000"
@@ -103,6 +115,11 @@ SCRIPT="$OUT/demo.script"
   echo "command 0 32797"
   echo "wait-idle 5000"
   echo "screenshot-cell 0 $OUT/opq-cut.png"
+  # A double-click with an image tool captures the view as a DICOM image.
+  echo "command 0 32807"
+  echo "mouse 0 double 600 350 left"
+  echo "wait-idle 5000"
+  echo "screenshot-cell 0 $OUT/captured.png"
 } > "$SCRIPT"
 
 # Each host line ends with the time the input and the frame it asked for
@@ -135,12 +152,21 @@ if grep -q "script failed" "$OUT/host.log" || [ ! -f "$OUT/opq-cut.png" ]; then
   echo "demo: the host script failed, see $OUT/host.log" >&2
   exit 1
 fi
+capture=$(ls "$OUT"/captures/*.dcm 2>/dev/null | head -1)
+if [ -z "$capture" ]; then
+  echo "demo: no captured DICOM file in $OUT/captures" >&2
+  exit 1
+fi
+if command -v dciodvfy > /dev/null; then
+  errors=$(dciodvfy "$capture" 2>&1 | grep -c '^Error' || true)
+  echo "demo: captured $capture: dciodvfy reports $errors errors"
+fi
 echo "demo: wrote $(pwd)/$OUT/host.png (the whole 1280 x 800 host)"
 echo "demo: whole run $(( ($(date +%s%N) - start) / 1000000 )) ms (host log: $OUT/host.log)"
 
 if [ $copy_to_gallery -eq 1 ]; then
   mkdir -p "$GALLERY"
-  for name in ssd-anterior ssd-orbit ssd-perspective mip cut-plane opq-cut host; do
+  for name in ssd-anterior ssd-orbit table-removed ssd-perspective mip cut-plane opq-cut captured host; do
     cp "$OUT/$name.png" "$GALLERY/$name.png"
   done
   echo "demo: pictures copied to $GALLERY/"
