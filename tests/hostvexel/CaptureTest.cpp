@@ -7,6 +7,7 @@
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "ImagePanel.h"
+#include "collab/PeerState.h"
 #include "collab/SessionText.h"
 #include "collab/StateText.h"
 #include "dicom/StudyDatabase.h"
@@ -296,6 +297,24 @@ TEST_F(Capture, PeersCaptureLineCreatesTheSameImageAndSendsNothingBack) {
     EXPECT_EQ(dciodvfyErrors(fileOf(id)), "");
     EXPECT_EQ(frame->capture.captureSeriesUid, "1.2.826.0.1.3680043.9.999.78");
     EXPECT_TRUE(peers.sent.empty());
+}
+
+// Every message carries the whole segmentation history: a text beyond the
+// 16 KiB a fixed buffer would hold is still read whole, up to the cap.
+TEST_F(Capture, PeerTextBeyond16KiBIsReadWholeAndBeyondTheCapRefusedWhole) {
+    std::string history;
+    for (int i = 0; history.size() < 20000; ++i)
+        history += "SEGBEGIN 1.000000 1.000000 1.000000 1 0 0 0 " + std::to_string(10000 + i) + " 16383JSEGENDJ";
+    const std::string text = "J_justspec dummy\nJ_seghistory " + history + "\nJ_renderer 1\n";
+    QByteArray bytes(text.c_str());
+    qv::sendMessage(frame->handle(), QV_MSG_PEER_DATA, reinterpret_cast<uintptr_t>(bytes.data()), bytes.size());
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_MIP);
+
+    std::string huge = "J_justspec dummy\nJ_renderer 2\n";
+    huge.resize(kMaxPeerTextBytes + 1, ' ');
+    QByteArray hugeBytes(huge.data(), static_cast<qsizetype>(huge.size()));
+    qv::sendMessage(frame->handle(), QV_MSG_PEER_DATA, reinterpret_cast<uintptr_t>(hugeBytes.data()), hugeBytes.size());
+    EXPECT_EQ(frame->view()->m_iRenderMode, RENDER_MIP);
 }
 
 }  // namespace
