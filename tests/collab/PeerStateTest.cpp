@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 struct RecordingActions : PeerStateActions {
@@ -206,6 +210,36 @@ TEST_F(PeerText, RepeatedCaptureLineCreatesTheImageOnce) {
     ASSERT_EQ(actions.captures.size(), 1u);
     apply("J_capture 64 48 1.2.3 1.2.3.4.6 1.2.3.4 7\n");
     EXPECT_EQ(actions.captures.size(), 2u);
+}
+
+// A desktop session may run with a decimal comma. The texts go to peers, to
+// layouts and into captures read on other machines: their numbers must be
+// written and read with a point all the same.
+class CommaLocale {
+public:
+    CommaLocale() {
+        if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return;
+        // Not installed: compiled into a private folder when the sources are there.
+        const std::string folder = ::testing::TempDir() + "comma-locale";
+        const std::string make = "mkdir -p " + folder + " && localedef -i de_DE -f UTF-8 " + folder +
+                                 "/de_DE.UTF-8 >/dev/null 2>&1";
+        if (std::system(make.c_str()) == 0) {
+            setenv("LOCPATH", folder.c_str(), 1);
+            std::setlocale(LC_ALL, "de_DE.UTF-8");
+        }
+    }
+    ~CommaLocale() { std::setlocale(LC_ALL, "C"); }
+    bool active() const { return std::localeconv()->decimal_point[0] == ','; }
+};
+
+TEST_F(PeerText, NumbersKeepTheirPointUnderACommaLocale) {
+    CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma here";
+    const std::string text = stateOf(a, captureA, CHANGE_CAMERA);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+              "J_camera 0 0.375000 0.492063 220.000000 0.500000 0.400000 30.000000\n");
+    apply("J_camera 1 0.250000 0.100000 100.500000 0.500000 0.400000 30.000000\n");
+    EXPECT_EQ(b.view.m_fHue, 100.5f);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "collab/SessionText.h"
 
+#include "collab/NumericCLocale.h"
+
 #include "collab/CaptureRecord.h"
 #include "collab/StateLines.h"
 #include "collab/StateText.h"
@@ -34,6 +36,7 @@ std::string buildSessionText(bool full, const ViewCore& view, const SeriesState&
         appendLine(text, "prevseriesnum ", number);
         std::snprintf(number, sizeof number, "%d", series.sliceNumber);
         appendLine(text, "slicenum ", number);
+        const NumericCLocale c;
         std::snprintf(number, sizeof number, "%f", series.sliceDistance);
         appendLine(text, "slicedist ", number);
         text += buildStateText(view, capture, kSavedStateMask);

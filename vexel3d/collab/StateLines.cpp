@@ -1,5 +1,7 @@
 #include "collab/StateLines.h"
 
+#include "collab/NumericCLocale.h"
+
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -116,6 +118,7 @@ bool FieldReader::readDouble(double& out) {
     char buffer[kMaxNumberLength + 1];
     if (!copyNumber(token(), buffer)) return false;
     char* end = nullptr;
+    const NumericCLocale c;
     const double v = std::strtod(buffer, &end);
     if (end == buffer || *end != '\0' || !std::isfinite(v)) return false;
     out = v;

@@ -1,6 +1,7 @@
 #include "collab/StateText.h"
 
 #include "collab/CaptureRecord.h"
+#include "collab/NumericCLocale.h"
 #include "collab/StateLines.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
@@ -17,6 +18,7 @@ namespace {
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 std::string format(const char* fmt, ...) {
+    const NumericCLocale c;
     va_list args;
     va_start(args, fmt);
     va_list copy;
