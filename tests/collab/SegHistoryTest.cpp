@@ -163,6 +163,14 @@ TEST_F(SegHistory, RefusesStoredBoundsOutsideTheirRangeAndMorePlanesThanAViewHol
     expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 1 17 1000 16383J" + planes + "SEGENDJ");
 }
 
+// The history goes back out on one line of the view's state text: what it
+// takes in must write back as it came, never an asterisk or a line feed.
+TEST_F(SegHistory, RefusesRecordsWithTrailingBytesOrBytesALineCannotCarry) {
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383 **JSEGENDJ");
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEGCUTPLANE 1 2 3\n1 0 0JSEGENDJ");
+    expectRefused(receiver, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEG\x01JSEGENDJ");
+}
+
 TEST(SegHistoryReader, ClosingRecordsWithoutAnOpenOperationAndTextAfterTheLastJAreSkipped) {
     std::vector<std::string> texts;
     readSegHistory("SEGENDJSEGROIENDJxyzJ" + removeBall() + "SEGBEGIN 1 2 3 1 1 0 0 0 5", [&](HistoryOperation& op) {

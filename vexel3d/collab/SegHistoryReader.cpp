@@ -18,6 +18,14 @@ bool startsWith(std::string_view text, std::string_view prefix) { return text.su
 
 bool readVec(FieldReader& r, Vec3& v) { return r.readFloat(v.x) && r.readFloat(v.y) && r.readFloat(v.z); }
 
+// Records are written back on one line of a state text: nothing but
+// printable characters, and no asterisk, which the line escapes.
+bool printable(std::string_view record) {
+    for (char c : record)
+        if (c < 0x20 || c > 0x7e || c == '*') return false;
+    return true;
+}
+
 class Reader {
 public:
     explicit Reader(const std::function<bool(HistoryOperation&)>& onOperation) : m_onOperation(onOperation) {}
@@ -56,7 +64,8 @@ private:
 void Reader::cutPlane(std::string_view record) {
     FieldReader r(record.substr(12));
     SegmentPlane plane;
-    if (!readVec(r, plane.point) || !readVec(r, plane.normal) || !(length(plane.normal) >= kMinDirectionLength)) {
+    if (!readVec(r, plane.point) || !readVec(r, plane.normal) || !r.atEnd() ||
+        !(length(plane.normal) >= kMinDirectionLength)) {
         m_op.malformed = true;
         return;
     }
@@ -73,7 +82,7 @@ void Reader::seedBegin(std::string_view record) {
     FieldReader r(record.substr(9));
     int32_t one = 0, add = 0, bound = 0, planes = 0, low = 0, high = 0;
     if (!readVec(r, m_op.seed) || !r.readInt(one) || !r.readInt(add) || !r.readInt(bound) || !r.readInt(planes) ||
-        !r.readInt(low) || !r.readInt(high) || low < 0 || low > kMaxStoredValue || high < 0 || high > kMaxStoredValue) {
+        !r.readInt(low) || !r.readInt(high) || !r.atEnd() || low < 0 || low > kMaxStoredValue || high < 0 || high > kMaxStoredValue) {
         m_op.malformed = true;
         return;
     }
@@ -86,7 +95,7 @@ void Reader::seedBegin(std::string_view record) {
 void Reader::outlinePoint(std::string_view record) {
     FieldReader r(record.substr(12));
     Vec3 point;
-    if (!readVec(r, point)) {
+    if (!readVec(r, point) || !r.atEnd()) {
         m_op.malformed = true;
         return;
     }
@@ -100,7 +109,7 @@ void Reader::outlineBegin(std::string_view record) {
     FieldReader r(record.substr(12));
     int32_t keep = 0, count = 0, range = 0;
     if (!readVec(r, m_op.direction) || !r.readInt(keep) || !r.readInt(count) || !r.readFloat(m_op.startDepth) ||
-        !r.readInt(range) || count < 0 || count > kMaxOutlinePoints || range < 0 ||
+        !r.readInt(range) || !r.atEnd() || count < 0 || count > kMaxOutlinePoints || range < 0 ||
         !(std::fabs(length(m_op.direction) - 1.0f) <= kUnitTolerance)) {
         m_op.malformed = true;
         return;
@@ -112,6 +121,15 @@ void Reader::outlineBegin(std::string_view record) {
 }
 
 bool Reader::record(std::string_view record) {
+    if (!printable(record)) {
+        // Whatever it was meant to be, the operation is not a sender's own.
+        if (startsWith(record, "SEGBEGIN "))
+            begin(HistoryOperation::Kind::Seed, record);
+        else if (startsWith(record, "SEGROIBEGIN "))
+            begin(HistoryOperation::Kind::Outline, record);
+        if (m_open != Open::None) m_op.malformed = true;
+        return true;
+    }
     if (record == "SEGEND") {
         if (m_open != Open::Seed) return true;
         append(record);

@@ -3,9 +3,10 @@
 // operation (SEGBEGIN, its SEGCUTPLANE records, SEGEND) or an outline
 // operation (SEGROIBEGIN, its SEGROIPOINT records, SEGROIEND). Each
 // operation keeps its exact text, which is what the replay compares with
-// the local history. A record of a known form whose numbers do not parse
-// or lie outside what any local operation writes makes its operation
-// malformed: it is read to its end and never replayed.
+// the local history. A record of a known form whose fields do not parse
+// exactly (nothing after them) or lie outside what any local operation
+// writes, and any record with bytes a state line cannot carry, make the
+// open operation malformed: it is read to its end and never replayed.
 
 #include "render/math/Vec3.h"
 #include "segment/SegmentMask.h"
