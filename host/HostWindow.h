@@ -13,6 +13,7 @@ namespace quarvia {
 class CellGrid;
 class CollaborationLink;
 class LayoutStore;
+class MessageList;
 class PluginIdle;
 class PluginRouter;
 class StudyDatabase;
@@ -55,7 +56,8 @@ public:
     const PluginIdle& idle() const { return *m_idle; }
     const HostOptions& options() const { return m_options; }
 
-    // The current server: absolute URL prefix without a trailing slash.
+    // The current server: absolute URL prefix without a trailing slash;
+    // empty when neither the command line nor the profile names one.
     QString currentServer() const;
     QString outputFolder() const;
 
@@ -74,6 +76,8 @@ public:
     // Message boxes: shown, or logged and answered OK when offscreen.
     int messageBox(const QString& text, const QString& caption, uint32_t flags);
     const QStringList& messageLog() const { return m_messageLog; }
+    // The message list the user reads in the window.
+    MessageList& messages() const { return *m_messages; }
     // Something the user should know that needs no answer: the status bar
     // and the error stream.
     void notice(const QString& text);
@@ -90,6 +94,7 @@ private:
     PluginRouter* m_router = nullptr;   // child of this window
     std::unique_ptr<LayoutStore> m_layouts;
     PluginIdle* m_idle = nullptr;       // child of this window
+    MessageList* m_messages = nullptr;  // dock of this window
     QStringList m_messageLog;
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QStringList>
+
+class QListWidget;
+
+namespace quarvia {
+
+// The window's message list: a dock with one line for everything the user
+// should know about (files skipped on open and why, series that cannot
+// become a volume, errors of the command line). Newest last.
+class MessageList : public QDockWidget {
+    Q_OBJECT
+public:
+    explicit MessageList(QWidget* parent);
+
+    void add(const QString& text);
+    void clear();
+    QStringList texts() const;
+    // The list widget itself, as the user sees it.
+    QListWidget* list() const { return m_list; }
+
+private:
+    QListWidget* m_list;
+};
+
+}  // namespace quarvia
