@@ -7,6 +7,7 @@
 #include "MessageList.h"
 #include "PluginIdle.h"
 #include "PluginRouter.h"
+#include "ViewerFrame.h"
 #include "collab/CollaborationLink.h"
 #include "dicom/StudyDatabase.h"
 
@@ -42,7 +43,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     file->addAction("Open &Folder...", this, [this] { openFromMenu(true); });
     QMenu* collaboration = menuBar()->addMenu("&Collaboration");
     collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
-    file->addAction("E&xit", this, &QWidget::close);
+    QAction* exitAction = file->addAction("E&xit", this, &QWidget::close);
     QToolBar* pluginBar = addToolBar("Plug-ins");
     pluginBar->setObjectName("pluginToolbar");
 
@@ -54,6 +55,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_router = new PluginRouter(m_plugins, *m_grid, *menuBar(), *pluginBar, this);
     m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
+    m_viewer = new ViewerFrame(*this, *file, exitAction);
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -101,6 +103,7 @@ QStringList HostWindow::openPaths(const QStringList& paths) {
     QString summary = QString("Opened %1 images").arg(m_database->imageTotal() - imagesBefore);
     if (!problems.isEmpty()) summary += QString("; %1 skipped (see Messages)").arg(problems.size());
     statusBar()->showMessage(summary);
+    emit pathsOpened(paths);
     // The first group goes into the first empty cell, as a viewer shows a new study.
     const std::vector<const SeriesGroup*> groups = m_database->groups();
     if (!m_grid->showsAnySeries() && !groups.empty()) m_grid->putGroupInCell(groups.front()->id, 0);
@@ -118,6 +121,15 @@ void HostWindow::openFromMenu(bool folder) {
     }
     if (paths.isEmpty()) return;
     openPaths(paths);  // what was skipped is in the message list
+}
+
+bool HostWindow::showSeries(int groupId, int cellIndex) {
+    HostCell* cell = m_grid->cell(cellIndex);
+    if (!cell || !m_grid->putGroupInCell(groupId, cellIndex)) return false;
+    m_grid->setActiveCell(cellIndex);
+    // The cell's own panel carries the series to its plug-in window, as a drop does.
+    if (cell->pluginWindow()) m_router->dropPanelOnWindow(*cell, *cell);
+    return true;
 }
 
 bool HostWindow::dropPanel(int fromCell, int toCell) {

@@ -14,6 +14,7 @@ class CellGrid;
 class CollaborationLink;
 class LayoutStore;
 class MessageList;
+class ViewerFrame;
 class PluginIdle;
 class PluginRouter;
 class StudyDatabase;
@@ -63,6 +64,10 @@ public:
 
     // Opens files and folders; answers (and logs) a message for each file skipped.
     QStringList openPaths(const QStringList& paths);
+    // A series shown in a cell: its panel, or the plug-in window there
+    // takes it as a dropped panel.
+    bool showSeries(int groupId, int cellIndex);
+    ViewerFrame& viewer() const { return *m_viewer; }
     // A panel dragged onto a cell: a plug-in window there receives it, an
     // ordinary cell takes over the group.
     bool dropPanel(int fromCell, int toCell);
@@ -82,6 +87,10 @@ public:
     // and the error stream.
     void notice(const QString& text);
 
+signals:
+    // Files and folders were opened (some images may have been skipped).
+    void pathsOpened(const QStringList& paths);
+
 private:
     void openFromMenu(bool folder);
 
@@ -95,6 +104,7 @@ private:
     std::unique_ptr<LayoutStore> m_layouts;
     PluginIdle* m_idle = nullptr;       // child of this window
     MessageList* m_messages = nullptr;  // dock of this window
+    ViewerFrame* m_viewer = nullptr;    // child of this window
     QStringList m_messageLog;
 };
 
