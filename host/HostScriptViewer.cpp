@@ -115,11 +115,13 @@ ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const Q
     } else if (command == "expect-cell") {
         HostCell* cell = cellArg(host, args.value(0));
         bool ok = false;
-        const int series = args.value(1).toInt(&ok);
+        const bool none = args.value(1) == "none";
+        const int series = none ? -1 : args.value(1).toInt(&ok);
         const std::vector<const SeriesGroup*> groups = host.database().groups();
-        if (!cell || !ok) return failed("usage: expect-cell CELL SERIES");
+        if (!cell || !(ok || none)) return failed("usage: expect-cell CELL SERIES|none");
         const int shown = cell->panel()->groupId();
-        const int wanted = series >= 0 && series < static_cast<int>(groups.size()) ? groups[size_t(series)]->id : -1;
+        int wanted = none ? 0 : -1;
+        if (series >= 0 && series < static_cast<int>(groups.size())) wanted = groups[size_t(series)]->id;
         if (shown != wanted) return failed(QString("the cell shows group %1, not %2").arg(shown).arg(wanted));
     } else if (command == "panel") {
         HostCell* cell = cellArg(host, args.value(0));

@@ -18,7 +18,7 @@ enum class ScriptOutcome { NotMine, Done, Failed };
 //   browser-drag S CELL    drag series S from the browser onto cell CELL
 //   drop-files CELL PATH   drop a file or folder from the desktop onto cell CELL
 //   close-study            the File menu's Close Study on the active cell's study
-//   expect-cell CELL S     fail unless cell CELL shows series S
+//   expect-cell CELL S|none  fail unless cell CELL shows series S (or nothing)
 //   panel CELL             print the panel's state (image, window, zoom, pan)
 //   layout 1x1|1x2|2x2     the Layout menu
 //   expect-visible CELL yes|no   fail unless the cell is shown (or hidden)
