@@ -9,6 +9,13 @@ namespace quarvia {
 
 class DicomImage;
 
+// The texts over an image: four corners, and the patient directions at the
+// middle of each edge.
+struct PanelTexts {
+    QString topLeft, topRight, bottomLeft, bottomRight;
+    QString left, right, top, bottom;
+};
+
 // The letters of the patient direction a unit vector (patient coordinates,
 // x to the left, y to the back, z to the head) points to, strongest first:
 // "L", "P", "S", "LA"... Components below 0.3 are left out.

@@ -127,6 +127,17 @@ ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const Q
         HostCell* cell = cellArg(host, args.value(0));
         if (!cell) return failed("no such cell");
         print(QString("panel %1: %2").arg(cell->index()).arg(cell->panel()->stateText()));
+    } else if (command == "panel-texts") {
+        HostCell* cell = cellArg(host, args.value(0));
+        const PanelView* view = cell ? cell->panel()->view(cell->panel()->activeView()) : nullptr;
+        if (!view) return failed("no image in the cell");
+        const PanelTexts t = cell->panel()->textsOf(*view);
+        auto one = [](QString text) { return text.replace('\n', " | "); };
+        print("texts top-left: " + one(t.topLeft));
+        print("texts top-right: " + one(t.topRight));
+        print("texts bottom-left: " + one(t.bottomLeft));
+        print("texts bottom-right: " + one(t.bottomRight));
+        print(QString("texts edges: left %1 right %2 top %3 bottom %4").arg(t.left, t.right, t.top, t.bottom));
     } else if (command == "layout") {
         if (!host.viewer().setLayout(rest)) return failed("layouts are 1x1, 1x2 and 2x2");
     } else if (command == "expect-visible") {

@@ -20,6 +20,7 @@ enum class ScriptOutcome { NotMine, Done, Failed };
 //   close-study            the File menu's Close Study on the active cell's study
 //   expect-cell CELL S|none  fail unless cell CELL shows series S (or nothing)
 //   panel CELL             print the panel's state (image, window, zoom, pan)
+//   panel-texts CELL       print the texts over the panel's image
 //   layout 1x1|1x2|2x2     the Layout menu
 //   expect-visible CELL yes|no   fail unless the cell is shown (or hidden)
 ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);

@@ -177,14 +177,11 @@ void ImagePanel::paintEvent(QPaintEvent*) {
     }
 }
 
-void ImagePanel::paintTexts(QPainter& painter, const PanelView& view, const QRect& area) const {
+PanelTexts ImagePanel::textsOf(const PanelView& view) const {
+    PanelTexts texts;
     const SeriesGroup* group = m_database.groupById(m_groupId);
+    if (!group) return texts;
     const DicomImage* image = m_database.image(imageIdOf(view));
-    QFont font = painter.font();
-    font.setPixelSize(std::clamp(area.height() / 40, 9, 13));
-    painter.setFont(font);
-    painter.setPen(QColor(220, 220, 220));
-    const QRect inner = area.adjusted(4, 2, -4, -2);
     QStringList topLeft, topRight;
     topRight << QString("Im %1/%2").arg(view.imageIndex + 1).arg(group->imageIds.size());
     if (image) {
@@ -196,23 +193,38 @@ void ImagePanel::paintTexts(QPainter& painter, const PanelView& view, const QRec
                             .arg(image->position()[0], 0, 'f', 1)
                             .arg(image->position()[1], 0, 'f', 1)
                             .arg(image->position()[2], 0, 'f', 1);
+        const std::array<QString, 4> edges = edgeLetters(*image);
+        texts.left = edges[0];
+        texts.right = edges[1];
+        texts.top = edges[2];
+        texts.bottom = edges[3];
     }
     topLeft.removeAll(QString());
     topRight.removeAll(QString());
     double center = 0, width = 1;
     windowOf(view, center, width);
-    painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop, topLeft.join('\n'));
-    painter.drawText(inner, Qt::AlignRight | Qt::AlignTop, topRight.join('\n'));
-    painter.drawText(inner, Qt::AlignLeft | Qt::AlignBottom,
-                     QString("W %1 L %2").arg(std::lround(width)).arg(std::lround(center)));
-    painter.drawText(inner, Qt::AlignRight | Qt::AlignBottom, QString("Zoom %1%").arg(std::lround(view.zoom * 100)));
-    if (image) {
-        const std::array<QString, 4> edges = edgeLetters(*image);
-        painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, edges[0]);
-        painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, edges[1]);
-        painter.drawText(inner, Qt::AlignHCenter | Qt::AlignTop, edges[2]);
-        painter.drawText(inner, Qt::AlignHCenter | Qt::AlignBottom, edges[3]);
-    }
+    texts.topLeft = topLeft.join('\n');
+    texts.topRight = topRight.join('\n');
+    texts.bottomLeft = QString("W %1 L %2").arg(std::lround(width)).arg(std::lround(center));
+    texts.bottomRight = QString("Zoom %1%").arg(std::lround(view.zoom * 100));
+    return texts;
+}
+
+void ImagePanel::paintTexts(QPainter& painter, const PanelView& view, const QRect& area) const {
+    const PanelTexts t = textsOf(view);
+    QFont font = painter.font();
+    font.setPixelSize(std::clamp(area.height() / 40, 9, 13));
+    painter.setFont(font);
+    painter.setPen(QColor(220, 220, 220));
+    const QRect inner = area.adjusted(4, 2, -4, -2);
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop, t.topLeft);
+    painter.drawText(inner, Qt::AlignRight | Qt::AlignTop, t.topRight);
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignBottom, t.bottomLeft);
+    painter.drawText(inner, Qt::AlignRight | Qt::AlignBottom, t.bottomRight);
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, t.left);
+    painter.drawText(inner, Qt::AlignRight | Qt::AlignVCenter, t.right);
+    painter.drawText(inner, Qt::AlignHCenter | Qt::AlignTop, t.top);
+    painter.drawText(inner, Qt::AlignHCenter | Qt::AlignBottom, t.bottom);
 }
 
 void ImagePanel::wheelEvent(QWheelEvent* event) {

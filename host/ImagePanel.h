@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CornerTexts.h"
+
 #include <QImage>
 #include <QPointF>
 #include <QWidget>
@@ -62,6 +64,8 @@ public:
     void fit();
     // The active view's state in one line (scripts and tests read it).
     QString stateText() const;
+    // The texts drawn over a view's image.
+    PanelTexts textsOf(const PanelView& view) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
