@@ -140,6 +140,14 @@ ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const Q
         print(QString("texts edges: left %1 right %2 top %3 bottom %4").arg(t.left, t.right, t.top, t.bottom));
     } else if (command == "layout") {
         if (!host.viewer().setLayout(rest)) return failed("layouts are 1x1, 1x2 and 2x2");
+    } else if (command == "double-click-border") {
+        HostCell* cell = cellArg(host, args.value(0));
+        if (!cell) return failed("no such cell");
+        const QPoint corner(1, 1);  // on the frame, outside the panel
+        QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(corner), QPointF(cell->mapToGlobal(corner)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QWidget* target = cell->childAt(corner) ? cell->childAt(corner) : cell;
+        QApplication::sendEvent(target, &event);
     } else if (command == "expect-visible") {
         HostCell* cell = cellArg(host, args.value(0));
         if (!cell || (args.value(1) != "yes" && args.value(1) != "no")) return failed("usage: expect-visible CELL yes|no");

@@ -22,6 +22,7 @@ enum class ScriptOutcome { NotMine, Done, Failed };
 //   panel CELL             print the panel's state (image, window, zoom, pan)
 //   panel-texts CELL       print the texts over the panel's image
 //   layout 1x1|1x2|2x2     the Layout menu
+//   double-click-border CELL  double-click the cell's frame (maximise and back)
 //   expect-visible CELL yes|no   fail unless the cell is shown (or hidden)
 ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);
 
