@@ -27,6 +27,7 @@ struct HostOptions {
     QStringList openPaths; // DICOM files and folders to open at start
     double downloadSecondsPerImage = 0;  // > 0: simulate a download
     bool offscreen = false;
+    bool docks = true;     // false: the grid alone fills the window
     int gridColumns = 2;
     int gridRows = 2;
 };

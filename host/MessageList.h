@@ -16,6 +16,8 @@ public:
     explicit MessageList(QWidget* parent);
 
     void add(const QString& text);
+    // Whether a new message opens the dock when it is closed.
+    void setOpensOnMessage(bool opens) { m_opensOnMessage = opens; }
     void clear();
     QStringList texts() const;
     // The list widget itself, as the user sees it.
@@ -23,6 +25,7 @@ public:
 
 private:
     QListWidget* m_list;
+    bool m_opensOnMessage = true;
 };
 
 }  // namespace quarvia

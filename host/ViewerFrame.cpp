@@ -35,6 +35,11 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     : QObject(&host), m_host(host), m_browser(new StudyBrowser(host.database(), &host)), m_recentMenu(nullptr) {
     host.addDockWidget(Qt::LeftDockWidgetArea, m_browser);
     host.resizeDocks({&host.messages()}, {110}, Qt::Vertical);
+    if (!host.options().docks) {
+        m_browser->hide();
+        host.messages().hide();
+        host.messages().setOpensOnMessage(false);
+    }
     connect(m_browser, &StudyBrowser::seriesActivated, this,
             [this](int group) { m_host.showSeries(group, m_host.grid().activeCell()->index()); });
     connect(&host, &HostWindow::pathsOpened, this, &ViewerFrame::opened);
