@@ -107,8 +107,13 @@ QStringList HostWindow::openPaths(const QStringList& paths) {
     // The first group goes into the first empty cell, as a viewer shows a new study.
     const std::vector<const SeriesGroup*> groups = m_database->groups();
     if (!m_grid->showsAnySeries() && !groups.empty()) m_grid->putGroupInCell(groups.front()->id, 0);
-    m_grid->repaintPanels();
+    databaseChanged();
     return problems;
+}
+
+void HostWindow::databaseChanged() {
+    m_grid->repaintPanels();
+    emit imagesChanged();
 }
 
 void HostWindow::openFromMenu(bool folder) {

@@ -88,9 +88,14 @@ public:
     // and the error stream.
     void notice(const QString& text);
 
+    // Images were added to or removed from the database: panels repaint,
+    // the study browser follows.
+    void databaseChanged();
+
 signals:
     // Files and folders were opened (some images may have been skipped).
     void pathsOpened(const QStringList& paths);
+    void imagesChanged();
 
 private:
     void openFromMenu(bool folder);

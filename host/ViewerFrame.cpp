@@ -43,6 +43,7 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     connect(m_browser, &StudyBrowser::seriesActivated, this,
             [this](int group) { m_host.showSeries(group, m_host.grid().activeCell()->index()); });
     connect(&host, &HostWindow::pathsOpened, this, &ViewerFrame::opened);
+    connect(&host, &HostWindow::imagesChanged, m_browser, &StudyBrowser::refresh);
     connect(&host.grid(), &CellGrid::seriesDropped, this, [this](int group, int cell) { m_host.showSeries(group, cell); });
     connect(&host.grid(), &CellGrid::filesDropped, this, [this](const QStringList& paths, int cell) {
         m_host.grid().setActiveCell(cell);
@@ -104,7 +105,6 @@ void ViewerFrame::opened(const QStringList& paths) {
     }
     profile.sync();
     fillRecentMenu();
-    m_browser->refresh();
 }
 
 QStringList ViewerFrame::recentPaths() const {
@@ -141,8 +141,7 @@ bool ViewerFrame::closeStudy() {
                 if (m_host.grid().cell(c)->panel()->groupId() == group->id) m_host.grid().cell(c)->panel()->clear();
         }
     for (const std::string& id : images) database.removeImage(id);
-    m_browser->refresh();
-    m_host.grid().repaintPanels();
+    m_host.databaseChanged();
     return true;
 }
 
