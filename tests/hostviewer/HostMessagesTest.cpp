@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -71,7 +72,24 @@ TEST(HostMessages, UnevenSliceGapIsNamedWhenTheSeriesIsMadeIntoAVolume) {
                              "cell 0\n"
                              "menu &Postprocessing\\Vexel 3D\\&Create\n"
                              "messages\n"
-                             "expect-message slices are not evenly spaced: gap of 7.5 mm after slice 3 where 5 mm was expected\n");
+                             "expect-message No 3D volume from 6 images of series \"Test series\": slices are not evenly "
+                             "spaced: gap of 7.5 mm after slice 3 where 5 mm was expected\n");
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+}
+
+TEST(HostMessages, CorpusSeriesWithVariableSpacingIsRefusedWithItsGap) {
+    if (!QFileInfo(CORPUS_DIR "/ct-head-tilt-varspacing").isDir()) GTEST_SKIP() << "corpus absent";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto run = runHost(QUARVIA_EXECUTABLE, kPlugins, dir.filePath("home"),
+                             "open " CORPUS_DIR "/ct-head-tilt-varspacing\n"
+                             "cell 1\n"
+                             "menu &Postprocessing\\Vexel 3D\\&Create\n"
+                             "browser-drag 0 1\n"
+                             "messages\n"
+                             "expect-message No 3D volume from 28 images: slices are not evenly spaced: "
+                             "gap of 1.14 mm after slice 14 where 4.22 mm was expected\n");
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
 }
