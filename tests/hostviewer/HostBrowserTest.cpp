@@ -153,4 +153,24 @@ TEST(HostBrowser, DesktopDropOpensAndIsRememberedThenCloseStudyEmptiesItsCells) 
     EXPECT_TRUE(lines[1].contains("Chest even")) << lines[1].toStdString();
 }
 
+// While images arrive one after another, the series shows how many have.
+TEST(HostBrowser, LoadStateFollowsTheArrivingImages) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    writeTwoStudies(dir.filePath("data"));
+    const auto run = runHost(QUARVIA_EXECUTABLE, kPlugins, dir.filePath("home"),
+                             "open " + dir.filePath("data/head") + "\n"
+                             "browser\n"
+                             "wait 2600\n"
+                             "browser\n",
+                             {"--simulate-download", "0.5"});
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    const QStringList lines = browserLines(run.out);
+    ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
+    // Four images take two seconds: at first some are missing, in the end none.
+    EXPECT_TRUE(lines[1].contains(QRegularExpression("loaded [0-3]/4 "))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[3].contains("loaded all")) << lines[3].toStdString();
+}
+
 }  // namespace
