@@ -171,7 +171,8 @@ void ImagePanel::paintEvent(QPaintEvent*) {
             painter.drawImage(imageRect(v, area), renderImage(*image, center, width));
             painter.restore();
         }
-        painter.setPen(i == m_active ? QColor(255, 200, 0) : QColor(90, 90, 100));
+        // The cell marks the active cell; the active view only matters among several.
+        painter.setPen(i == m_active && viewCount() > 1 ? QColor(255, 200, 0) : QColor(90, 90, 100));
         painter.drawRect(viewRect(i).adjusted(0, 0, -1, -1));
         if (m_database.groupById(m_groupId)) paintTexts(painter, v, area);
     }

@@ -23,7 +23,7 @@ void MessageList::add(const QString& text) {
     item->setToolTip(text);
     m_list->scrollToItem(item);
     // A message nobody can see is no message: the dock opens for it.
-    if (m_opensOnMessage && !isVisible() && parentWidget() && parentWidget()->isVisible()) show();
+    if (m_opensOnMessage && isHidden()) show();
 }
 
 void MessageList::clear() { m_list->clear(); }

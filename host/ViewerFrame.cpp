@@ -35,6 +35,8 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     : QObject(&host), m_host(host), m_browser(new StudyBrowser(host.database(), &host)), m_recentMenu(nullptr) {
     host.addDockWidget(Qt::LeftDockWidgetArea, m_browser);
     host.resizeDocks({&host.messages()}, {110}, Qt::Vertical);
+    // The message list opens with the first message.
+    if (host.messages().texts().isEmpty()) host.messages().hide();
     if (!host.options().docks) {
         m_browser->hide();
         host.messages().hide();
