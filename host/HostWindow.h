@@ -14,10 +14,10 @@ class CellGrid;
 class CollaborationLink;
 class LayoutStore;
 class MessageList;
-class ViewerFrame;
 class PluginIdle;
 class PluginRouter;
 class StudyDatabase;
+class ViewerFrame;
 
 struct HostOptions {
     QString pluginFolder;
@@ -84,8 +84,8 @@ public:
     const QStringList& messageLog() const { return m_messageLog; }
     // The message list the user reads in the window.
     MessageList& messages() const { return *m_messages; }
-    // Something the user should know that needs no answer: the status bar
-    // and the error stream.
+    // Something the user should know that needs no answer: the status bar,
+    // the message list and the error stream.
     void notice(const QString& text);
 
     // Images were added to or removed from the database: panels repaint,
