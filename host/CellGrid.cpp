@@ -13,15 +13,50 @@ CellGrid::CellGrid(int rows, int columns, StudyDatabase& database, QWidget* pare
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            auto* cell = new HostCell(static_cast<int>(m_cells.size()), database, this);
-            connect(cell, &HostCell::activated, this, &CellGrid::setActiveCell);
-            connect(cell, &HostCell::panelDropped, this, &CellGrid::panelDropped);
-            layout->addWidget(cell, r, c);
-            m_cells.push_back(cell);
-        }
+    setGridLayout(rows, columns);
     setActiveCell(0);
+}
+
+void CellGrid::addCell() {
+    auto* cell = new HostCell(static_cast<int>(m_cells.size()), m_database, this);
+    connect(cell, &HostCell::activated, this, &CellGrid::setActiveCell);
+    connect(cell, &HostCell::panelDropped, this, &CellGrid::panelDropped);
+    connect(cell, &HostCell::seriesDropped, this, &CellGrid::seriesDropped);
+    connect(cell, &HostCell::filesDropped, this, &CellGrid::filesDropped);
+    connect(cell, &HostCell::maximiseRequested, this, &CellGrid::toggleMaximised);
+    m_cells.push_back(cell);
+}
+
+void CellGrid::setGridLayout(int rows, int columns) {
+    if (rows < 1 || columns < 1) return;
+    while (cellCount() < rows * columns) addCell();
+    m_rows = rows;
+    m_columns = columns;
+    m_maximised = -1;
+    arrange();
+}
+
+void CellGrid::toggleMaximised(int index) {
+    if (!cell(index)) return;
+    m_maximised = m_maximised >= 0 ? -1 : index;
+    if (m_maximised >= 0) setActiveCell(index);
+    arrange();
+}
+
+void CellGrid::arrange() {
+    auto* grid = static_cast<QGridLayout*>(layout());
+    for (HostCell* c : m_cells) grid->removeWidget(c);
+    const int shown = m_rows * m_columns;
+    for (HostCell* c : m_cells) {
+        const int i = c->index();
+        const bool visible = m_maximised >= 0 ? i == m_maximised : i < shown;
+        if (visible) grid->addWidget(c, m_maximised >= 0 ? 0 : i / m_columns, m_maximised >= 0 ? 0 : i % m_columns);
+        c->setVisible(visible);
+    }
+    for (int r = 0; r < grid->rowCount(); ++r) grid->setRowStretch(r, r < (m_maximised >= 0 ? 1 : m_rows) ? 1 : 0);
+    for (int k = 0; k < grid->columnCount(); ++k)
+        grid->setColumnStretch(k, k < (m_maximised >= 0 ? 1 : m_columns) ? 1 : 0);
+    if (m_activeCell >= shown && m_maximised < 0) setActiveCell(0);
 }
 
 HostCell* CellGrid::cell(int index) const {

@@ -23,6 +23,14 @@ public:
     CellGrid(int rows, int columns, StudyDatabase& database, QWidget* parent);
 
     int cellCount() const { return static_cast<int>(m_cells.size()); }
+    // Shows rows x columns cells (more are made when needed; cells are never
+    // removed, the plug-ins hold places by index) and ends a maximised cell.
+    void setGridLayout(int rows, int columns);
+    int rows() const { return m_rows; }
+    int columns() const { return m_columns; }
+    // One cell over the whole grid, or back to the grid.
+    void toggleMaximised(int index);
+    int maximisedCell() const { return m_maximised; }
     HostCell* cell(int index) const;
     HostCell* activeCell() const;
     void setActiveCell(int index);
@@ -47,9 +55,17 @@ public:
 signals:
     // The user dragged the panel of one cell onto another.
     void panelDropped(int fromCell, int toCell);
+    // A series from the study browser, files or folders from the desktop.
+    void seriesDropped(int groupId, int toCell);
+    void filesDropped(const QStringList& paths, int toCell);
 
 private:
+    void addCell();
+    void arrange();
+
     StudyDatabase& m_database;
+    int m_rows = 1, m_columns = 1;
+    int m_maximised = -1;
     std::vector<HostCell*> m_cells;  // children of this widget
     int m_activeCell = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QPointer>
+#include <QStringList>
 
 #include <string>
 
@@ -27,9 +28,14 @@ public:
 signals:
     void activated(int index);
     void panelDropped(int fromCell, int toCell);
+    void seriesDropped(int groupId, int toCell);
+    void filesDropped(const QStringList& paths, int toCell);
+    // A double-click on the cell (its border, or a panel that leaves it to the cell).
+    void maximiseRequested(int index);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -3,6 +3,7 @@
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "HostScriptInput.h"
+#include "HostScriptViewer.h"
 #include "HostWindow.h"
 #include "ImagePanel.h"
 #include "LayoutStore.h"
@@ -221,7 +222,11 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         } else if (command == "quit") {
             return true;
         } else {
-            return fail("unknown command");
+            QString why;
+            const ScriptOutcome outcome = runViewerCommand(host, command, rest, why);
+            if (outcome == ScriptOutcome::NotMine) return fail("unknown command");
+            if (outcome == ScriptOutcome::Failed) return fail(why);
+            runUntilIdle();
         }
     }
     return true;

@@ -35,6 +35,7 @@ class HostWindow;
 //   load-layout FILE       restore a saved grid
 //   pass-control           hand the collaboration control to the peers
 //   quit                   stop the script here
+//   and the viewer's commands (HostScriptViewer.h)
 bool runHostScript(HostWindow& host, const QString& scriptText, QString& error);
 
 }  // namespace quarvia

@@ -4,8 +4,10 @@
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "LayoutStore.h"
+#include "MessageList.h"
 #include "PluginIdle.h"
 #include "PluginRouter.h"
+#include "ViewerFrame.h"
 #include "collab/CollaborationLink.h"
 #include "dicom/StudyDatabase.h"
 
@@ -25,6 +27,9 @@ namespace quarvia {
 
 namespace {
 HostWindow* g_instance = nullptr;
+// The module installer fetches from the current server at start-up; without
+// one configured it must not run at all (no request, no message, no folder).
+constexpr char kModuleInstallerId[] = "Glossan Spellchecker Module";
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
@@ -38,16 +43,19 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     file->addAction("Open &Folder...", this, [this] { openFromMenu(true); });
     QMenu* collaboration = menuBar()->addMenu("&Collaboration");
     collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
-    file->addAction("E&xit", this, &QWidget::close);
+    QAction* exitAction = file->addAction("E&xit", this, &QWidget::close);
     QToolBar* pluginBar = addToolBar("Plug-ins");
     pluginBar->setObjectName("pluginToolbar");
 
+    m_messages = new MessageList(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_messages);
     m_grid = new CellGrid(options.gridRows, options.gridColumns, *m_database, this);
     connect(m_grid, &CellGrid::panelDropped, this, &HostWindow::dropPanel);
     setCentralWidget(m_grid);
     m_router = new PluginRouter(m_plugins, *m_grid, *menuBar(), *pluginBar, this);
     m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
+    m_viewer = new ViewerFrame(*this, *file, exitAction);
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -64,7 +72,7 @@ HostWindow* HostWindow::instance() { return g_instance; }
 QString HostWindow::currentServer() const {
     // The command line wins over the host's own settings in the profile.
     QString server = m_options.server;
-    if (server.isEmpty()) server = m_profile->readString("Quarvia", 0, "Settings", "Server", "http://127.0.0.1");
+    if (server.isEmpty()) server = m_profile->readString("Quarvia", 0, "Settings", "Server", QString()).trimmed();
     while (server.endsWith('/')) server.chop(1);
     return server;
 }
@@ -76,7 +84,8 @@ QString HostWindow::outputFolder() const {
 
 void HostWindow::loadPlugins() {
     for (const QString& problem : m_plugins.loadFolder(m_options.pluginFolder)) std::fprintf(stderr, "%s\n", qPrintable(problem));
-    m_plugins.initializeAll();
+    const bool haveServer = !currentServer().isEmpty();
+    m_plugins.initializeAll([haveServer](const LoadedPlugin& plugin) { return !haveServer && plugin.id == kModuleInstallerId; });
 }
 
 void HostWindow::unloadPlugins() {
@@ -85,13 +94,26 @@ void HostWindow::unloadPlugins() {
 }
 
 QStringList HostWindow::openPaths(const QStringList& paths) {
+    const int imagesBefore = m_database->imageTotal();
     const QStringList problems = m_database->addPaths(paths);
-    for (const QString& problem : problems) std::fprintf(stderr, "quarvia: skipped %s\n", qPrintable(problem));
+    for (const QString& problem : problems) {
+        std::fprintf(stderr, "quarvia: skipped %s\n", qPrintable(problem));
+        m_messages->add("Skipped " + problem);
+    }
+    QString summary = QString("Opened %1 images").arg(m_database->imageTotal() - imagesBefore);
+    if (!problems.isEmpty()) summary += QString("; %1 skipped (see Messages)").arg(problems.size());
+    statusBar()->showMessage(summary);
+    emit pathsOpened(paths);
     // The first group goes into the first empty cell, as a viewer shows a new study.
     const std::vector<const SeriesGroup*> groups = m_database->groups();
     if (!m_grid->showsAnySeries() && !groups.empty()) m_grid->putGroupInCell(groups.front()->id, 0);
-    m_grid->repaintPanels();
+    databaseChanged();
     return problems;
+}
+
+void HostWindow::databaseChanged() {
+    m_grid->repaintPanels();
+    emit imagesChanged();
 }
 
 void HostWindow::openFromMenu(bool folder) {
@@ -103,8 +125,16 @@ void HostWindow::openFromMenu(bool folder) {
         paths = QFileDialog::getOpenFileNames(this, "Open DICOM Files");
     }
     if (paths.isEmpty()) return;
-    const QStringList problems = openPaths(paths);
-    if (!problems.isEmpty()) messageBox(problems.join('\n'), "Open", QV_MB_OK | QV_MB_ICONEXCLAMATION);
+    openPaths(paths);  // what was skipped is in the message list
+}
+
+bool HostWindow::showSeries(int groupId, int cellIndex) {
+    HostCell* cell = m_grid->cell(cellIndex);
+    if (!cell || !m_grid->putGroupInCell(groupId, cellIndex)) return false;
+    m_grid->setActiveCell(cellIndex);
+    // The cell's own panel carries the series to its plug-in window, as a drop does.
+    if (cell->pluginWindow()) m_router->dropPanelOnWindow(*cell, *cell);
+    return true;
 }
 
 bool HostWindow::dropPanel(int fromCell, int toCell) {
@@ -139,10 +169,12 @@ bool HostWindow::passCollaborationControl() { return m_collaboration && m_collab
 void HostWindow::notice(const QString& text) {
     std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));
     statusBar()->showMessage(text);
+    m_messages->add(text);
 }
 
 int HostWindow::messageBox(const QString& text, const QString& caption, uint32_t flags) {
     m_messageLog << caption + ": " + text;
+    m_messages->add(caption + ": " + QString(text).replace('\n', ' '));
     std::fprintf(stderr, "[message box] %s: %s\n", qPrintable(caption), qPrintable(text));
     if (m_options.offscreen) return QV_IDOK;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;

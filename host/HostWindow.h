@@ -13,9 +13,11 @@ namespace quarvia {
 class CellGrid;
 class CollaborationLink;
 class LayoutStore;
+class MessageList;
 class PluginIdle;
 class PluginRouter;
 class StudyDatabase;
+class ViewerFrame;
 
 struct HostOptions {
     QString pluginFolder;
@@ -25,6 +27,7 @@ struct HostOptions {
     QStringList openPaths; // DICOM files and folders to open at start
     double downloadSecondsPerImage = 0;  // > 0: simulate a download
     bool offscreen = false;
+    bool docks = true;     // false: the grid alone fills the window
     int gridColumns = 2;
     int gridRows = 2;
 };
@@ -55,12 +58,17 @@ public:
     const PluginIdle& idle() const { return *m_idle; }
     const HostOptions& options() const { return m_options; }
 
-    // The current server: absolute URL prefix without a trailing slash.
+    // The current server: absolute URL prefix without a trailing slash;
+    // empty when neither the command line nor the profile names one.
     QString currentServer() const;
     QString outputFolder() const;
 
     // Opens files and folders; answers (and logs) a message for each file skipped.
     QStringList openPaths(const QStringList& paths);
+    // A series shown in a cell: its panel, or the plug-in window there
+    // takes it as a dropped panel.
+    bool showSeries(int groupId, int cellIndex);
+    ViewerFrame& viewer() const { return *m_viewer; }
     // A panel dragged onto a cell: a plug-in window there receives it, an
     // ordinary cell takes over the group.
     bool dropPanel(int fromCell, int toCell);
@@ -74,9 +82,20 @@ public:
     // Message boxes: shown, or logged and answered OK when offscreen.
     int messageBox(const QString& text, const QString& caption, uint32_t flags);
     const QStringList& messageLog() const { return m_messageLog; }
-    // Something the user should know that needs no answer: the status bar
-    // and the error stream.
+    // The message list the user reads in the window.
+    MessageList& messages() const { return *m_messages; }
+    // Something the user should know that needs no answer: the status bar,
+    // the message list and the error stream.
     void notice(const QString& text);
+
+    // Images were added to or removed from the database: panels repaint,
+    // the study browser follows.
+    void databaseChanged();
+
+signals:
+    // Files and folders were opened (some images may have been skipped).
+    void pathsOpened(const QStringList& paths);
+    void imagesChanged();
 
 private:
     void openFromMenu(bool folder);
@@ -90,6 +109,8 @@ private:
     PluginRouter* m_router = nullptr;   // child of this window
     std::unique_ptr<LayoutStore> m_layouts;
     PluginIdle* m_idle = nullptr;       // child of this window
+    MessageList* m_messages = nullptr;  // dock of this window
+    ViewerFrame* m_viewer = nullptr;    // child of this window
     QStringList m_messageLog;
 };
 

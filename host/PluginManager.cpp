@@ -61,8 +61,9 @@ QStringList PluginManager::loadFolder(const QString& folder) {
     return problems;
 }
 
-void PluginManager::initializeAll() {
+void PluginManager::initializeAll(const std::function<bool(const LoadedPlugin&)>& skip) {
     for (auto& plugin : m_plugins) {
+        if (skip && skip(*plugin)) continue;
         m_initializing = plugin.get();
         plugin->initialize();
         m_initializing = nullptr;

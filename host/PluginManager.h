@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,8 +41,9 @@ public:
     // library a file path names; answers the messages of the ones that could
     // not be loaded. Does not initialise them.
     QStringList loadFolder(const QString& folder);
-    // Calls each plug-in's initialisation, in load order.
-    void initializeAll();
+    // Calls each plug-in's initialisation, in load order, except for the
+    // plug-ins `skip` answers true for (they stay loaded but do no work).
+    void initializeAll(const std::function<bool(const LoadedPlugin&)>& skip = {});
     // Calls each plug-in's delete, then unloads the libraries.
     void unloadAll();
 

@@ -54,13 +54,15 @@ int main(int argc, char** argv) {
     QCommandLineOption connectOption("collab-connect", "Join a collaboration session.", "host:port");
     QCommandLineOption gridOption("grid", "Cells of the grid, COLUMNSxROWS (default 2x2).", "cxr");
     QCommandLineOption sizeOption("window-size", "Size of the main window, WIDTHxHEIGHT.", "wxh");
+    QCommandLineOption noDocksOption("no-docks", "No study browser or message list: the grid fills the window.");
     parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption,
-                       outputOption, downloadOption, listenOption, connectOption, gridOption, sizeOption});
+                       outputOption, downloadOption, listenOption, connectOption, gridOption, sizeOption, noDocksOption});
     parser.addPositionalArgument("paths", "DICOM files or folders to open.", "[paths...]");
     parser.process(app);
 
     quarvia::HostOptions options;
     options.offscreen = parser.isSet(offscreenOption);
+    options.docks = !parser.isSet(noDocksOption);
     options.profilePath = parser.value(profileOption);
     options.server = parser.value(serverOption);
     if (parser.isSet(serverOption)) {

@@ -129,7 +129,7 @@ SCRIPT="$OUT/demo.script"
 start=$(date +%s%N)
 last=$start
 frame=""
-"$BUILD/host/quarvia" --offscreen --grid 1x1 --window-size 1280x800 --plugins "$BUILD/plugins" \
+"$BUILD/host/quarvia" --offscreen --grid 1x1 --window-size 1280x800 --no-docks --plugins "$BUILD/plugins" \
   --profile "$OUT/profile.ini" --output "$OUT/captures" --script "$SCRIPT" 2>"$OUT/host.log" |
 while IFS= read -r line; do
   now=$(date +%s%N)

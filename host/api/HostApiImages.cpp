@@ -126,7 +126,7 @@ int QVDeleteImage(const char* pluginId, const char* imageId) {
     return quarvia::guarded<int>(__func__, 0, [&]() -> int {
         if (!QVCanDeleteImage(pluginId, imageId)) return 0;
         const bool removed = host()->database().removeImage(imageId);
-        host()->grid().repaintPanels();
+        host()->databaseChanged();
         return removed ? 1 : 0;
     });
 }

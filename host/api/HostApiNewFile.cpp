@@ -83,17 +83,17 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
         QString error;
         std::unique_ptr<quarvia::DicomImage> image = f->write(host()->outputFolder(), error);
         if (!image) {
-            std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(error));
+            host()->notice("New file not added: " + error);
             return nullptr;
         }
         const std::string id = image->sopUid();
         const QString why = host()->database().addImage(std::move(image));
         if (!why.isEmpty()) {
-            std::fprintf(stderr, "quarvia: new file not added: %s\n", qPrintable(why));
+            host()->notice("New file not added: " + why);
             return nullptr;
         }
         files().erase(file);  // added: the host owns it now
-        host()->grid().repaintPanels();
+        host()->databaseChanged();
         return quarvia::duplicate(id);
     });
 }

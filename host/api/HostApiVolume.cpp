@@ -40,7 +40,12 @@ QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
         std::unique_ptr<HostVolume> volume = HostVolume::build(host()->database(), ids, group ? group->id : 0, refusal);
         if (!volume) {
             // The plug-in only learns that it failed; the user reads why here.
-            host()->notice(QString("No 3D volume from %1 images: %2").arg(ids.size()).arg(quarvia::describe(refusal)));
+            const quarvia::DicomImage* first = host()->database().image(ids.front());
+            const QString series = first && !first->texts().seriesDescription.isEmpty()
+                                       ? QString(" of series \"%1\"").arg(first->texts().seriesDescription)
+                                       : QString();
+            host()->notice(
+                QString("No 3D volume from %1 images%2: %3").arg(ids.size()).arg(series, quarvia::describe(refusal)));
             return nullptr;
         }
         QVVolumeRecord* record = &volume->record();

@@ -5,6 +5,7 @@
 #include <dcmtk/dcmjpeg/djdecode.h>
 #include <dcmtk/dcmjpls/djdecode.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -21,6 +22,13 @@ void registerDecoders() {
         DJLSDecoderRegistration::registerCodecs();
         DcmRLEDecoderRegistration::registerCodecs();
     });
+}
+
+// The 128-byte preamble and "DICM" of a DICOM file.
+bool hasDicomPreamble(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(128)) return false;
+    return file.read(4) == "DICM";
 }
 
 std::string stringOf(DcmItem& item, const DcmTagKey& key) {
@@ -45,7 +53,10 @@ std::unique_ptr<DicomImage> DicomImage::load(const QString& path, QString& error
     auto file = std::make_unique<DcmFileFormat>();
     const OFCondition status = file->loadFile(OFFilename(path.toLocal8Bit().constData()));
     if (status.bad()) {
-        error = QString("%1: not a readable DICOM file (%2)").arg(path, status.text());
+        // In the user's words: a file that starts as DICOM but stops early is
+        // truncated; anything else is not a DICOM file at all.
+        error = hasDicomPreamble(path) ? QString("%1: truncated (the file ends early: %2)").arg(path, status.text())
+                                       : QString("%1: not a DICOM file").arg(path);
         return nullptr;
     }
     return adopt(std::move(file), path, error);
@@ -87,6 +98,13 @@ bool DicomImage::readAttributes(QString& error) {
     if (m_sopUid.empty()) return fail("no SOP instance UID");
     if (m_seriesUid.empty()) m_seriesUid = m_sopUid + ".series";
     if (m_studyUid.empty()) m_studyUid = m_seriesUid + ".study";
+    m_texts.patientName = QString::fromStdString(stringOf(d, DCM_PatientName)).replace('^', ' ').trimmed();
+    m_texts.patientId = QString::fromStdString(stringOf(d, DCM_PatientID));
+    m_texts.studyDate = QString::fromStdString(stringOf(d, DCM_StudyDate));
+    m_texts.studyDescription = QString::fromStdString(stringOf(d, DCM_StudyDescription));
+    m_texts.seriesDescription = QString::fromStdString(stringOf(d, DCM_SeriesDescription));
+    m_texts.modality = QString::fromStdString(stringOf(d, DCM_Modality));
+    m_monochrome1 = stringOf(d, DCM_PhotometricInterpretation) == "MONOCHROME1";
     Sint32 n = 0;
     if (d.findAndGetSint32(DCM_SeriesNumber, n).good()) m_seriesNumber = n;
     if (d.findAndGetSint32(DCM_InstanceNumber, n).good()) m_instanceNumber = n;
@@ -122,7 +140,7 @@ bool DicomImage::readAttributes(QString& error) {
         if (d.findAndGetUint8Array(DCM_PixelData, bytes, &elements).bad() || !bytes) return fail("no pixel data");
         m_bytes = bytes;
     }
-    if (elements < count) return fail("pixel data shorter than rows x columns");
+    if (elements < count) return fail("truncated (the pixel data is shorter than rows x columns)");
 
     double value = 0;
     if (d.findAndGetFloat64(DCM_RescaleSlope, value).good() && value != 0.0 && std::isfinite(value)) m_slope = value;

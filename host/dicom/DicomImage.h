@@ -15,6 +15,16 @@ class DcmItem;
 
 namespace quarvia {
 
+// What the user reads about an image (browser, corner texts).
+struct ImageTexts {
+    QString patientName;  // components separated by blanks
+    QString patientId;
+    QString studyDate;    // as stored: YYYYMMDD
+    QString studyDescription;
+    QString seriesDescription;
+    QString modality;
+};
+
 // One loaded DICOM image: its dataset (pixel data decoded to a native
 // little-endian form) and the attributes the host works with.
 class DicomImage {
@@ -41,6 +51,9 @@ public:
     double slope() const { return m_slope; }
     double intercept() const { return m_intercept; }
     bool hasWindow() const { return m_hasWindow; }
+    // Grey images whose low values are meant to be white.
+    bool monochrome1() const { return m_monochrome1; }
+    const ImageTexts& texts() const { return m_texts; }
     double windowCenter() const { return m_windowCenter; }
     double windowWidth() const { return m_windowWidth; }
 
@@ -85,6 +98,8 @@ private:
     bool m_signed = false;
     double m_slope = 1.0, m_intercept = 0.0;
     bool m_hasWindow = false;
+    bool m_monochrome1 = false;
+    ImageTexts m_texts;
     double m_windowCenter = 0.0, m_windowWidth = 0.0;
     GeometryState m_geometry = GeometryState::Absent;
     double m_orientationAngle = 90.0;

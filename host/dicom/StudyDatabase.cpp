@@ -19,7 +19,11 @@ QStringList StudyDatabase::addPaths(const QStringList& paths) {
             QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) files << it.next();
             files.sort();  // a stable order whatever the file system gives
+            const int before = imageTotal();
+            const int problemsBefore = problems.size();
             for (const QString& file : files) addFile(file, problems);
+            if (imageTotal() == before && problems.size() == problemsBefore)
+                problems << path + ": no DICOM images in this folder";
         } else if (info.isFile()) {
             addFile(path, problems);
         } else {
@@ -46,7 +50,9 @@ void StudyDatabase::addFile(const QString& path, QStringList& problems) {
 QString StudyDatabase::addImage(std::unique_ptr<DicomImage> image) {
     if (!image) return "no image";
     const std::string id = image->sopUid();
-    if (m_images.count(id)) return image->path() + ": skipped, image " + QString::fromStdString(id) + " is already loaded";
+    const auto loaded = m_images.find(id);
+    if (loaded != m_images.end())
+        return image->path() + ": duplicate image (the same image is already loaded from " + loaded->second->path() + ")";
     const std::string key = image->seriesUid() + "|" + std::to_string(image->rows()) + "x" + std::to_string(image->columns());
     auto found = m_groupOfKey.find(key);
     if (found == m_groupOfKey.end()) {

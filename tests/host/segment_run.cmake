@@ -13,7 +13,7 @@ string(REPLACE "@SERIES@" "${CORPUS}/ct-chest-5mm" text "${text}")
 string(REPLACE "@OUT@" "${WORKDIR}" text "${text}")
 file(WRITE ${WORKDIR}/segment.script "${text}")
 execute_process(COMMAND ${QUARVIA} --offscreen --plugins ${PLUGIN_DIR} --profile ${WORKDIR}/profile.ini
-                  --grid 1x1 --window-size 900x800 --script ${WORKDIR}/segment.script
+                  --grid 1x1 --window-size 900x800 --no-docks --script ${WORKDIR}/segment.script
                 RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors TIMEOUT 300)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "host script failed (${result}): ${errors}")
