@@ -139,7 +139,7 @@ def run(build, series, minutes, work, invalid, rng):
     port = rng.randint(20000, 40000)
     quarvia = f"{build}/host/quarvia"
     plugin = f"{build}/plugins/libvexel3d.so"
-    common = ["--offscreen", "--grid", "1x1", "--window-size", "900x800", "--plugins", plugin]
+    common = ["--offscreen", "--no-docks", "--grid", "1x1", "--window-size", "900x800", "--plugins", plugin]
     a = subprocess.Popen([quarvia, *common, "--profile", f"{work}/a.ini", "--collab-listen", str(port),
                           "--script", f"{work}/a.script"], stdout=open(f"{work}/a.log", "w"), stderr=subprocess.STDOUT)
     for _ in range(100):

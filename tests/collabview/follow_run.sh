@@ -61,11 +61,11 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
 } > "$W/b.script"
 
 port=$(( 20000 + RANDOM % 20000 ))
-"$QUARVIA" --offscreen --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
+"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
   --output "$W/a-out" --collab-listen "$port" --script "$W/a.script" > "$W/a.log" 2>&1 &
 a=$!
 for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-"$QUARVIA" --offscreen --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/b.ini" \
+"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/b.ini" \
   --output "$W/b-out" --collab-connect "127.0.0.1:$port" --script "$W/b.script" > "$W/b.log" 2>&1 &
 b=$!
 wait $a; ra=$?

@@ -40,7 +40,7 @@ bool runHost(const QString& scriptName, const QString& script, const QStringList
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     file.write(script.toUtf8());
     file.close();
-    QStringList args{"--offscreen", "--plugins", QStringLiteral(PLUGIN_DIR), "--profile", kOut + "/profile-" + scriptName + ".ini",
+    QStringList args{"--offscreen", "--no-docks", "--plugins", QStringLiteral(PLUGIN_DIR), "--profile", kOut + "/profile-" + scriptName + ".ini",
                      "--output", kOut + "/captures", "--script", path};
     args << extra;
     QFile::remove(kOut + "/profile-" + scriptName + ".ini");
