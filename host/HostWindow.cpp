@@ -7,11 +7,13 @@
 #include "PluginIdle.h"
 #include "PluginRouter.h"
 #include "collab/CollaborationLink.h"
+#include "collab/SessionKey.h"
 #include "dicom/StudyDatabase.h"
 
 #include "QVHostApi.h"
 
 #include <QFileDialog>
+#include <QHostAddress>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,6 +27,25 @@ namespace quarvia {
 
 namespace {
 HostWindow* g_instance = nullptr;
+
+// "[ADDR:]PORT": an IP address (IPv6 in brackets) or "localhost"; the
+// loopback address when none is given.
+bool parseListenAddress(const QString& spec, QHostAddress& address, quint16& port) {
+    QString host = "127.0.0.1", portText = spec;
+    const int colon = spec.lastIndexOf(':');
+    if (colon >= 0) {
+        host = spec.left(colon);
+        portText = spec.mid(colon + 1);
+        if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+        else if (host.contains(':')) return false;  // IPv6 needs its brackets
+    }
+    bool ok = false;
+    const uint number = portText.toUInt(&ok);
+    if (!ok || number > 65535) return false;
+    port = static_cast<quint16>(number);
+    if (host == "localhost") host = "127.0.0.1";
+    return address.setAddress(host);
+}
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
@@ -116,22 +137,40 @@ bool HostWindow::dropPanel(int fromCell, int toCell) {
     return m_grid->putGroupInCell(from->panel()->groupId(), toCell);
 }
 
-bool HostWindow::joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error) {
+bool HostWindow::joinCollaboration(const QString& listenOn, const QString& connectTo, QString& error) {
+    CollabSettings settings;
+    settings.key = m_options.collabKey;
     auto link = std::make_unique<CollaborationLink>(
-        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); });
-    bool ok = true;
-    if (!listenPort.isEmpty()) {
-        const uint port = listenPort.toUInt(&ok);
-        if (!ok || port > 65535) return (error = "bad port " + listenPort), false;
-        if (!link->listen(static_cast<quint16>(port), error)) return false;
+        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); },
+        [this](const QString& text) { notice(text); }, settings);
+    if (!listenOn.isEmpty()) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!parseListenAddress(listenOn, address, port))
+            return (error = "expected [ADDR:]PORT with an IP address, got " + listenOn), false;
+        if (!address.isLoopback() && settings.key.isEmpty())
+            return (error = "listening on " + address.toString() +
+                            " lets other machines join: a session key is required (--collab-key-file FILE or " +
+                            SessionKey::kEnvironmentVariable + ")"),
+                   false;
+        if (!link->listen(address, port, error)) return false;
     }
     if (!connectTo.isEmpty()) {
+        bool ok = false;
         const uint port = connectTo.section(':', -1).toUInt(&ok);
         if (!ok || port == 0 || port > 65535) return (error = "expected HOST:PORT, got " + connectTo), false;
-        if (!link->connectTo(connectTo.section(':', 0, -2), static_cast<quint16>(port), error)) return false;
+        QString host = connectTo.section(':', 0, -2);
+        if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+        if (!link->connectTo(host, static_cast<quint16>(port), error)) return false;
     }
     m_collaboration = std::move(link);
     return true;
+}
+
+void HostWindow::leaveCollaboration() {
+    if (!m_collaboration) return;
+    m_collaboration->leave();
+    m_collaboration.reset();
 }
 
 bool HostWindow::passCollaborationControl() { return m_collaboration && m_collaboration->passControl(); }

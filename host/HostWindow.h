@@ -27,6 +27,7 @@ struct HostOptions {
     bool offscreen = false;
     int gridColumns = 2;
     int gridRows = 2;
+    QByteArray collabKey;  // the collaboration session key; empty: none
 };
 
 // The host's main window and the object behind the exported host functions.
@@ -67,8 +68,12 @@ public:
 
     // Collaboration (null when this host is not in a session).
     CollaborationLink* collaboration() const { return m_collaboration.get(); }
-    // Listens on a loopback port and/or connects to "host:port".
-    bool joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error);
+    // Listens on "[ADDR:]PORT" (loopback when no address is given) and/or
+    // connects to "HOST:PORT", with the options' session key. Listening
+    // beyond loopback needs a key.
+    bool joinCollaboration(const QString& listenOn, const QString& connectTo, QString& error);
+    // Closes this host's side of the session.
+    void leaveCollaboration();
     bool passCollaborationControl();
 
     // Message boxes: shown, or logged and answered OK when offscreen.
