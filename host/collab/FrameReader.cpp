@@ -9,6 +9,9 @@ namespace quarvia {
 
 namespace {
 
+// Room a reader keeps between frames; more is released after a large frame.
+constexpr qsizetype kKeptRoomBytes = 64 * 1024;
+
 quint32 bigEndian32(const char* at) {
     const auto* b = reinterpret_cast<const uchar*>(at);
     return quint32(b[0]) << 24 | quint32(b[1]) << 16 | quint32(b[2]) << 8 | quint32(b[3]);
@@ -76,51 +79,60 @@ QByteArray encodeFrame(const CollabFrame& frame) {
     return framed + body;
 }
 
-void FrameReader::makeRoom(qsizetype incoming) {
-    if (m_buffer.capacity() - m_buffer.size() >= incoming) return;  // appending copies nothing old
-    const qsizetype unread = pending();
-    qsizetype wanted = std::max(unread + incoming, 2 * unread);
-    // The frame being received says how long it is: room for all of it now
-    // means its unread bytes move once, however slowly the rest drips in.
-    if (unread >= 4) {
-        const quint32 length = bigEndian32(m_buffer.constData() + m_start);
-        if (length <= m_maxFrame) wanted = std::max(wanted, qsizetype(length) + 4);
-    }
-    QByteArray grown;
-    grown.reserve(wanted);
-    grown.append(m_buffer.constData() + m_start, unread);
-    m_moved += unread;
-    m_buffer = std::move(grown);
-    m_start = 0;
+bool FrameReader::takeFrame(const char* data, quint32 length, std::vector<CollabFrame>& frames) {
+    CollabFrame frame;
+    if (!decodeBody(data, qsizetype(length), frame)) return false;
+    frames.push_back(std::move(frame));
+    return true;
 }
 
 bool FrameReader::feed(const QByteArray& bytes, std::vector<CollabFrame>& frames) {
-    makeRoom(bytes.size());
-    m_buffer.append(bytes);
-    const char* data = m_buffer.constData();
-    const qsizetype size = m_buffer.size();
-    bool sound = true;
-    while (size - m_start >= 4) {
-        const quint32 length = bigEndian32(data + m_start);
-        if (length > m_maxFrame) {
-            sound = false;
+    const char* in = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        if (m_buffer.isEmpty()) {
+            // Frames that lie whole in the piece are read where they lie.
+            while (left >= 4) {
+                const quint32 length = bigEndian32(in);
+                if (length > m_maxFrame) return false;
+                if (left - 4 < qsizetype(length)) break;
+                if (!takeFrame(in + 4, length, frames)) return false;
+                in += 4 + qsizetype(length);
+                left -= 4 + qsizetype(length);
+            }
+            if (left == 0) break;
+            // The start of a frame: room for all of it at once when its
+            // length is known, so that its bytes are never moved as the
+            // rest drips in.
+            if (left >= 4) m_buffer.reserve(qsizetype(bigEndian32(in)) + 4);
+            m_buffer.append(in, left);
             break;
         }
-        if (size - m_start - 4 < qsizetype(length)) break;
-        CollabFrame frame;
-        if (!decodeBody(data + m_start + 4, qsizetype(length), frame)) {
-            sound = false;
-            break;
+        if (m_buffer.size() < 4) {
+            const qsizetype take = std::min<qsizetype>(left, 4 - m_buffer.size());
+            m_buffer.append(in, take);
+            in += take;
+            left -= take;
+            if (m_buffer.size() < 4) break;
+            const quint32 length = bigEndian32(m_buffer.constData());
+            if (length > m_maxFrame) return false;
+            m_moved += m_buffer.size();  // the head moves into the room made for the frame
+            m_buffer.reserve(qsizetype(length) + 4);
         }
-        frames.push_back(std::move(frame));
-        m_start += 4 + qsizetype(length);
+        // Only the rest of this frame: the buffer never holds the next one.
+        const quint32 length = bigEndian32(m_buffer.constData());
+        const qsizetype take = std::min<qsizetype>(left, qsizetype(length) + 4 - m_buffer.size());
+        m_buffer.append(in, take);
+        in += take;
+        left -= take;
+        if (m_buffer.size() < qsizetype(length) + 4) break;
+        const bool sound = takeFrame(m_buffer.constData() + 4, length, frames);
+        // A large frame's room goes with it; a small one's is kept for the next.
+        if (m_buffer.capacity() > kKeptRoomBytes) m_buffer = QByteArray();
+        else m_buffer.truncate(0);
+        if (!sound) return false;
     }
-    if (m_start == size) {
-        // Everything read: start over in the same room.
-        m_buffer.truncate(0);
-        m_start = 0;
-    }
-    return sound;
+    return true;
 }
 
 }  // namespace quarvia

@@ -36,9 +36,10 @@ constexpr quint32 kMaxHandshakeFrameBytes = 512u;
 QByteArray encodeFrame(const CollabFrame& frame);
 
 // Cuts one peer's byte stream into frames, whatever pieces the bytes arrive
-// in. Frames are read where they lie; unread bytes are moved only when the
-// buffer must grow, and then room for the whole announced frame is made at
-// once, so any arrival pattern costs time linear in the bytes.
+// in. Whole frames are read where they lie in a piece; a frame cut by the
+// end of a piece is kept in room made for all of it once its length is
+// known, and only its own bytes are kept, so every byte is copied at most
+// once however the stream is cut.
 class FrameReader {
 public:
     // Appends the bytes and takes every whole frame off the stream. False
@@ -47,16 +48,15 @@ public:
     // Frames longer than this are refused (the handshake asks for less).
     void setMaxFrame(quint32 bytes) { m_maxFrame = bytes; }
     // Bytes of an incomplete frame waiting for the rest.
-    qsizetype pending() const { return m_buffer.size() - m_start; }
-    // Bytes copied inside the buffer (growing it, dropping read bytes):
-    // the work done besides reading frames.
+    qsizetype pending() const { return m_buffer.size(); }
+    // Bytes copied inside the buffer (growing it): the work done besides
+    // reading frames.
     qint64 bytesMoved() const { return m_moved; }
 
 private:
-    void makeRoom(qsizetype incoming);
+    bool takeFrame(const char* data, quint32 length, std::vector<CollabFrame>& frames);
 
-    QByteArray m_buffer;     // [m_start, size) is unread
-    qsizetype m_start = 0;
+    QByteArray m_buffer;  // the start of the one frame not yet whole
     qint64 m_moved = 0;
     quint32 m_maxFrame = kMaxFrameBytes;
 };
