@@ -26,6 +26,7 @@ enum class CollaborationLink::Notice {
     HubUnproven,
     HubGarbage,
     HubNoHandshake,
+    HubNotReading,
 };
 
 namespace {
@@ -62,6 +63,9 @@ void CollaborationLink::report(Notice what, const QString& peer, const QString& 
     case Notice::HubUnproven: text = "the hub at " + peer + " did not prove the session key: not joining"; break;
     case Notice::HubGarbage: text = "the hub at " + peer + " sent bytes that are not collaboration frames"; break;
     case Notice::HubNoHandshake: text = "the hub at " + peer + " did not open the session in time"; break;
+    case Notice::HubNotReading:
+        text = "left the session: the hub at " + peer + " does not read what is sent to it (" + detail + " bytes waiting)";
+        break;
     }
     if (!isHub()) m_joinFailure = text;
     if (m_onNotice) m_onNotice(text);
@@ -289,7 +293,7 @@ bool CollaborationLink::writeTo(Peer& peer, const QByteArray& bytes) {
     if (!peer.socket || peer.closing) return false;
     const qint64 waiting = peer.socket->bytesToWrite();
     if (waiting > m_settings.maxUnsentBytes) {
-        drop(peer, Notice::PeerNotReading, QString::number(waiting));
+        drop(peer, isHub() ? Notice::PeerNotReading : Notice::HubNotReading, QString::number(waiting));
         return false;
     }
     peer.socket->write(bytes);

@@ -22,7 +22,7 @@ namespace quarvia {
 // Limits that keep one bad peer from hurting the others.
 struct CollabSettings {
     static constexpr int kMaxPeers = 8;
-    static constexpr qint64 kMaxUnsentBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
     static constexpr int kHandshakeMs = 5000;
 
     QByteArray key;                           // empty: no session key

@@ -3,10 +3,11 @@
 // file PROBE_LOG, and makes PROBE_LOG.done when a message is "end". Send
 // sends the messages of the file PROBE_SEND.K (K counts the Sends of this
 // process; records "LENGTH\n" + bytes). Flood sends PROBE_FLOOD = "COUNT
-// SIZE" numbered messages, one per event-loop turn, then "end".
+// SIZE MS" numbered messages, one every MS milliseconds, then "end".
 #include "QVMessage.h"
 #include "QVPluginApi.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTimer>
 #include <QWidget>
@@ -24,12 +25,7 @@ constexpr qsizetype kLoggedBytes = 65536;
 
 QString logFile() { return QString::fromLocal8Bit(qgetenv("PROBE_LOG")); }
 
-// FNV-1a, 64 bits: the test helper computes the same.
-quint64 hashOf(const QByteArray& bytes) {
-    quint64 h = 14695981039346656037ull;
-    for (char c : bytes) h = (h ^ quint64(uchar(c))) * 1099511628211ull;
-    return h;
-}
+QByteArray hashOf(const QByteArray& bytes) { return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(); }
 
 QByteArray floodMessage(int k, int size) {
     QByteArray text = "flood " + QByteArray::number(k) + " ";
@@ -53,7 +49,7 @@ protected:
             const QByteArray bytes(reinterpret_cast<const char*>(message->wParam), static_cast<int>(message->lParam));
             QFile file(logFile());
             file.open(QIODevice::Append);
-            file.write(QByteArray::number(bytes.size()) + " " + QByteArray::number(hashOf(bytes), 16) + "\n");
+            file.write(QByteArray::number(bytes.size()) + " " + hashOf(bytes) + "\n");
             file.write((bytes.size() <= kLoggedBytes ? bytes : QByteArray()) + "\n");
             file.close();
             if (bytes == "end") QFile(logFile() + ".done").open(QIODevice::WriteOnly);
@@ -81,7 +77,7 @@ protected:
             sendFile(QString::fromLocal8Bit(qgetenv("PROBE_SEND")) + "." + QString::number(sends++));
         } else if (record->command == kFlood && lastWindow) {
             const QList<QByteArray> spec = qgetenv("PROBE_FLOOD").split(' ');
-            flood(0, spec.value(0).toInt(), spec.value(1).toInt());
+            flood(0, spec.value(0).toInt(), spec.value(1).toInt(), spec.value(2).toInt());
         } else {
             return true;
         }
@@ -108,12 +104,12 @@ private:
             at = end + 1 + length;
         }
     }
-    // One message a turn of the event loop, as a user's changes come.
-    void flood(int k, int count, int size) {
+    // Paced, as a user's changes come.
+    void flood(int k, int count, int size, int ms) {
         if (!lastWindow) return;
         if (k >= count) return send("end");
         send(floodMessage(k, size));
-        QTimer::singleShot(0, this, [this, k, count, size] { flood(k + 1, count, size); });
+        QTimer::singleShot(ms, this, [this, k, count, size, ms] { flood(k + 1, count, size, ms); });
     }
 };
 
