@@ -3,6 +3,7 @@
 #include "SessionKey.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,7 +36,7 @@ QString fullReason(int maxPeers) { return QString("the session is full (%1 peers
 }  // namespace
 
 // The one table of what the link tells the user.
-void CollaborationLink::report(Notice what, const QString& peer, const QString& detail) {
+QString CollaborationLink::report(Notice what, const QString& peer, const QString& detail) {
     QString text;
     switch (what) {
     case Notice::PeerJoined: text = "peer " + peer + " joined the session"; break;
@@ -67,8 +68,8 @@ void CollaborationLink::report(Notice what, const QString& peer, const QString& 
         text = "left the session: the hub at " + peer + " does not read what is sent to it (" + detail + " bytes waiting)";
         break;
     }
-    if (!isHub()) m_joinFailure = text;
     if (m_onNotice) m_onNotice(text);
+    return text;
 }
 
 CollaborationLink::CollaborationLink(DataHandler onData, NoticeHandler onNotice, CollabSettings settings)
@@ -107,18 +108,28 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
     peer->joinSide = std::make_unique<PeerHandshake>(m_settings.key, SessionKey::newNonce());
     m_joinFailure.clear();
     // The session opens before the host goes on: a refusal ends it here.
+    // The event loop runs meanwhile (the hub may be in this process).
     QElapsedTimer clock;
     clock.start();
     const QPointer<QTcpSocket> guard = socket;
-    while (guard && !peer->inSession && guard->state() == QAbstractSocket::ConnectedState &&
-           clock.elapsed() < m_settings.handshakeMs)
-        guard->waitForReadyRead(int(std::max<qint64>(1, m_settings.handshakeMs - clock.elapsed())));
-    if (guard && peer->inSession) return true;
-    if (m_joinFailure.isEmpty()) {
-        peer->closing = true;
-        report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake : Notice::HubClosed,
-               peer->name);
-    }
+    // Entries are forgotten only once their socket is gone: while the guard
+    // holds, so does `peer`.
+    auto settled = [&] {
+        return !guard || peer->inSession || peer->closing || guard->state() != QAbstractSocket::ConnectedState ||
+               clock.elapsed() >= m_settings.handshakeMs;
+    };
+    QEventLoop wait;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &wait, [&] {
+        if (settled()) wait.quit();
+    });
+    tick.start(10);
+    if (!settled()) wait.exec();
+    if (guard && peer->inSession && !peer->closing) return true;
+    if (m_joinFailure.isEmpty())
+        m_joinFailure = report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake
+                                                                                          : Notice::HubClosed,
+                               host + ":" + QString::number(port));
     error = m_joinFailure;
     if (guard) {
         peer->closing = true;
@@ -302,7 +313,8 @@ bool CollaborationLink::writeTo(Peer& peer, const QByteArray& bytes) {
 
 void CollaborationLink::drop(Peer& peer, Notice why, const QString& detail) {
     peer.closing = true;
-    report(why, peer.name, detail);
+    const QString text = report(why, peer.name, detail);
+    if (peer.joinSide && !peer.inSession) m_joinFailure = text;
     if (peer.socket) peer.socket->abort();
     if (m_tokenHolder == &peer) {
         m_tokenHolder = nullptr;

@@ -87,7 +87,7 @@ private:
     // Queues bytes for a peer; a peer that has too much unread is dropped.
     bool writeTo(Peer& peer, const QByteArray& bytes);
     void drop(Peer& peer, Notice why, const QString& detail = {});
-    void report(Notice what, const QString& peer, const QString& detail = {});
+    QString report(Notice what, const QString& peer, const QString& detail = {});
     void forgetClosedPeers();
     int connectedCount() const;
 
