@@ -31,6 +31,12 @@ enum class CollaborationLink::Notice {
 };
 
 namespace {
+// "host:port", with brackets around an IPv6 address.
+QString endpointName(const QHostAddress& address, quint16 port) {
+    const QString host = address.toString();
+    return (address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + host + "]" : host) + ":" + QString::number(port);
+}
+
 // The session-full refusal names the limit.
 QString fullReason(int maxPeers) { return QString("the session is full (%1 peers)").arg(maxPeers); }
 }  // namespace
@@ -77,7 +83,10 @@ CollaborationLink::CollaborationLink(DataHandler onData, NoticeHandler onNotice,
 
 CollaborationLink::~CollaborationLink() {
     for (auto& peer : m_peers)
-        if (peer->socket) peer->socket->disconnect(this);
+        if (peer->socket) {
+            peer->socket->disconnect(this);
+            peer->socket->flush();  // what was said before leaving still goes out
+        }
 }
 
 bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QString& error) {
@@ -104,7 +113,8 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
         return false;
     }
     Peer* peer = addPeer(socket);
-    peer->name = host + ":" + QString::number(port);
+    const QString name = endpointName(socket->peerAddress(), port);
+    peer->name = name;
     peer->joinSide = std::make_unique<PeerHandshake>(m_settings.key, SessionKey::newNonce());
     m_joinFailure.clear();
     // The session opens before the host goes on: a refusal ends it here.
@@ -129,7 +139,7 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
     if (m_joinFailure.isEmpty())
         m_joinFailure = report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake
                                                                                           : Notice::HubClosed,
-                               host + ":" + QString::number(port));
+                               name);
     error = m_joinFailure;
     if (guard) {
         peer->closing = true;
@@ -142,6 +152,7 @@ void CollaborationLink::leave() {
     for (auto& peer : m_peers)
         if (peer->socket) {
             peer->closing = true;
+            peer->socket->flush();
             peer->socket->disconnectFromHost();
         }
     if (m_server) m_server->close();
@@ -163,7 +174,7 @@ CollaborationLink::Peer* CollaborationLink::addPeer(QTcpSocket* socket) {
 }
 
 void CollaborationLink::adopt(QTcpSocket* socket) {
-    const QString name = socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
+    const QString name = endpointName(socket->peerAddress(), socket->peerPort());
     if (connectedCount() >= m_settings.maxPeers) {
         // Told why, then closed once the refusal is out.
         socket->setParent(this);

@@ -3,7 +3,9 @@
 // file PROBE_LOG, and makes PROBE_LOG.done when a message is "end". Send
 // sends the messages of the file PROBE_SEND.K (K counts the Sends of this
 // process; records "LENGTH\n" + bytes). Flood sends PROBE_FLOOD = "COUNT
-// SIZE MS" numbered messages, one every MS milliseconds, then "end".
+// SIZE WINDOW" numbered messages, then "end", with at most WINDOW of them
+// not yet acknowledged: a window given PROBE_ACK=1 answers each numbered
+// message with "ack K", so the flood goes at the pace of that receiver.
 #include "QVMessage.h"
 #include "QVPluginApi.h"
 
@@ -33,6 +35,9 @@ QByteArray floodMessage(int k, int size) {
     return text;
 }
 
+// The flood's progress: numbered messages acknowledged by the pacing receiver.
+int g_acked = 0;
+
 class ProbeWindow : public QWidget {
 public:
     explicit ProbeWindow(QWidget* cell) : QWidget(cell) {
@@ -53,6 +58,12 @@ protected:
             file.write((bytes.size() <= kLoggedBytes ? bytes : QByteArray()) + "\n");
             file.close();
             if (bytes == "end") QFile(logFile() + ".done").open(QIODevice::WriteOnly);
+            if (bytes.startsWith("ack ")) g_acked = std::max(g_acked, bytes.mid(4).toInt() + 1);
+            if (bytes.startsWith("flood ") && qgetenv("PROBE_ACK") == "1") {
+                const QByteArray ack = "ack " + bytes.mid(6, bytes.indexOf(' ', 6) - 6);
+                QVSendDataToCollaborationPeers(reinterpret_cast<QVWindowHandle>(this), ack.constData(),
+                                               static_cast<int>(ack.size()), 0);
+            }
         }
         message->result = 0;
         return true;
@@ -104,12 +115,12 @@ private:
             at = end + 1 + length;
         }
     }
-    // Paced, as a user's changes come.
-    void flood(int k, int count, int size, int ms) {
+    // Paced by the acknowledging receiver.
+    void flood(int k, int count, int size, int window) {
         if (!lastWindow) return;
         if (k >= count) return send("end");
-        send(floodMessage(k, size));
-        QTimer::singleShot(ms, this, [this, k, count, size, ms] { flood(k + 1, count, size, ms); });
+        if (k - g_acked < window) send(floodMessage(k++, size));
+        QTimer::singleShot(1, this, [this, k, count, size, window] { flood(k, count, size, window); });
     }
 };
 
