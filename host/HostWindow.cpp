@@ -12,6 +12,7 @@
 
 #include "QVHostApi.h"
 
+#include <QEvent>
 #include <QFileDialog>
 #include <QHostAddress>
 #include <QMenu>
@@ -19,7 +20,10 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -69,6 +73,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_router = new PluginRouter(m_plugins, *m_grid, *menuBar(), *pluginBar, this);
     m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
+    for (int i = 0; i < m_grid->cellCount(); ++i) m_grid->cell(i)->installEventFilter(this);
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -164,6 +169,10 @@ bool HostWindow::joinCollaboration(const QString& listenOn, const QString& conne
         if (!link->connectTo(host, static_cast<quint16>(port), error)) return false;
     }
     m_collaboration = std::move(link);
+    // Windows open now had the state sent at joining.
+    m_caughtUpWindows.clear();
+    for (int i = 0; i < m_grid->cellCount(); ++i)
+        if (QWidget* window = m_grid->cell(i)->pluginWindow()) m_caughtUpWindows.emplace_back(window);
     return true;
 }
 
@@ -171,6 +180,32 @@ void HostWindow::leaveCollaboration() {
     if (!m_collaboration) return;
     m_collaboration->leave();
     m_collaboration.reset();
+}
+
+bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Plug-in windows are children of their cells; they are recorded after
+    // their creation returns, so the look comes once the event is handled.
+    if (event->type() == QEvent::ChildAdded && m_collaboration && !m_collaboration->isHub() && !m_catchUpQueued) {
+        m_catchUpQueued = true;
+        QTimer::singleShot(0, this, [this] { catchUpNewWindows(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void HostWindow::catchUpNewWindows() {
+    m_catchUpQueued = false;
+    if (!m_collaboration || m_collaboration->isHub()) return;
+    bool fresh = false;
+    m_caughtUpWindows.erase(std::remove(m_caughtUpWindows.begin(), m_caughtUpWindows.end(), nullptr),
+                            m_caughtUpWindows.end());
+    for (int i = 0; i < m_grid->cellCount(); ++i) {
+        QWidget* window = m_grid->cell(i)->pluginWindow();
+        if (!window || std::find(m_caughtUpWindows.begin(), m_caughtUpWindows.end(), window) != m_caughtUpWindows.end())
+            continue;
+        m_caughtUpWindows.emplace_back(window);
+        fresh = true;
+    }
+    if (fresh) m_collaboration->requestState();
 }
 
 bool HostWindow::passCollaborationControl() { return m_collaboration && m_collaboration->passControl(); }

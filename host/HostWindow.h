@@ -4,9 +4,11 @@
 #include "ProfileStore.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace quarvia {
 
@@ -83,8 +85,14 @@ public:
     // and the error stream.
     void notice(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void openFromMenu(bool folder);
+    // A plug-in window opened after joining missed the state sent at
+    // joining: the hub is asked for it again.
+    void catchUpNewWindows();
 
     HostOptions m_options;
     PluginManager m_plugins;
@@ -96,6 +104,8 @@ private:
     std::unique_ptr<LayoutStore> m_layouts;
     PluginIdle* m_idle = nullptr;       // child of this window
     QStringList m_messageLog;
+    std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
+    bool m_catchUpQueued = false;
 };
 
 }  // namespace quarvia

@@ -242,6 +242,8 @@ void CollaborationLink::readFrom(Peer& from) {
             m_tokenHolder = nullptr;
         } else if (frame.kind == CollabFrame::Data) {
             takeData(from, frame);
+        } else if (frame.kind == CollabFrame::StateRequest && isHub()) {
+            sendMergedState(from);
         } else {
             drop(from, isHub() ? Notice::PeerGarbage : Notice::HubGarbage);  // a handshake step out of turn
             return;
@@ -289,8 +291,11 @@ void CollaborationLink::enterSession(Peer& peer) {
     peer.inSession = true;
     peer.reader.setMaxFrame(kMaxFrameBytes);
     report(isHub() ? Notice::PeerJoined : Notice::Joined, peer.name);
-    if (!isHub()) return;
     // Late joiners get the latest state of every stream.
+    if (isHub()) sendMergedState(peer);
+}
+
+void CollaborationLink::sendMergedState(Peer& peer) {
     for (const auto& [key, state] : m_state.streams()) {
         if (state.empty()) continue;
         const std::string text = state.text();
@@ -360,6 +365,16 @@ bool CollaborationLink::passControl() {
             return true;
         }
     return false;
+}
+
+bool CollaborationLink::requestState() {
+    if (isHub()) return false;
+    CollabFrame request;
+    request.kind = CollabFrame::StateRequest;
+    bool asked = false;
+    for (auto& peer : m_peers)
+        if (peer->socket && peer->inSession && !peer->closing) asked = writeTo(*peer, encodeFrame(request)) || asked;
+    return asked;
 }
 
 int CollaborationLink::send(const std::string& pluginId, int cellIndex, const QByteArray& bytes) {

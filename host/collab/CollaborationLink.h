@@ -64,6 +64,9 @@ public:
     int send(const std::string& pluginId, int cellIndex, const QByteArray& bytes);
     // Peers in the session (connected and past the handshake).
     int peerCount() const;
+    // Asks the hub for the merged state again (a window opened after
+    // joining missed it); false on the hub or outside a session.
+    bool requestState();
 
 private:
     enum class Notice;
@@ -82,6 +85,7 @@ private:
     void readFrom(Peer& peer);
     bool handshakeStep(Peer& peer, const CollabFrame& frame);
     void enterSession(Peer& peer);
+    void sendMergedState(Peer& peer);
     void takeData(Peer& from, const CollabFrame& frame);
     void peerGone(Peer& peer);
     // Queues bytes for a peer; a peer that has too much unread is dropped.

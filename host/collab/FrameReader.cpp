@@ -60,7 +60,7 @@ bool decodeBody(const char* data, qsizetype size, CollabFrame& frame) {
     qint32 cell = 0;
     QByteArray id;
     if (!in.byte(kind) || !in.int32(cell) || !in.bytes(id) || !in.bytes(frame.payload) || !in.atEnd()) return false;
-    if (kind < CollabFrame::Data || kind > CollabFrame::Refused) return false;
+    if (kind < CollabFrame::Data || kind > CollabFrame::StateRequest) return false;
     frame.kind = static_cast<CollabFrame::Kind>(kind);
     frame.cellIndex = cell;
     frame.pluginId = id.toStdString();

@@ -18,6 +18,7 @@ struct CollabFrame {
         Answer = 4,     // peer to hub: its proof and its own nonce
         Welcome = 5,    // hub to peer: the hub's proof; the session is open
         Refused = 6,    // hub to peer: why it is turned away (payload is the reason)
+        StateRequest = 7,  // peer to hub: send me the merged state again
     };
     Kind kind = Data;
     std::string pluginId;

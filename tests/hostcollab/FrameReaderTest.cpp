@@ -86,7 +86,8 @@ TEST(CollabFraming, PayloadLengthBeyondTheFrameIsRefused) {
 }
 
 TEST(CollabFraming, HandshakeKindsRoundTripAndUnknownKindIsRefused) {
-    for (auto kind : {CollabFrame::Challenge, CollabFrame::Answer, CollabFrame::Welcome, CollabFrame::Refused}) {
+    for (auto kind : {CollabFrame::Challenge, CollabFrame::Answer, CollabFrame::Welcome, CollabFrame::Refused,
+                      CollabFrame::StateRequest}) {
         std::vector<CollabFrame> frames;
         ASSERT_TRUE(FrameReader().feed(quarvia::encodeFrame({kind, "", 0, "nonce"}), frames));
         ASSERT_EQ(frames.size(), 1u);
@@ -94,7 +95,7 @@ TEST(CollabFraming, HandshakeKindsRoundTripAndUnknownKindIsRefused) {
         EXPECT_EQ(frames[0].payload, "nonce");
     }
     QByteArray unknown = quarvia::encodeFrame({CollabFrame::Data, "", 0, ""});
-    unknown[4] = 7;
+    unknown[4] = 8;
     std::vector<CollabFrame> frames;
     EXPECT_FALSE(FrameReader().feed(unknown, frames));
 }

@@ -1,6 +1,7 @@
 // A minimal plug-in for the link's end-to-end tests. Its window logs what
 // peers send it (length, hash, and the bytes of short messages) to the
-// file PROBE_LOG, and makes PROBE_LOG.done when a message is "end". Send
+// file PROBE_LOG, makes PROBE_LOG.N when it has N messages (N up to 9), and
+// PROBE_LOG.done when a message is "end". Send
 // sends the messages of the file PROBE_SEND.K (K counts the Sends of this
 // process; records "LENGTH\n" + bytes). Flood sends PROBE_FLOOD = "COUNT
 // SIZE WINDOW" numbered messages, then "end", with at most WINDOW of them
@@ -57,6 +58,7 @@ protected:
             file.write(QByteArray::number(bytes.size()) + " " + hashOf(bytes) + "\n");
             file.write((bytes.size() <= kLoggedBytes ? bytes : QByteArray()) + "\n");
             file.close();
+            if (++m_received < 10) QFile(logFile() + "." + QString::number(m_received)).open(QIODevice::WriteOnly);
             if (bytes == "end") QFile(logFile() + ".done").open(QIODevice::WriteOnly);
             if (bytes.startsWith("ack ")) g_acked = std::max(g_acked, bytes.mid(4).toInt() + 1);
             if (bytes.startsWith("flood ") && qgetenv("PROBE_ACK") == "1") {
@@ -68,6 +70,9 @@ protected:
         message->result = 0;
         return true;
     }
+
+private:
+    int m_received = 0;
 };
 
 class GlobalWindow : public QWidget {

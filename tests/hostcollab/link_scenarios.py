@@ -416,7 +416,8 @@ def merged(messages):
 def rejoin(ctx):
     """B drives and leaves holding the control: the hub takes it back. C
     joins later and is sent the merged latest state of what B and the hub
-    sent, without captures, then goes on receiving."""
+    sent, without captures, then goes on receiving. D joins at its start,
+    before it has a window, and its window gets the state when it opens."""
     port = free_port()
     b_messages = [
         MARKER + b"J_camera 0 0.375000 0.492063 220.000000 0.500000 0.400000 30.000000\nJ_renderer 0\nJ_frame 1\n"
@@ -438,7 +439,8 @@ def rejoin(ctx):
     hub = Host(ctx, "a", ["--collab-listen", str(port)],
                f"menu Probe\\&Open\nwait-peers 1 30000\nwait-file {ctx.path('a.log.done')} 30000\n"
                f"menu Probe\\&Send\npass-control\nexpect-control no\nwait-peers 0 30000\nwait-control 5000\n"
-               f"touch {back}\nwait-peers 1 30000\nmenu Probe\\&Send\nwait-file {c_done} 30000\n",
+               f"touch {back}\nwait-peers 1 30000\nmenu Probe\\&Send\nwait-file {c_done} 30000\n"
+               f"wait-file {ctx.path('d.log.1')} 30000\n",
                env={"PROBE_SEND": ctx.path("a.send")})
     wait_listening(port)
     driver = Host(ctx, "b", ["--collab-connect", f"127.0.0.1:{port}"],
@@ -448,6 +450,9 @@ def rejoin(ctx):
     late = Host(ctx, "c", [], f"menu Probe\\&Open\nwait-file {back} 30000\ncollab-join 127.0.0.1:{port}\n"
                              f"wait-file {c_done} 30000\ncollab-leave\n")
     late.finish()
+    fresh = Host(ctx, "d", ["--collab-connect", f"127.0.0.1:{port}"],
+                 f"menu Probe\\&Open\nwait-file {ctx.path('d.log.1')} 10000\nwait 300\n")
+    fresh.finish()
     hub.finish()
     got = [m[2] for m in late.messages()]
     expected = merged(b_messages + a_messages)
@@ -455,6 +460,7 @@ def rejoin(ctx):
           "the expected state is not what this test means")
     check(got == [expected, b"end"], f"the late joiner got {got!r}\nexpected {[expected, b'end']!r}")
     hub.wait_for_err("control returned to this host")
+    check([m[2] for m in fresh.messages()] == [expected], f"the window opened after joining got {fresh.messages()!r}")
     print("late joiner got the merged state:\n" + expected.decode())
 
 
