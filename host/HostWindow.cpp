@@ -34,12 +34,12 @@ HostWindow* g_instance = nullptr;
 
 // "[ADDR:]PORT": an IP address (IPv6 in brackets) or "localhost"; the
 // loopback address when none is given.
-bool parseListenAddress(const QString& spec, QHostAddress& address, quint16& port) {
-    QString host = "127.0.0.1", portText = spec;
-    const int colon = spec.lastIndexOf(':');
+bool parseListenAddress(const QString& text, QHostAddress& address, quint16& port) {
+    QString host = "127.0.0.1", portText = text;
+    const int colon = text.lastIndexOf(':');
     if (colon >= 0) {
-        host = spec.left(colon);
-        portText = spec.mid(colon + 1);
+        host = text.left(colon);
+        portText = text.mid(colon + 1);
         if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
         else if (host.contains(':')) return false;  // IPv6 needs its brackets
     }

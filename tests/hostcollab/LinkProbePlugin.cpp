@@ -92,8 +92,8 @@ protected:
         } else if (record->command == kSend && lastWindow) {
             sendFile(QString::fromLocal8Bit(qgetenv("PROBE_SEND")) + "." + QString::number(sends++));
         } else if (record->command == kFlood && lastWindow) {
-            const QList<QByteArray> spec = qgetenv("PROBE_FLOOD").split(' ');
-            flood(0, spec.value(0).toInt(), spec.value(1).toInt(), spec.value(2).toInt());
+            const QList<QByteArray> numbers = qgetenv("PROBE_FLOOD").split(' ');
+            flood(0, numbers.value(0).toInt(), numbers.value(1).toInt(), numbers.value(2).toInt());
         } else {
             return true;
         }
