@@ -25,6 +25,7 @@ void CellGrid::addCell() {
     connect(cell, &HostCell::filesDropped, this, &CellGrid::filesDropped);
     connect(cell, &HostCell::maximiseRequested, this, &CellGrid::toggleMaximised);
     m_cells.push_back(cell);
+    emit cellAdded(cell);
 }
 
 void CellGrid::setGridLayout(int rows, int columns) {

@@ -58,6 +58,8 @@ signals:
     // A series from the study browser, files or folders from the desktop.
     void seriesDropped(int groupId, int toCell);
     void filesDropped(const QStringList& paths, int toCell);
+    // A cell made after the grid's first layout (a larger layout chosen).
+    void cellAdded(QWidget* cell);
 
 private:
     void addCell();

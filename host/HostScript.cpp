@@ -7,6 +7,7 @@
 #include "HostWindow.h"
 #include "ImagePanel.h"
 #include "LayoutStore.h"
+#include "collab/CollaborationLink.h"
 #include "PluginRouter.h"
 #include "dicom/StudyDatabase.h"
 
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QThread>
@@ -219,6 +221,40 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
         } else if (command == "pass-control") {
             if (!host.passCollaborationControl()) return fail("this host does not hold the control");
             runUntilIdle();
+        } else if (command == "wait-peers") {
+            const int count = rest.section(' ', 0, 0).toInt(&ok);
+            const QString limit = rest.section(' ', 1).trimmed();
+            const int ms = limit.isEmpty() ? 10000 : limit.toInt(&ok);
+            if (!ok || count < 0 || ms < 0) return fail("usage: wait-peers N [MS]");
+            auto peers = [&host] { return host.collaboration() ? host.collaboration()->peerCount() : 0; };
+            QElapsedTimer clock;
+            clock.start();
+            while (peers() != count && clock.elapsed() < ms) runEventsFor(20);
+            if (peers() != count) return fail(QString("%1 peers in the session").arg(peers()));
+        } else if (command == "wait-control") {
+            const int ms = rest.isEmpty() ? 10000 : rest.toInt(&ok);
+            if (!ok || ms < 0) return fail("usage: wait-control [MS]");
+            auto holds = [&host] { return host.collaboration() && host.collaboration()->hasControl(); };
+            QElapsedTimer clock;
+            clock.start();
+            while (!holds() && clock.elapsed() < ms) runEventsFor(20);
+            if (!holds()) return fail("this host did not get the control");
+        } else if (command == "expect-control") {
+            if (rest != "yes" && rest != "no") return fail("usage: expect-control yes|no");
+            const bool holds = host.collaboration() && host.collaboration()->hasControl();
+            if (holds != (rest == "yes")) return fail(holds ? "this host holds the control" : "this host does not hold the control");
+        } else if (command == "collab-join") {
+            if (rest.isEmpty()) return fail("usage: collab-join HOST:PORT");
+            QString why;
+            if (!host.joinCollaboration(QString(), rest, why)) return fail(why);
+            runUntilIdle();
+        } else if (command == "collab-leave") {
+            host.leaveCollaboration();
+            runUntilIdle();
+        } else if (command == "touch") {
+            // Tells another process how far this one got.
+            QFile file(rest);
+            if (rest.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append)) return fail("cannot write " + rest);
         } else if (command == "quit") {
             return true;
         } else {

@@ -34,6 +34,13 @@ class HostWindow;
 //   save-layout FILE       save the grid with each plug-in window's state
 //   load-layout FILE       restore a saved grid
 //   pass-control           hand the collaboration control to the peers
+//   wait-peers N [MS]      run until the session has N peers past the handshake
+//                          (at most MS, default 10000)
+//   wait-control [MS]      run until this host holds the control
+//   expect-control yes|no  fail unless this host holds (yes) or lacks (no) the control
+//   collab-join HOST:PORT  join a session now (replaces this host's session)
+//   collab-leave           leave the session
+//   touch FILE             create FILE (tells another process how far this one got)
 //   quit                   stop the script here
 //   and the viewer's commands (HostScriptViewer.h)
 bool runHostScript(HostWindow& host, const QString& scriptText, QString& error);

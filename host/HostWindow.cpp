@@ -9,17 +9,23 @@
 #include "PluginRouter.h"
 #include "ViewerFrame.h"
 #include "collab/CollaborationLink.h"
+#include "collab/SessionKey.h"
 #include "dicom/StudyDatabase.h"
 
 #include "QVHostApi.h"
 
+#include <QEvent>
 #include <QFileDialog>
+#include <QHostAddress>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -30,6 +36,25 @@ HostWindow* g_instance = nullptr;
 // The module installer fetches from the current server at start-up; without
 // one configured it must not run at all (no request, no message, no folder).
 constexpr char kModuleInstallerId[] = "Glossan Spellchecker Module";
+
+// "[ADDR:]PORT": an IP address (IPv6 in brackets) or "localhost"; the
+// loopback address when none is given.
+bool parseListenAddress(const QString& text, QHostAddress& address, quint16& port) {
+    QString host = "127.0.0.1", portText = text;
+    const int colon = text.lastIndexOf(':');
+    if (colon >= 0) {
+        host = text.left(colon);
+        portText = text.mid(colon + 1);
+        if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+        else if (host.contains(':')) return false;  // IPv6 needs its brackets
+    }
+    bool ok = false;
+    const uint number = portText.toUInt(&ok);
+    if (!ok || number > 65535) return false;
+    port = static_cast<quint16>(number);
+    if (host == "localhost") host = "127.0.0.1";
+    return address.setAddress(host);
+}
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
@@ -56,6 +81,8 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
     m_viewer = new ViewerFrame(*this, *file, exitAction);
+    for (int i = 0; i < m_grid->cellCount(); ++i) m_grid->cell(i)->installEventFilter(this);
+    connect(m_grid, &CellGrid::cellAdded, this, [this](QWidget* cell) { cell->installEventFilter(this); });
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -146,22 +173,70 @@ bool HostWindow::dropPanel(int fromCell, int toCell) {
     return m_grid->putGroupInCell(from->panel()->groupId(), toCell);
 }
 
-bool HostWindow::joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error) {
+bool HostWindow::joinCollaboration(const QString& listenOn, const QString& connectTo, QString& error) {
+    CollabSettings settings;
+    settings.key = m_options.collabKey;
     auto link = std::make_unique<CollaborationLink>(
-        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); });
-    bool ok = true;
-    if (!listenPort.isEmpty()) {
-        const uint port = listenPort.toUInt(&ok);
-        if (!ok || port > 65535) return (error = "bad port " + listenPort), false;
-        if (!link->listen(static_cast<quint16>(port), error)) return false;
+        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); },
+        [this](const QString& text) { notice(text); }, settings);
+    if (!listenOn.isEmpty()) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!parseListenAddress(listenOn, address, port))
+            return (error = "expected [ADDR:]PORT with an IP address, got " + listenOn), false;
+        if (!address.isLoopback() && settings.key.isEmpty())
+            return (error = "listening on " + address.toString() +
+                            " lets other machines join: a session key is required (--collab-key-file FILE or " +
+                            SessionKey::kEnvironmentVariable + ")"),
+                   false;
+        if (!link->listen(address, port, error)) return false;
     }
     if (!connectTo.isEmpty()) {
+        bool ok = false;
         const uint port = connectTo.section(':', -1).toUInt(&ok);
         if (!ok || port == 0 || port > 65535) return (error = "expected HOST:PORT, got " + connectTo), false;
-        if (!link->connectTo(connectTo.section(':', 0, -2), static_cast<quint16>(port), error)) return false;
+        QString host = connectTo.section(':', 0, -2);
+        if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+        if (!link->connectTo(host, static_cast<quint16>(port), error)) return false;
     }
     m_collaboration = std::move(link);
+    // Windows open now had the state sent at joining.
+    m_caughtUpWindows.clear();
+    for (int i = 0; i < m_grid->cellCount(); ++i)
+        if (QWidget* window = m_grid->cell(i)->pluginWindow()) m_caughtUpWindows.emplace_back(window);
     return true;
+}
+
+void HostWindow::leaveCollaboration() {
+    if (!m_collaboration) return;
+    m_collaboration->leave();
+    m_collaboration.reset();
+}
+
+bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Plug-in windows are children of their cells; they are recorded after
+    // their creation returns, so the look comes once the event is handled.
+    if (event->type() == QEvent::ChildAdded && m_collaboration && !m_collaboration->isHub() && !m_catchUpQueued) {
+        m_catchUpQueued = true;
+        QTimer::singleShot(0, this, [this] { catchUpNewWindows(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void HostWindow::catchUpNewWindows() {
+    m_catchUpQueued = false;
+    if (!m_collaboration || m_collaboration->isHub()) return;
+    bool fresh = false;
+    m_caughtUpWindows.erase(std::remove(m_caughtUpWindows.begin(), m_caughtUpWindows.end(), nullptr),
+                            m_caughtUpWindows.end());
+    for (int i = 0; i < m_grid->cellCount(); ++i) {
+        QWidget* window = m_grid->cell(i)->pluginWindow();
+        if (!window || std::find(m_caughtUpWindows.begin(), m_caughtUpWindows.end(), window) != m_caughtUpWindows.end())
+            continue;
+        m_caughtUpWindows.emplace_back(window);
+        fresh = true;
+    }
+    if (fresh) m_collaboration->requestState();
 }
 
 bool HostWindow::passCollaborationControl() { return m_collaboration && m_collaboration->passControl(); }

@@ -4,9 +4,11 @@
 #include "ProfileStore.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace quarvia {
 
@@ -30,6 +32,7 @@ struct HostOptions {
     bool docks = true;     // false: the grid alone fills the window
     int gridColumns = 2;
     int gridRows = 2;
+    QByteArray collabKey;  // the collaboration session key; empty: none
 };
 
 // The host's main window and the object behind the exported host functions.
@@ -75,8 +78,12 @@ public:
 
     // Collaboration (null when this host is not in a session).
     CollaborationLink* collaboration() const { return m_collaboration.get(); }
-    // Listens on a loopback port and/or connects to "host:port".
-    bool joinCollaboration(const QString& listenPort, const QString& connectTo, QString& error);
+    // Listens on "[ADDR:]PORT" (loopback when no address is given) and/or
+    // connects to "HOST:PORT", with the options' session key. Listening
+    // beyond loopback needs a key.
+    bool joinCollaboration(const QString& listenOn, const QString& connectTo, QString& error);
+    // Closes this host's side of the session.
+    void leaveCollaboration();
     bool passCollaborationControl();
 
     // Message boxes: shown, or logged and answered OK when offscreen.
@@ -97,8 +104,14 @@ signals:
     void pathsOpened(const QStringList& paths);
     void imagesChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void openFromMenu(bool folder);
+    // A plug-in window opened after joining missed the state sent at
+    // joining: the hub is asked for it again.
+    void catchUpNewWindows();
 
     HostOptions m_options;
     PluginManager m_plugins;
@@ -112,6 +125,8 @@ private:
     MessageList* m_messages = nullptr;  // dock of this window
     ViewerFrame* m_viewer = nullptr;    // child of this window
     QStringList m_messageLog;
+    std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
+    bool m_catchUpQueued = false;
 };
 
 }  // namespace quarvia

@@ -2,6 +2,7 @@
 // shows a grid of cells and serves the host functions.
 #include "HostScript.h"
 #include "HostWindow.h"
+#include "collab/SessionKey.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -50,13 +51,21 @@ int main(int argc, char** argv) {
     QCommandLineOption serverOption("server", "Current server: absolute URL prefix, no trailing slash.", "url");
     QCommandLineOption outputOption("output", "Folder for new DICOM files.", "dir");
     QCommandLineOption downloadOption("simulate-download", "Let images arrive one after another, SECONDS each.", "seconds");
-    QCommandLineOption listenOption("collab-listen", "Host a collaboration session on a loopback port.", "port");
+    QCommandLineOption listenOption("collab-listen",
+                                    "Host a collaboration session on PORT of ADDR (default: loopback only; "
+                                    "any other address needs a session key).",
+                                    "[addr:]port");
+    QCommandLineOption keyOption("collab-key-file",
+                                 "Collaboration session key: the first line of FILE (else the environment "
+                                 "variable QUARVIA_COLLAB_KEY).",
+                                 "file");
     QCommandLineOption connectOption("collab-connect", "Join a collaboration session.", "host:port");
     QCommandLineOption gridOption("grid", "Cells of the grid, COLUMNSxROWS (default 2x2).", "cxr");
     QCommandLineOption sizeOption("window-size", "Size of the main window, WIDTHxHEIGHT.", "wxh");
     QCommandLineOption noDocksOption("no-docks", "No study browser or message list: the grid fills the window.");
     parser.addOptions({pluginsOption, offscreenOption, scriptOption, screenshotOption, profileOption, serverOption,
-                       outputOption, downloadOption, listenOption, connectOption, gridOption, sizeOption, noDocksOption});
+                       outputOption, downloadOption, listenOption, connectOption, gridOption, sizeOption, noDocksOption,
+                       keyOption});
     parser.addPositionalArgument("paths", "DICOM files or folders to open.", "[paths...]");
     parser.process(app);
 
@@ -86,6 +95,15 @@ int main(int argc, char** argv) {
     if (parser.isSet(sizeOption) && !parsePair(parser.value(sizeOption), 200, 8192, width, height)) {
         std::fprintf(stderr, "quarvia: --window-size needs WIDTHxHEIGHT, each 200 to 8192\n");
         return 2;
+    }
+
+    {
+        // Loaded even without a session to join now: a script may join later.
+        QString error;
+        if (!quarvia::SessionKey::load(parser.value(keyOption), options.collabKey, error)) {
+            std::fprintf(stderr, "quarvia: collaboration: %s\n", qPrintable(error));
+            return 2;
+        }
     }
 
     quarvia::HostWindow window(options);

@@ -1,71 +1,100 @@
 #include "CollaborationLink.h"
 
-#include <QDataStream>
-#include <QHostAddress>
+#include "SessionKey.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace quarvia {
 
+enum class CollaborationLink::Notice {
+    PeerJoined,
+    PeerLeft,
+    PeerRefusedWrongKey,
+    PeerRefusedFull,
+    PeerHandshakeTimeout,
+    PeerNotReading,
+    PeerGarbage,
+    ControlReturned,
+    Joined,
+    HubClosed,
+    RefusedByHub,
+    HubNeedsKey,
+    HubAsksNoKey,
+    HubUnproven,
+    HubGarbage,
+    HubNoHandshake,
+    HubNotReading,
+};
+
 namespace {
-constexpr quint32 kMaxFrame = 64u * 1024u * 1024u;  // far beyond any state text
+// "host:port", with brackets around an IPv6 address.
+QString endpointName(const QHostAddress& address, quint16 port) {
+    const QString host = address.toString();
+    return (address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + host + "]" : host) + ":" + QString::number(port);
+}
+
+// The session-full refusal names the limit.
+QString fullReason(int maxPeers) { return QString("the session is full (%1 peers)").arg(maxPeers); }
 }  // namespace
 
-QByteArray encodeFrame(const CollabFrame& frame) {
-    QByteArray body;
-    QDataStream out(&body, QIODevice::WriteOnly);
-    out << quint8(frame.kind) << qint32(frame.cellIndex) << QByteArray::fromStdString(frame.pluginId) << frame.payload;
-    QByteArray framed;
-    QDataStream head(&framed, QIODevice::WriteOnly);
-    head << quint32(body.size());
-    return framed + body;
+// The one table of what the link tells the user.
+QString CollaborationLink::report(Notice what, const QString& peer, const QString& detail) {
+    QString text;
+    switch (what) {
+    case Notice::PeerJoined: text = "peer " + peer + " joined the session"; break;
+    case Notice::PeerLeft: text = "peer " + peer + " left the session"; break;
+    case Notice::PeerRefusedWrongKey: text = "peer " + peer + " refused: wrong session key"; break;
+    case Notice::PeerRefusedFull: text = "peer " + peer + " refused: " + detail; break;
+    case Notice::PeerHandshakeTimeout:
+        text = QString("peer %1 dropped: no handshake within %2 s").arg(peer).arg(m_settings.handshakeMs / 1000.0);
+        break;
+    case Notice::PeerNotReading:
+        text = "peer " + peer + " dropped: it does not read what is sent to it (" + detail + " bytes waiting)";
+        break;
+    case Notice::PeerGarbage: text = "peer " + peer + " dropped: it sent bytes that are not collaboration frames"; break;
+    case Notice::ControlReturned: text = "control returned to this host: the peer holding it left"; break;
+    case Notice::Joined: text = "joined the collaboration session at " + peer; break;
+    case Notice::HubClosed: text = "the collaboration session ended: the hub at " + peer + " closed the connection"; break;
+    case Notice::RefusedByHub: text = "refused by the hub at " + peer + ": " + detail; break;
+    case Notice::HubNeedsKey:
+        text = "the hub at " + peer + " asks for a session key: give one with --collab-key-file FILE or " +
+               SessionKey::kEnvironmentVariable;
+        break;
+    case Notice::HubAsksNoKey:
+        text = "the hub at " + peer + " does not ask for the session key this host has: not joining";
+        break;
+    case Notice::HubUnproven: text = "the hub at " + peer + " did not prove the session key: not joining"; break;
+    case Notice::HubGarbage: text = "the hub at " + peer + " sent bytes that are not collaboration frames"; break;
+    case Notice::HubNoHandshake: text = "the hub at " + peer + " did not open the session in time"; break;
+    case Notice::HubNotReading:
+        text = "left the session: the hub at " + peer + " does not read what is sent to it (" + detail + " bytes waiting)";
+        break;
+    }
+    if (m_onNotice) m_onNotice(text);
+    return text;
 }
 
-bool FrameReader::feed(const QByteArray& bytes, std::vector<CollabFrame>& frames) {
-    m_buffer.append(bytes);
-    const char* data = m_buffer.constData();
-    const qsizetype size = m_buffer.size();
-    qsizetype at = 0;
-    bool sound = true;
-    while (size - at >= 4) {
-        const auto* head = reinterpret_cast<const uchar*>(data + at);
-        const quint32 length = quint32(head[0]) << 24 | quint32(head[1]) << 16 | quint32(head[2]) << 8 | quint32(head[3]);
-        if (length > kMaxFrame) {
-            sound = false;
-            break;
-        }
-        if (size - at - 4 < qsizetype(length)) break;
-        // Read in place: the body is not copied before it is decoded.
-        QDataStream in(QByteArray::fromRawData(data + at + 4, qsizetype(length)));
-        quint8 kind = 0;
-        qint32 cell = 0;
-        QByteArray id, payload;
-        in >> kind >> cell >> id >> payload;
-        if (in.status() != QDataStream::Ok || (kind != CollabFrame::Data && kind != CollabFrame::Control)) {
-            sound = false;
-            break;
-        }
-        frames.push_back({static_cast<CollabFrame::Kind>(kind), id.toStdString(), cell, payload});
-        at += 4 + qsizetype(length);
-    }
-    if (at > 0) {
-        m_moved += size - at;
-        m_buffer.remove(0, at);
-    }
-    return sound;
-}
-
-CollaborationLink::CollaborationLink(DataHandler onData) : m_onData(std::move(onData)) {}
+CollaborationLink::CollaborationLink(DataHandler onData, NoticeHandler onNotice, CollabSettings settings)
+    : m_onData(std::move(onData)), m_onNotice(std::move(onNotice)), m_settings(std::move(settings)) {}
 
 CollaborationLink::~CollaborationLink() {
     for (auto& peer : m_peers)
-        if (peer->socket) peer->socket->disconnect(this);
+        if (peer->socket) {
+            peer->socket->disconnect(this);
+            peer->socket->flush();  // what was said before leaving still goes out
+        }
 }
 
-bool CollaborationLink::listen(quint16 port, QString& error) {
+bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QString& error) {
     m_server = new QTcpServer(this);
-    if (!m_server->listen(QHostAddress::LocalHost, port)) {
+    if (!m_server->listen(address, port)) {
         error = m_server->errorString();
+        delete m_server;
+        m_server = nullptr;
         return false;
     }
     connect(m_server, &QTcpServer::newConnection, this, [this] {
@@ -83,71 +112,281 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
         delete socket;
         return false;
     }
-    adopt(socket);
-    return true;
+    Peer* peer = addPeer(socket);
+    const QString name = endpointName(socket->peerAddress(), port);
+    peer->name = name;
+    peer->joinSide = std::make_unique<PeerHandshake>(m_settings.key, SessionKey::newNonce());
+    m_joinFailure.clear();
+    // The session opens before the host goes on: a refusal ends it here.
+    // The event loop runs meanwhile (the hub may be in this process).
+    QElapsedTimer clock;
+    clock.start();
+    const QPointer<QTcpSocket> guard = socket;
+    // Entries are forgotten only once their socket is gone: while the guard
+    // holds, so does `peer`.
+    auto settled = [&] {
+        return !guard || peer->inSession || peer->closing || guard->state() != QAbstractSocket::ConnectedState ||
+               clock.elapsed() >= m_settings.handshakeMs;
+    };
+    QEventLoop wait;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &wait, [&] {
+        if (settled()) wait.quit();
+    });
+    tick.start(10);
+    if (!settled()) wait.exec();
+    if (guard && peer->inSession && !peer->closing) return true;
+    if (m_joinFailure.isEmpty())
+        m_joinFailure = report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake
+                                                                                          : Notice::HubClosed,
+                               name);
+    error = m_joinFailure;
+    if (guard) {
+        peer->closing = true;
+        guard->abort();
+    }
+    return false;
 }
 
-void CollaborationLink::adopt(QTcpSocket* socket) {
+void CollaborationLink::leave() {
+    for (auto& peer : m_peers)
+        if (peer->socket) {
+            peer->closing = true;
+            peer->socket->flush();
+            peer->socket->disconnectFromHost();
+        }
+    if (m_server) m_server->close();
+}
+
+CollaborationLink::Peer* CollaborationLink::addPeer(QTcpSocket* socket) {
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    // Peers that left make room for the new one.
-    m_peers.erase(std::remove_if(m_peers.begin(), m_peers.end(), [](const auto& p) { return !p->socket; }), m_peers.end());
+    forgetClosedPeers();
     m_peers.push_back(std::make_unique<Peer>());
     Peer* peer = m_peers.back().get();
     peer->socket = socket;
+    // Until the handshake is done, a frame is a few dozen bytes.
+    peer->reader.setMaxFrame(kMaxHandshakeFrameBytes);
     connect(socket, &QTcpSocket::readyRead, this, [this, peer] { readFrom(*peer); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, peer] { peerGone(*peer); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    return peer;
+}
+
+void CollaborationLink::adopt(QTcpSocket* socket) {
+    const QString name = endpointName(socket->peerAddress(), socket->peerPort());
+    if (connectedCount() >= m_settings.maxPeers) {
+        // Told why, then closed once the refusal is out.
+        socket->setParent(this);
+        const QString reason = fullReason(m_settings.maxPeers);
+        CollabFrame refusal;
+        refusal.kind = CollabFrame::Refused;
+        refusal.payload = reason.toUtf8();
+        socket->write(encodeFrame(refusal));
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        socket->disconnectFromHost();
+        report(Notice::PeerRefusedFull, name, reason);
+        return;
+    }
+    Peer* peer = addPeer(socket);
+    peer->name = name;
+    peer->hubSide = std::make_unique<HubHandshake>(m_settings.key, SessionKey::newNonce());
+    socket->write(encodeFrame(peer->hubSide->challenge()));
+    if (peer->hubSide->admitsWithoutAnswer()) {
+        enterSession(*peer);
+        return;
+    }
+    // A stranger that never answers does not hold a place for long.
+    const QPointer<QTcpSocket> guard = socket;
+    QTimer::singleShot(m_settings.handshakeMs, socket, [this, peer, guard] {
+        if (guard && !peer->inSession && !peer->closing) drop(*peer, Notice::PeerHandshakeTimeout);
+    });
+}
+
+int CollaborationLink::connectedCount() const {
+    int n = 0;
+    for (const auto& peer : m_peers) n += peer->socket && !peer->closing ? 1 : 0;
+    return n;
 }
 
 int CollaborationLink::peerCount() const {
     int n = 0;
-    for (const auto& peer : m_peers) n += peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
+    for (const auto& peer : m_peers)
+        n += peer->socket && peer->inSession && !peer->closing &&
+                     peer->socket->state() == QAbstractSocket::ConnectedState
+                 ? 1
+                 : 0;
     return n;
+}
+
+void CollaborationLink::forgetClosedPeers() {
+    // Only entries whose socket is gone: their handlers went with it.
+    m_peers.erase(std::remove_if(m_peers.begin(), m_peers.end(), [](const auto& p) { return !p->socket; }), m_peers.end());
 }
 
 void CollaborationLink::readFrom(Peer& from) {
     // The handler below may run a nested event loop in which this peer goes
     // away: only the guarded socket is looked at after it.
     const QPointer<QTcpSocket> socket = from.socket;
-    if (!socket) return;
+    if (!socket || from.closing) return;
     std::vector<CollabFrame> frames;
     const bool sound = from.reader.feed(socket->readAll(), frames);
     for (const CollabFrame& frame : frames) {
-        if (frame.kind == CollabFrame::Control) {
-            m_hasControl = true;
+        if (!socket || from.closing) return;
+        if (!from.inSession) {
+            if (!handshakeStep(from, frame)) return;
             continue;
         }
-        // The hub passes what one peer says on to the others.
-        if (m_server)
-            for (auto& peer : m_peers)
-                if (peer->socket && peer->socket != socket) peer->socket->write(encodeFrame(frame));
-        if (m_onData) m_onData(frame);
+        if (frame.kind == CollabFrame::Control) {
+            m_hasControl = true;
+            m_tokenHolder = nullptr;
+        } else if (frame.kind == CollabFrame::Data) {
+            takeData(from, frame);
+        } else if (frame.kind == CollabFrame::StateRequest && isHub()) {
+            sendMergedState(from);
+        } else {
+            drop(from, isHub() ? Notice::PeerGarbage : Notice::HubGarbage);  // a handshake step out of turn
+            return;
+        }
     }
-    if (!sound && socket) socket->abort();  // a peer that sends garbage is dropped, the others stay
+    // A peer that sends garbage is dropped, the others stay.
+    if (!sound && socket && !from.closing) drop(from, isHub() ? Notice::PeerGarbage : Notice::HubGarbage);
+}
+
+bool CollaborationLink::handshakeStep(Peer& peer, const CollabFrame& frame) {
+    if (peer.hubSide) {
+        const HubHandshake::Outcome outcome = peer.hubSide->take(frame);
+        switch (outcome.step) {
+        case HubHandshake::Step::Accepted:
+            writeTo(peer, encodeFrame(outcome.reply));
+            enterSession(peer);
+            return true;
+        case HubHandshake::Step::WrongKey:
+            peer.socket->write(encodeFrame(outcome.reply));
+            peer.closing = true;
+            report(Notice::PeerRefusedWrongKey, peer.name);
+            peer.socket->disconnectFromHost();  // after the refusal is out
+            return false;
+        case HubHandshake::Step::Waiting: return true;
+        case HubHandshake::Step::Malformed: break;
+        }
+        drop(peer, Notice::PeerGarbage);
+        return false;
+    }
+    const PeerHandshake::Outcome outcome = peer.joinSide->take(frame);
+    if (outcome.hasReply) writeTo(peer, encodeFrame(outcome.reply));
+    switch (outcome.step) {
+    case PeerHandshake::Step::Waiting: return true;
+    case PeerHandshake::Step::Open: enterSession(peer); return true;
+    case PeerHandshake::Step::Refused: drop(peer, Notice::RefusedByHub, QString::fromLatin1(outcome.reason)); break;
+    case PeerHandshake::Step::HubNeedsKey: drop(peer, Notice::HubNeedsKey); break;
+    case PeerHandshake::Step::HubAsksNoKey: drop(peer, Notice::HubAsksNoKey); break;
+    case PeerHandshake::Step::HubUnproven: drop(peer, Notice::HubUnproven); break;
+    case PeerHandshake::Step::Malformed: drop(peer, Notice::HubGarbage); break;
+    }
+    return false;
+}
+
+void CollaborationLink::enterSession(Peer& peer) {
+    peer.inSession = true;
+    peer.reader.setMaxFrame(kMaxFrameBytes);
+    report(isHub() ? Notice::PeerJoined : Notice::Joined, peer.name);
+    // Late joiners get the latest state of every stream.
+    if (isHub()) sendMergedState(peer);
+}
+
+void CollaborationLink::sendMergedState(Peer& peer) {
+    for (const auto& [key, state] : m_state.streams()) {
+        if (state.empty()) continue;
+        const std::string text = state.text();
+        CollabFrame frame{CollabFrame::Data, key.first, key.second, QByteArray(text.data(), qsizetype(text.size()))};
+        if (!writeTo(peer, encodeFrame(frame))) return;
+    }
+}
+
+void CollaborationLink::takeData(Peer& from, const CollabFrame& frame) {
+    const QPointer<QTcpSocket> socket = from.socket;
+    if (isHub()) {
+        // The hub passes what one peer says on to the others.
+        const QByteArray framed = encodeFrame(frame);
+        for (auto& peer : m_peers)
+            if (peer.get() != &from && peer->socket && peer->inSession && !peer->closing) writeTo(*peer, framed);
+        m_state.take(frame.pluginId, frame.cellIndex, std::string_view(frame.payload.constData(), size_t(frame.payload.size())));
+    }
+    if (m_onData && socket) m_onData(frame);
+}
+
+bool CollaborationLink::writeTo(Peer& peer, const QByteArray& bytes) {
+    if (!peer.socket || peer.closing) return false;
+    const qint64 waiting = peer.socket->bytesToWrite();
+    if (waiting > m_settings.maxUnsentBytes) {
+        drop(peer, isHub() ? Notice::PeerNotReading : Notice::HubNotReading, QString::number(waiting));
+        return false;
+    }
+    peer.socket->write(bytes);
+    return true;
+}
+
+void CollaborationLink::drop(Peer& peer, Notice why, const QString& detail) {
+    peer.closing = true;
+    const QString text = report(why, peer.name, detail);
+    if (peer.joinSide && !peer.inSession) m_joinFailure = text;
+    if (peer.socket) peer.socket->abort();
+    if (m_tokenHolder == &peer) {
+        m_tokenHolder = nullptr;
+        m_hasControl = true;
+        report(Notice::ControlReturned, peer.name);
+    }
+}
+
+void CollaborationLink::peerGone(Peer& peer) {
+    if (!peer.closing) {
+        peer.closing = true;
+        if (peer.inSession) report(isHub() ? Notice::PeerLeft : Notice::HubClosed, peer.name);
+    }
+    if (m_tokenHolder == &peer) {
+        m_tokenHolder = nullptr;
+        m_hasControl = true;
+        report(Notice::ControlReturned, peer.name);
+    }
 }
 
 bool CollaborationLink::passControl() {
     if (!m_hasControl) return false;
     for (auto& peer : m_peers)
-        if (peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState) {
+        if (peer->socket && peer->inSession && !peer->closing &&
+            peer->socket->state() == QAbstractSocket::ConnectedState) {
             CollabFrame token;
             token.kind = CollabFrame::Control;
-            peer->socket->write(encodeFrame(token));
+            if (!writeTo(*peer, encodeFrame(token))) continue;
             peer->socket->flush();
             m_hasControl = false;
+            if (isHub()) m_tokenHolder = peer.get();
             return true;
         }
     return false;
 }
 
+bool CollaborationLink::requestState() {
+    if (isHub()) return false;
+    CollabFrame request;
+    request.kind = CollabFrame::StateRequest;
+    bool asked = false;
+    for (auto& peer : m_peers)
+        if (peer->socket && peer->inSession && !peer->closing) asked = writeTo(*peer, encodeFrame(request)) || asked;
+    return asked;
+}
+
 int CollaborationLink::send(const std::string& pluginId, int cellIndex, const QByteArray& bytes) {
-    const QByteArray framed = encodeFrame({CollabFrame::Data, pluginId, cellIndex, bytes});
+    const CollabFrame frame{CollabFrame::Data, pluginId, cellIndex, bytes};
+    if (isHub())
+        m_state.take(pluginId, cellIndex, std::string_view(bytes.constData(), size_t(bytes.size())));
+    const QByteArray framed = encodeFrame(frame);
     int reached = 0;
     for (auto& peer : m_peers)
-        if (peer->socket && peer->socket->state() == QAbstractSocket::ConnectedState) {
-            peer->socket->write(framed);
+        if (peer->socket && peer->inSession && !peer->closing &&
+            peer->socket->state() == QAbstractSocket::ConnectedState && writeTo(*peer, framed))
             ++reached;
-        }
     return reached;
 }
 

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "FrameReader.h"
+#include "HubHandshake.h"
+#include "MergedStateStore.h"
+#include "PeerHandshake.h"
+
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QTcpServer>
@@ -13,75 +19,92 @@
 
 namespace quarvia {
 
-// One frame of the link: a plug-in's bytes for the window in a cell, or the
-// control token.
-struct CollabFrame {
-    enum Kind : uint8_t { Data = 1, Control = 2 };
-    Kind kind = Data;
-    std::string pluginId;
-    int cellIndex = 0;
-    QByteArray payload;
-};
+// Limits that keep one bad peer from hurting the others.
+struct CollabSettings {
+    static constexpr int kMaxPeers = 8;
+    static constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
+    static constexpr int kHandshakeMs = 5000;
 
-// Encodes a frame: length-prefixed, so that the stream never merges or
-// splits messages.
-QByteArray encodeFrame(const CollabFrame& frame);
-
-// Cuts one peer's byte stream into frames, whatever pieces the bytes arrive
-// in. Frames are read where they lie and the used bytes are dropped once per
-// piece, so a piece holding many small frames costs time linear in its size.
-class FrameReader {
-public:
-    // Appends the bytes and takes every whole frame off the stream. False
-    // when the bytes cannot be a frame stream (the peer is then dropped).
-    bool feed(const QByteArray& bytes, std::vector<CollabFrame>& frames);
-    // Bytes of an incomplete frame waiting for the rest.
-    qsizetype pending() const { return m_buffer.size(); }
-    // Bytes shifted to drop used ones: the work done besides reading frames.
-    qint64 bytesMoved() const { return m_moved; }
-
-private:
-    QByteArray m_buffer;
-    qint64 m_moved = 0;
+    QByteArray key;                           // empty: no session key
+    int maxPeers = kMaxPeers;                 // connections the hub holds at once
+    qint64 maxUnsentBytes = kMaxUnsentBytes;  // queued for one peer before it is dropped
+    int handshakeMs = kHandshakeMs;           // a peer that has not proved the key by then goes
 };
 
 // The collaboration session between host processes over TCP. The listening
-// host is the hub: it relays what one peer sends to the others. It starts
-// with the control token.
+// host is the hub: it admits peers (with a session key, only those that
+// prove it), relays what one peer sends to the others, and keeps the merged
+// latest state so that a peer joining late is brought up to date. The hub
+// starts with the control token and takes it back when its holder leaves.
 class CollaborationLink : public QObject {
     Q_OBJECT
 public:
     using DataHandler = std::function<void(const CollabFrame&)>;
+    // Something the user should know: peers joining, leaving, refused, dropped.
+    using NoticeHandler = std::function<void(const QString&)>;
 
-    explicit CollaborationLink(DataHandler onData);
+    explicit CollaborationLink(DataHandler onData, NoticeHandler onNotice = {}, CollabSettings settings = {});
     ~CollaborationLink() override;
 
-    bool listen(quint16 port, QString& error);
+    bool listen(const QHostAddress& address, quint16 port, QString& error);
+    bool listen(quint16 port, QString& error) { return listen(QHostAddress::LocalHost, port, error); }
+    // Connects and runs the handshake; false with the reason when the hub
+    // cannot be reached or the session is not opened.
     bool connectTo(const QString& host, quint16 port, QString& error);
+    // Closes every connection (the hub stops listening too).
+    void leave();
     quint16 port() const { return m_server ? m_server->serverPort() : 0; }
+    bool isHub() const { return m_server != nullptr; }
 
     bool hasControl() const { return m_hasControl; }
     // Hands the token to a peer; false when this host does not hold it or
     // has nobody to give it to.
     bool passControl();
-    // Sends to every peer; the number of peers reached.
+    // Sends to every peer in the session; the number of peers reached.
     int send(const std::string& pluginId, int cellIndex, const QByteArray& bytes);
+    // Peers in the session (connected and past the handshake).
     int peerCount() const;
+    // Asks the hub for the merged state again (a window opened after
+    // joining missed it); false on the hub or outside a session.
+    bool requestState();
 
 private:
+    enum class Notice;
     struct Peer {
         QPointer<QTcpSocket> socket;
+        QString name;
         FrameReader reader;
+        bool inSession = false;
+        bool closing = false;  // dropped or refused on purpose: its going is not news
+        std::unique_ptr<HubHandshake> hubSide;
+        std::unique_ptr<PeerHandshake> joinSide;
     };
 
     void adopt(QTcpSocket* socket);
+    Peer* addPeer(QTcpSocket* socket);
     void readFrom(Peer& peer);
+    bool handshakeStep(Peer& peer, const CollabFrame& frame);
+    void enterSession(Peer& peer);
+    void sendMergedState(Peer& peer);
+    void takeData(Peer& from, const CollabFrame& frame);
+    void peerGone(Peer& peer);
+    // Queues bytes for a peer; a peer that has too much unread is dropped.
+    bool writeTo(Peer& peer, const QByteArray& bytes);
+    void drop(Peer& peer, Notice why, const QString& detail = {});
+    QString report(Notice what, const QString& peer, const QString& detail = {});
+    void forgetClosedPeers();
+    int connectedCount() const;
 
     DataHandler m_onData;
+    NoticeHandler m_onNotice;
+    CollabSettings m_settings;
     QTcpServer* m_server = nullptr;
-    // Stable addresses: a peer's read handler holds on to its entry.
+    // Stable addresses: a peer's handlers hold on to its entry.
     std::vector<std::unique_ptr<Peer>> m_peers;
+    MergedStateStore m_state;
     bool m_hasControl = false;
+    const Peer* m_tokenHolder = nullptr;  // the hub's view of who has the token
+    QString m_joinFailure;                // why the handshake failed (joining side)
 };
 
 }  // namespace quarvia

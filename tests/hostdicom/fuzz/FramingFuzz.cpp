@@ -2,7 +2,7 @@
 // into pieces where the input says. Whatever the cuts, the frames read and
 // the verdict must be those of the stream read in one piece, the work must
 // stay linear, and every frame read must encode back to its own bytes.
-#include "collab/CollaborationLink.h"
+#include "collab/FrameReader.h"
 
 #include <algorithm>
 #include <cstdio>

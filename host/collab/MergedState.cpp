@@ -1,0 +1,67 @@
+#include "MergedState.h"
+
+#include <algorithm>
+
+namespace quarvia {
+
+namespace {
+constexpr std::string_view kCutPlanes = "J_cutplanes ";
+constexpr std::string_view kCapture = "J_capture ";
+constexpr std::string_view kPutUnder = "J_putunder ";
+constexpr std::string_view kMarkerKeyword = "J_justspec ";
+
+// "cutpln" + index + "data ": one plane of the cut-plane group.
+bool isCutPlaneLine(std::string_view keyword) {
+    constexpr std::string_view head = "cutpln", tail = "data ";
+    if (keyword.size() <= head.size() + tail.size() || keyword.substr(0, head.size()) != head ||
+        keyword.substr(keyword.size() - tail.size()) != tail)
+        return false;
+    const std::string_view digits = keyword.substr(head.size(), keyword.size() - head.size() - tail.size());
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+}  // namespace
+
+MergedState::Take MergedState::take(std::string_view message) {
+    if (message.substr(0, kMarker.size()) != kMarker) return Take::NotState;
+    bool fitted = true;
+    std::size_t at = kMarker.size();
+    while (at < message.size()) {
+        const std::size_t end = message.find('\n', at);
+        if (end == std::string_view::npos) break;  // not ended by a line feed: not a line
+        const std::string_view line = message.substr(at, end + 1 - at);
+        at = end + 1;
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string_view::npos) continue;  // no keyword
+        const std::string_view keyword = line.substr(0, blank + 1);
+        if (keyword == kCapture || keyword == kPutUnder || keyword == kMarkerKeyword) continue;
+        if (keyword == kCutPlanes) dropCutPlaneLines();
+        if (!keep(keyword, line)) fitted = false;
+    }
+    return fitted ? Take::Merged : Take::OverCap;
+}
+
+bool MergedState::keep(std::string_view keyword, std::string_view line) {
+    auto it = std::find_if(m_lines.begin(), m_lines.end(), [&](const Line& l) { return l.keyword == keyword; });
+    const std::size_t old = it == m_lines.end() ? 0 : it->keyword.size() + it->line.size();
+    const std::size_t now = keyword.size() + line.size();
+    if (m_bytes - old + now > m_maxBytes) return false;  // the older line stays
+    m_bytes = m_bytes - old + now;
+    if (it == m_lines.end()) m_lines.push_back({std::string(keyword), std::string(line)});
+    else it->line.assign(line);
+    return true;
+}
+
+void MergedState::dropCutPlaneLines() {
+    for (const Line& l : m_lines)
+        if (isCutPlaneLine(l.keyword)) m_bytes -= l.keyword.size() + l.line.size();
+    m_lines.erase(std::remove_if(m_lines.begin(), m_lines.end(), [](const Line& l) { return isCutPlaneLine(l.keyword); }),
+                  m_lines.end());
+}
+
+std::string MergedState::text() const {
+    std::string out(kMarker);
+    for (const Line& l : m_lines) out += l.line;
+    return out;
+}
+
+}  // namespace quarvia

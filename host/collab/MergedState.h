@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quarvia {
+
+// The latest view state of one data stream, merged from the state messages
+// relayed through the hub, so that a peer that joins late can be sent the
+// whole state at once. A state message is "J_justspec dummy\n" followed by
+// lines "KEYWORD payload\n" (the keyword ends at its first blank). The
+// latest line of each keyword is kept, in the order keywords were first
+// seen; a "J_cutplanes " line replaces the whole cut-plane group; captures
+// and put-under requests are events, not state, and are never kept. Plain
+// C++: no sockets, no Qt.
+class MergedState {
+public:
+    enum class Take {
+        Merged,       // the message's lines are in
+        NotState,     // not a state message: nothing kept
+        OverCap,      // some lines did not fit the cap and were left out
+    };
+
+    static constexpr std::string_view kMarker = "J_justspec dummy\n";
+
+    explicit MergedState(std::size_t maxBytes) : m_maxBytes(maxBytes) {}
+
+    Take take(std::string_view message);
+    // The marker line and every kept line; just the marker when nothing is kept.
+    std::string text() const;
+    bool empty() const { return m_lines.empty(); }
+    // Bytes of the kept lines (their keywords counted once more).
+    std::size_t bytes() const { return m_bytes; }
+
+private:
+    struct Line {
+        std::string keyword;  // with its blank
+        std::string line;     // the whole line with its line feed
+    };
+    bool keep(std::string_view keyword, std::string_view line);
+    void dropCutPlaneLines();
+
+    std::vector<Line> m_lines;
+    std::size_t m_bytes = 0;
+    std::size_t m_maxBytes;
+};
+
+}  // namespace quarvia

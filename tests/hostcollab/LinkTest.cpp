@@ -1,0 +1,117 @@
+// The link in one process: hub and peers as objects, so that its paths
+// where peers go away in the middle of relaying run under the sanitizers.
+#include "collab/CollaborationLink.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using quarvia::CollabFrame;
+using quarvia::CollabSettings;
+using quarvia::CollaborationLink;
+
+bool waitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+bool said(const QStringList& notices, const QString& text) {
+    for (const QString& n : notices)
+        if (n.contains(text)) return true;
+    return false;
+}
+
+TEST(CollabLink, PeerThatStopsReadingIsDroppedAndTheOtherGetsEverything) {
+    QStringList notices;
+    CollabSettings settings;
+    settings.maxUnsentBytes = 256 * 1024;
+    CollaborationLink hub(nullptr, [&](const QString& t) { notices << t; }, settings);
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error)) << error.toStdString();
+    std::vector<CollabFrame> got;
+    CollaborationLink reader([&](const CollabFrame& f) { got.push_back(f); });
+    ASSERT_TRUE(reader.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+    // A peer that connects and never reads a byte.
+    QTcpSocket stuck;
+    stuck.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    stuck.setReadBufferSize(1);
+    stuck.connectToHost("127.0.0.1", hub.port());
+    ASSERT_TRUE(waitFor([&] { return hub.peerCount() == 2; }));
+
+    const int count = 200;
+    int sent = 0;
+    ASSERT_TRUE(waitFor([&] {
+        if (sent < count) hub.send("v", 0, QByteArray(64 * 1024, char('a' + sent++ % 26)));
+        return sent == count && got.size() == size_t(count);
+    }, 30000)) << got.size() << " of " << count;
+    for (int i = 0; i < count; ++i) EXPECT_EQ(got[size_t(i)].payload, QByteArray(64 * 1024, char('a' + i % 26)));
+    EXPECT_EQ(hub.peerCount(), 1);
+    EXPECT_TRUE(said(notices, "does not read what is sent to it")) << notices.join('\n').toStdString();
+}
+
+TEST(CollabLink, HolderLeavingGivesTheControlBackToTheHub) {
+    QStringList notices;
+    CollaborationLink hub(nullptr, [&](const QString& t) { notices << t; });
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error));
+    auto peer = std::make_unique<CollaborationLink>(nullptr);
+    ASSERT_TRUE(peer->connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+    ASSERT_TRUE(waitFor([&] { return hub.peerCount() == 1; }));
+    ASSERT_TRUE(hub.passControl());
+    ASSERT_TRUE(waitFor([&] { return peer->hasControl(); }));
+    EXPECT_FALSE(hub.hasControl());
+    peer.reset();
+    ASSERT_TRUE(waitFor([&] { return hub.hasControl(); }));
+    EXPECT_TRUE(said(notices, "control returned to this host")) << notices.join('\n').toStdString();
+}
+
+TEST(CollabLink, WrongKeyIsRefusedAndTheRightOneIsAdmitted) {
+    QStringList hubNotices;
+    CollabSettings hubSettings;
+    hubSettings.key = "shared secret";
+    CollaborationLink hub(nullptr, [&](const QString& t) { hubNotices << t; }, hubSettings);
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error));
+    CollabSettings wrongSettings;
+    wrongSettings.key = "guess";
+    CollaborationLink wrong(nullptr, nullptr, wrongSettings);
+    EXPECT_FALSE(wrong.connectTo("127.0.0.1", hub.port(), error));
+    EXPECT_TRUE(error.contains("wrong session key")) << error.toStdString();
+    EXPECT_TRUE(said(hubNotices, "refused: wrong session key"));
+    EXPECT_EQ(hub.peerCount(), 0);
+
+    std::vector<CollabFrame> got;
+    CollaborationLink right([&](const CollabFrame& f) { got.push_back(f); }, nullptr, hubSettings);
+    ASSERT_TRUE(right.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+    EXPECT_EQ(hub.send("v", 0, "J_justspec dummy\nJ_renderer 1\n"), 1);
+    ASSERT_TRUE(waitFor([&] { return got.size() == 1; }));
+}
+
+// The hub's merged state reaches a peer that joins after it was sent.
+TEST(CollabLink, LateJoinerIsSentTheMergedState) {
+    CollaborationLink hub(nullptr);
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error));
+    hub.send("v", 3, "J_justspec dummy\nJ_renderer 1\nJ_capture 1 1 a b c 2\n");
+    hub.send("v", 3, "J_justspec dummy\nJ_threshold 300\n");
+    hub.send("v", 3, "not state");
+    std::vector<CollabFrame> got;
+    CollaborationLink late([&](const CollabFrame& f) { got.push_back(f); });
+    ASSERT_TRUE(late.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+    ASSERT_TRUE(waitFor([&] { return got.size() == 1; }));
+    EXPECT_EQ(got[0].pluginId, "v");
+    EXPECT_EQ(got[0].cellIndex, 3);
+    EXPECT_EQ(got[0].payload, "J_justspec dummy\nJ_renderer 1\nJ_threshold 300\n");
+}
+
+}  // namespace
