@@ -116,6 +116,10 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
     const QString name = endpointName(socket->peerAddress(), port);
     peer->name = name;
     peer->joinSide = std::make_unique<PeerHandshake>(m_settings.key, SessionKey::newNonce());
+    // The hub sends the session's state right behind its last handshake
+    // step, often in the same piece, which is read in one go: the small cap
+    // guards a hub against strangers, not a joiner against the hub it chose.
+    peer->reader.setMaxFrame(kMaxFrameBytes);
     m_joinFailure.clear();
     // The session opens before the host goes on: a refusal ends it here.
     // The event loop runs meanwhile (the hub may be in this process).

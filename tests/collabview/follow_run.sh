@@ -3,7 +3,8 @@
 # its only cell. A (listening, holding the control) drives: orbit drags, an
 # isovalue and a window/level drag, a Shift double-click that removes the
 # object under it (the table of the chest CT); then the standard pose again
-# and a cut line; a quick capture; then it passes the control and B drives.
+# and a cut line; a quick capture; then it passes the control and B drives;
+# B gives it back and leaves, A drives on, and B joins again.
 # B's picture must follow A's at each step, and B must hold A's capture.
 set -u
 QUARVIA="$1"; PLUGINS="$2"; PHANTOM="$3"; CORPUS="$4"; PYTHON="$5"; DIFF="$6"; WORK="$7"
@@ -15,6 +16,7 @@ else
   "$PHANTOM" --out "$SERIES" --size 128x128x80 > /dev/null || { echo "phantom failed"; exit 1; }
 fi
 W="$WORK"
+port=$(( 20000 + RANDOM % 20000 ))
 CREATE='menu &Postprocessing\Vexel 3D\&Create'
 drag() {  # BUTTON X0 Y0 X1 Y1 [...]: press, a small first move, the moves, release
   button=$1 x=$2 y=$3; shift 3
@@ -43,9 +45,13 @@ step() {  # NAME: A shows its picture, then waits until B has taken its own
   echo "command 0 32807"; echo "mouse 0 double 450 400 left"
   step capture
   echo "pass-control"
-  echo "screenshot-cell 0 $W/a-passed.png"
   echo "wait-file $W/b-drove.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/a-drove.png"
+  # B hands the control back and leaves; A drives on; B joins again and
+  # must be given the whole current state.
+  echo "wait-control 60000"; echo "wait-file $W/b-left 60000"
+  echo "command 0 32797"; echo "command 0 5016"; echo "command 0 32810"; drag right 450 400 450 420
+  step rejoin
 } > "$W/a.script"
 follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "wait-file $W/a-$1.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
@@ -55,12 +61,14 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "open $SERIES"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/b-ready.png"
   follow orbit; follow reset; follow capture
-  echo "wait-file $W/a-passed.png 60000"; echo "wait 500"
+  echo "wait-control 60000"
   echo "command 0 32795"; echo "command 0 5099"
   echo "wait-idle 20000"; echo "screenshot-cell 0 $W/b-drove.png"
+  echo "wait-file $W/a-drove.png 60000"; echo "pass-control"; echo "collab-leave"; echo "touch $W/b-left"
+  echo "wait-file $W/a-rejoin.png 60000"; echo "collab-join 127.0.0.1:$port"
+  echo "wait 1500"; echo "wait-idle 20000"; echo "screenshot-cell 0 $W/b-rejoin.png"
 } > "$W/b.script"
 
-port=$(( 20000 + RANDOM % 20000 ))
 "$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
   --output "$W/a-out" --collab-listen "$port" --script "$W/a.script" > "$W/a.log" 2>&1 &
 a=$!
@@ -84,6 +92,7 @@ compare orbit 0.004
 compare reset 0
 compare capture 0
 compare drove 0
+compare rejoin 0
 if "$PYTHON" "$DIFF" "$W/b-ready.png" "$W/b-reset.png" 0 > /dev/null; then
   echo "B's picture never changed"; fail=1
 fi
