@@ -202,6 +202,20 @@ TEST_F(PeerText, EmptyHistoryLineResetsOnlyASegmentedView) {
     EXPECT_EQ(b.view.m_segHistory, "SEGBEGIN 23.5 23.5 23.5 1 0 0 0 1000 16383JSEGENDJ");
 }
 
+// A tool command sends only its control line; the sender left the cut-plane
+// mode with the cut-plane tools, so the follower leaves it too.
+TEST_F(PeerText, ToolChangeOutOfTheCutPlaneGroupEndsTheCutPlaneMode) {
+    b.view.m_iToolGroup = GROUP_CUT_PLANES;
+    b.view.m_bCutPlaneMode = true;
+    apply("J_control 0 0 0\n");
+    EXPECT_FALSE(b.view.m_bCutPlaneMode);
+    // Within the image tools the line leaves the mode alone: a state read
+    // back applies to itself.
+    b.view.m_bCutPlaneMode = true;
+    apply("J_control 0 0 0\n");
+    EXPECT_TRUE(b.view.m_bCutPlaneMode);
+}
+
 // The export dialog's closing message repeats the last image's line.
 TEST_F(PeerText, RepeatedCaptureLineCreatesTheImageOnce) {
     const std::string line = "J_capture 64 48 1.2.3 1.2.3.4.5 1.2.3.4 7\n";

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -112,7 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the view now holds reads back to itself.
     const std::string state = buildStateText(s.view, s.capture, kSavedStateMask);
     applyPeerState(s.view, s.capture, s.actions, state);
-    if (buildStateText(s.view, s.capture, kSavedStateMask) != state) std::abort();
+    const std::string again = buildStateText(s.view, s.capture, kSavedStateMask);
+    if (again != state) {
+        std::fprintf(stderr, "state text does not read back:\n%s\n---- became ----\n%s\n", state.c_str(), again.c_str());
+        std::abort();
+    }
 
     const SessionRestore restore = parseSessionText(text);
     (void)restore;

@@ -250,12 +250,12 @@ void Applier::control() {
     if (!r.readInt(group) || !r.readInt(tool) || !r.readInt(drag)) return refuse();
     if (group < 0 || group > kMaxToolGroup || tool < 0 || tool > kMaxTool || drag < 0 || drag > kMaxDragMode)
         return refuse();
+    // Leaving the cut-plane tools for another group's right tool always ends
+    // the cut-plane mode on the sender, and this line is all it sends then.
+    if (m_view.m_iToolGroup == GROUP_CUT_PLANES && group != GROUP_CUT_PLANES) m_view.m_bCutPlaneMode = false;
     m_view.m_iToolGroup = group;
     m_view.m_iRightTool = tool;
     m_view.m_iDragMode = drag;
-    // A right tool of another group always leaves the cut-plane mode on the
-    // sender; this line is all a tool change sends.
-    if (group != GROUP_CUT_PLANES) m_view.m_bCutPlaneMode = false;
 }
 
 void Applier::pointedValue() {
