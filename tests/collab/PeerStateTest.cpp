@@ -203,16 +203,16 @@ TEST_F(PeerText, EmptyHistoryLineResetsOnlyASegmentedView) {
 }
 
 // A tool command sends only its control line; the sender left the cut-plane
-// mode with the cut-plane tools, so the follower leaves it too.
-TEST_F(PeerText, ToolChangeOutOfTheCutPlaneGroupEndsTheCutPlaneMode) {
+// mode with the cut-plane tools, so the follower leaves it too, also when an
+// older edit line comes with it (a late joiner's merged state).
+TEST_F(PeerText, CutPlaneModeHoldsOnlyWithTheCutPlaneTools) {
     b.view.m_iToolGroup = GROUP_CUT_PLANES;
     b.view.m_bCutPlaneMode = true;
     apply("J_control 0 0 0\n");
     EXPECT_FALSE(b.view.m_bCutPlaneMode);
-    // Within the image tools the line leaves the mode alone: a state read
-    // back applies to itself.
-    b.view.m_bCutPlaneMode = true;
-    apply("J_control 0 0 0\n");
+    apply("J_cutplaneedit -1 1\nJ_control 0 0 0\n");
+    EXPECT_FALSE(b.view.m_bCutPlaneMode);
+    apply("J_cutplaneedit -1 1\nJ_control 1 6 0\n");
     EXPECT_TRUE(b.view.m_bCutPlaneMode);
 }
 

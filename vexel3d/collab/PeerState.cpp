@@ -250,9 +250,6 @@ void Applier::control() {
     if (!r.readInt(group) || !r.readInt(tool) || !r.readInt(drag)) return refuse();
     if (group < 0 || group > kMaxToolGroup || tool < 0 || tool > kMaxTool || drag < 0 || drag > kMaxDragMode)
         return refuse();
-    // Leaving the cut-plane tools for another group's right tool always ends
-    // the cut-plane mode on the sender, and this line is all it sends then.
-    if (m_view.m_iToolGroup == GROUP_CUT_PLANES && group != GROUP_CUT_PLANES) m_view.m_bCutPlaneMode = false;
     m_view.m_iToolGroup = group;
     m_view.m_iRightTool = tool;
     m_view.m_iDragMode = drag;
@@ -315,6 +312,10 @@ PeerStateStatus Applier::run() {
     cutPlanes();
     cutPlaneEdit();
     control();
+    // A view is in the cut-plane mode only with the cut-plane tools: leaving
+    // them ends the mode, and a tool change sends just its control line (a
+    // late joiner's merged state may hold an older edit line).
+    if (m_view.m_iToolGroup != GROUP_CUT_PLANES) m_view.m_bCutPlaneMode = false;
     pointedValue();
     captureLine();
     return putUnder() ? PeerStateStatus::PutUnderHandled : PeerStateStatus::Applied;
