@@ -27,8 +27,8 @@ import time
 CREATE = "menu &Postprocessing\\Vexel 3D\\&Create"
 COMMANDS = [32795, 32796, 32797, 32798, 32799, 32775, 32774, 32776, 32808, 32807, 32810, 32779, 32780,
             32793, 5016, 5099, 32777, 32778, 32781, 32782, 32790, 32784, 32788, 32786]
-# The cell's tool bar starts here in a 900 x 800 host.
-TOOLBAR_TOP = 695
+# The cell's tool bar at the bottom of its picture.
+TOOLBAR_HEIGHT = 40
 RESET_VIEW, RESET_SEGMENTATION, OBJECT_TOOL, ISO_TOOL = 32789, 32791, 32784, 32807
 
 
@@ -73,7 +73,10 @@ def leader_script(rng, steps, work, series):
             lines.append(f"command 0 {RESET_SEGMENTATION}")
         if i % 200 == 199:
             lines.append(f"screenshot-cell 0 {work}/a-progress.png")
-    lines += [f"command 0 {ISO_TOOL}", f"command 0 {RESET_VIEW}", "wait-idle 20000",
+    # A picture with something in it: shaded surface, parallel, standard
+    # pose, no cut planes (the segmentation stays).
+    lines += [f"command 0 {ISO_TOOL}", "command 0 32796", "command 0 32798", f"command 0 {RESET_VIEW}",
+              "command 0 32790", "wait-idle 20000",
               f"screenshot-cell 0 {work}/a-final.png", f"wait-file {work}/b-final.png 120000"]
     return lines
 
@@ -121,7 +124,7 @@ def compare(first, second):
     for y in range(h):
         if a[y] != b[y]:
             n = sum(1 for x in range(w) if a[y][x * bpp:(x + 1) * bpp] != b[y][x * bpp:(x + 1) * bpp])
-            if y < TOOLBAR_TOP:
+            if y < h - TOOLBAR_HEIGHT:
                 view += n
             else:
                 bar += n
