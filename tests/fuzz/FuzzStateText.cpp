@@ -5,6 +5,7 @@
 #include "collab/PeerState.h"
 #include "collab/SessionText.h"
 #include "collab/StateText.h"
+#include "FuzzView.h"
 #include "render/Camera.h"
 #include "view/RendererFactory.h"
 #include "view/ViewCore.h"
@@ -24,26 +25,6 @@ using namespace v3d;
 
 namespace {
 
-class MemoryServices : public ViewServices {
-public:
-    int readInt(const char*, int fallback) override { return fallback; }
-    bool readBool(const char*, bool fallback) override { return fallback; }
-    std::string readString(const char*, const char* fallback) override { return fallback; }
-    void writeInt(const char*, int) override {}
-    void writeBool(const char*, bool) override {}
-    void writeString(const char*, const char*) override {}
-    bool hasCollaborationControl() override { return true; }
-    void windowLevelChanged() override {}
-    bool hasPatientCursor() override { return false; }
-    void placePatientCursor(int32_t, double, double, double) override {}
-};
-
-class QuietView : public ViewCore {
-public:
-    bool mouseInputWaiting() override { return false; }
-    void invalidateFromWorker() override {}
-};
-
 struct Actions : PeerStateActions {
     void captureForPeer(const PeerCapture& c) override {
         if (c.width < 1 || c.width > 512 || c.height < 1 || c.height > 512 || c.sopUid.size() > 120) std::abort();
@@ -51,27 +32,10 @@ struct Actions : PeerStateActions {
     void quickCapture() override {}
 };
 
-struct Scene {
-    static constexpr int kSize = 16;
-    std::vector<uint16_t> voxels = std::vector<uint16_t>(kSize * kSize * kSize, 0);
-    CVolume volume;
-    Camera camera{75.0f};
-    SeriesState series;
-    MemoryServices services;
-    QuietView view;
+struct Scene : FuzzView {
     CaptureRecord capture;
     Actions actions;
 
-    Scene() {
-        for (int i = 0; i < kSize * kSize * kSize; ++i) voxels[static_cast<size_t>(i)] = (i * 37) % 3000;
-        volume.build(kSize, kSize, kSize, voxels.data(), nullptr, 1.0f, 1.0f, 1.5f, Vec3(0, 0, 0), Vec3(1, 0, 0),
-                     Vec3(0, 1, 0), Vec3(0, 0, 1));
-        volume.classify(0, 4095, -1024.0f, 1.0f);
-        series.m_bHasSeries = 1;
-        series.m_bAllLoaded = true;
-        series.completedFraction = 1.0;
-        view.bind(&series, &camera, &volume, makeStandardRenderer, services);
-    }
     void reset() {
         view.applyReferenceFrame(0);
         view.deleteAllCutPlanes();
