@@ -143,7 +143,6 @@ public:
     EmptySpaceBlocks blocks;
 
 private:
-    void countHistogram();
     void buildClassThresholds();
     void buildMask();
     // Whether all eight corner values of cell (i, j, k) are below t.
