@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """Two builds of a benchmark, run by turns: medians per case, and their ratios.
 
-The machine is shared, so the two sides take turns (A, B, A, B, ...) and
-each side's figure is the median over its runs: load that comes and goes
-falls on both. Cases report median_ms (wall) and, where measured, cpu_ms
+The machine is shared, so the two sides take turns, in the order A B B A
+A B B A ... (a load that rises or falls during the runs then falls on both
+alike), and each side's figure is the median over its runs. Cases report median_ms (wall) and, where measured, cpu_ms
 (CPU of all threads), which the load skews less.
 
 Usage: bench/compare_builds.py BENCH_A BENCH_B FILTER [--rounds N] [-- ARGS...]
@@ -26,7 +26,7 @@ def run_once(bench, pattern, extra, into):
     try:
         subprocess.run([bench, "--benchmark_filter=" + pattern, "--benchmark_out=" + out,
                         "--benchmark_out_format=json"] + extra,
-                       stdout=subprocess.DEVNULL, check=True)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         with open(out) as f:
             for run in json.load(f)["benchmarks"]:
                 case = into.setdefault(run["name"].split("/iterations")[0], {"wall": [], "cpu": []})
@@ -56,9 +56,10 @@ def main():
     args = parser.parse_args(argv)
     results = ({}, {})
     loads = [os.getloadavg()[0]]
-    for _ in range(args.rounds):
-        for side, bench in enumerate((args.a, args.b)):
-            run_once(bench, args.filter, extra, results[side])
+    benches = (args.a, args.b)
+    for r in range(args.rounds):
+        for side in ((0, 1) if r % 2 == 0 else (1, 0)):
+            run_once(benches[side], args.filter, extra, results[side])
             loads.append(os.getloadavg()[0])
     print(f"load average (1 min) during the runs: {min(loads):.1f} .. {max(loads):.1f}")
     print(f"{'case':44s} {'A wall':>9s} {'B wall':>9s} {'B/A':>6s}   {'A cpu':>9s} {'B cpu':>9s} {'B/A':>6s}")
