@@ -41,6 +41,7 @@ tsan:
 	  CTEST_ARGS="-LE 'fuzz|tsan-excluded'"
 
 bench: build
+	tools/setup-deps --bench
 	bench/run.sh $(BUILD)
 
 clean:

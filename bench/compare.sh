@@ -1,7 +1,8 @@
 #!/bin/sh
 # Renderer speed against VTK, from the timings bench/run.sh has just taken.
-# Skipped unless /usr/bin/python3 imports vtk (apt-get install -y python3-vtk9;
-# the tests do not need it, so the setup script does not install it).
+# Skipped unless /usr/bin/python3 imports vtk (python3-vtk9, which
+# `tools/setup-deps --bench` installs and `make bench` asks for; the tests
+# do not need it).
 set -eu
 BUILD="${1:-build}"
 ours="$BUILD/bench/bench_render.json"

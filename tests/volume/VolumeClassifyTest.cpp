@@ -225,3 +225,44 @@ TEST(VolumeClassify, LargeVolumeSplitIntoSlabsMatchesOnePass)
                 ASSERT_EQ(v.cellMask[k][j][i], 0x80 | v.classOf(top)) << i << " " << j << " " << k;
             }
 }
+
+TEST(VolumeClassify, OneReadOfTheValuesGivesTheHistogramAndBlocksOfSeparatePasses)
+{
+    // Classification counts the values while it reads them for the blocks.
+    // The counts against a plain count, each block's maximum against the
+    // largest value at its cells' corners, and blocks and reach against
+    // blocks built on their own, on volumes split into slabs on several
+    // threads (seams between slabs, sizes not a multiple of the block) and
+    // on small ones read in one slab.
+    struct Size { int x, y, z; };
+    for (const Size s : {Size{203, 161, 133}, Size{150, 170, 170}, Size{13, 9, 11}, Size{9, 9, 9}}) {
+        std::mt19937 rng(unsigned(s.x * 7 + s.z));
+        std::uniform_int_distribution<int> noise(0, 199);
+        TestVolume t(s.x, s.y, s.z, [&](int i, int j, int k) {
+            return ((i * 3 + j * 5 + k * 7) % 2000) + noise(rng) + (k == s.z - 1 ? 3000 : 0);
+        });
+        classifyCT(*t);
+        const CVolume& v = *t;
+        std::vector<uint32_t> counts(65536, 0);
+        for (uint16_t value : t.values)
+            ++counts[value];
+        for (int value = 0; value < 65536; ++value)
+            ASSERT_EQ(v.histogram[size_t(value)], counts[size_t(value)]) << s.x << ": value " << value;
+        EmptySpaceBlocks separate;
+        separate.build(v.voxelRows, s.x, s.y, s.z);
+        separate.setReachLimit(v.blocks.reachLimit());
+        ASSERT_TRUE(v.blocks.hasReach());
+        for (int k = 0; k < s.z; k += 8)
+            for (int j = 0; j < s.y; j += 8)
+                for (int i = 0; i < s.x; i += 8) {
+                    int top = 0;
+                    for (int c = k; c <= std::min(k + 8, s.z - 1); ++c)
+                        for (int b = j; b <= std::min(j + 8, s.y - 1); ++b)
+                            for (int a = i; a <= std::min(i + 8, s.x - 1); ++a)
+                                top = std::max(top, int(v.voxelRows[c][b][a]));
+                    ASSERT_EQ(v.blocks.valueMax(i, j, k), top) << i << " " << j << " " << k;
+                    ASSERT_EQ(v.blocks.valueMax(i, j, k), separate.valueMax(i, j, k)) << i << " " << j << " " << k;
+                    ASSERT_EQ(v.blocks.reach(i, j, k), separate.reach(i, j, k)) << i << " " << j << " " << k;
+                }
+    }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -282,4 +283,32 @@ TEST(MarchToIso, CrossingAheadAddsItsDistance)
     ASSERT_EQ(t->marchToIso(p, Vec3(1, 0, 0), 0, distance), 0);
     EXPECT_NEAR(distance, 3.0f + (p.x - 10.1f), 1e-5f);
     EXPECT_GT(p.x, 10.49f);
+}
+
+TEST(VolumeSampling, SampleUnlessTransparentEqualsTheTestThenTheSample)
+{
+    // The maximum-intensity ray's one read of a cell against its two calls,
+    // bit for bit: near the faces (samples outside), in hidden voxels, at
+    // whole coordinates, with thresholds around the values.
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> value(0, 400);
+    TestVolume t(23, 19, 17, [&](int, int, int) { return value(rng); });
+    t->classify(0, 4095, -1024.0f, 1.0f);
+    for (int n = 0; n < 300; ++n)
+        t->cellMask[size_t(rng() % 17)][rng() % 19][rng() % 23] &= 0x7F;
+    std::uniform_real_distribution<float> x(0.0f, 22.0f), y(0.0f, 18.0f), z(0.0f, 16.0f);
+    std::uniform_int_distribution<int> threshold(-2, 420);
+    int samples = 0, below = 0;
+    for (int n = 0; n < 200000; ++n) {
+        Vec3 p(x(rng), y(rng), z(rng));
+        if (n % 10 == 0) p = Vec3(std::floor(p.x), std::floor(p.y), std::floor(p.z));
+        const int m = threshold(rng);
+        const float fused = t->sampleUnlessTransparent(p, m);
+        const float apart = t->cellTransparent(p, m) ? CVolume::kBelowThreshold : t->sampleTrilinear(p);
+        ASSERT_EQ(std::memcmp(&fused, &apart, sizeof fused), 0) << p.x << " " << p.y << " " << p.z << " " << m;
+        if (apart == CVolume::kBelowThreshold) ++below;
+        else if (apart >= 0.0f) ++samples;
+    }
+    EXPECT_GT(samples, 50000);
+    EXPECT_GT(below, 10000);
 }

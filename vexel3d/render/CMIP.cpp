@@ -80,6 +80,8 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
     Vec3 best;
     const Vec3 inverse = EmptySpaceBlocks::inverseOf(D);
     do {
+        // The sample at the cell that ends the skipping, read with its test.
+        float sampled = 0.0f;
         if (X > dist) {
             // Skipped cells on locals, written back once (see CSSD::castSurface).
             const Vec3 d = D;
@@ -88,8 +90,11 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
                 // A block below the running maximum is crossed without
                 // testing its cells: the same positions, steps and distances.
                 int sure = volume->blockTransparent(P, m) ? EmptySpaceBlocks::stepsInside(P, d, inverse) : 0;
-                if (sure == 0 && !volume->cellTransparent(P, m)) break;
-                if (sure == 0) sure = 1;
+                if (sure == 0) {
+                    sampled = volume->sampleUnlessTransparent(P, m);
+                    if (sampled != CVolume::kBelowThreshold) break;
+                    sure = 1;
+                }
                 bool ended = false;
                 while (sure-- > 0) {
                     ++steps;
@@ -106,7 +111,7 @@ void CMIP::castMax(int x, int y, Vec3 P, const Vec3& D, const Vec3& O, int hint)
         }
         if (X <= dist) break;
         ++ws.sampleCount[i];
-        const int s = static_cast<int>(volume->sampleTrilinear(P));
+        const int s = static_cast<int>(sampled);
         if (s > m) {
             m = s;
             best = P - O;  // sampled once more, then left behind

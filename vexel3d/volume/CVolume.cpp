@@ -153,36 +153,15 @@ void CVolume::classify(int32_t base, int32_t top, float intercept, float slope)
     rescaleIntercept = intercept;
     rescaleSlope = slope;
     if (voxelRows) {
-        countHistogram();
+        // The blocks and the histogram in one read of the values; their
+        // reach follows with the isovalue below.
+        blocks.build(voxelRows, sizeX, sizeY, sizeZ, histogram.data());
         buildClassThresholds();
         buildMask();
-        // Their reach follows with the isovalue below.
-        blocks.build(voxelRows, sizeX, sizeY, sizeZ);
     }
     resetBoundaryPlanes();
     setIsoValue(isoHU);
     setWindowLevel(levelHU, widthHU);
-}
-
-void CVolume::countHistogram()
-{
-    using classify_passes::forEachSlab;
-    const uint64_t voxels = uint64_t(sizeX) * uint64_t(sizeY) * uint64_t(sizeZ);
-    // Each slab counts into its own four tables; they are summed at the end.
-    std::vector<std::vector<uint32_t>> tables(size_t(std::max(1, sizeZ)));
-    const int nx = sizeX, ny = sizeY;
-    uint16_t* const* const* rows = voxelRows;
-    const std::vector<int> bounds = forEachSlab(sizeZ, voxels, [&](int slab, int k0, int k1) {
-        std::vector<uint32_t>& t = tables[size_t(slab)];
-        t.assign(4 * size_t(kValueCount), 0u);
-        classify_passes::countValues(rows, nx, ny, k0, k1, t.data());
-    });
-    std::fill(histogram.begin(), histogram.end(), 0u);
-    for (size_t slab = 0; slab + 1 < bounds.size(); ++slab) {
-        const uint32_t* t = tables[slab].data();
-        for (size_t v = 0; v < size_t(kValueCount); ++v)
-            histogram[v] += t[v] + t[v + kValueCount] + t[v + 2 * kValueCount] + t[v + 3 * kValueCount];
-    }
 }
 
 void CVolume::buildClassThresholds()

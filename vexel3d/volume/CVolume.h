@@ -92,6 +92,12 @@ public:
     bool hasIsoReach() const { return blocks.hasReach(); }
     int isoReach(const Vec3& p) const { return blocks.reach(int(p.x), int(p.y), int(p.z)); }
 
+    // kBelowThreshold when cellTransparent(p, threshold), else
+    // sampleTrilinear(p): one read of the cell for both, as a
+    // maximum-intensity ray needs them one after the other.
+    static constexpr float kBelowThreshold = -2.0f;
+    float sampleUnlessTransparent(const Vec3& p, int threshold) const;
+
     // Trilinear sample, or -1 outside [1, size - 1) or in a hidden voxel.
     float sampleTrilinear(float x, float y, float z) const;
     float sampleTrilinear(const Vec3& p) const { return sampleTrilinear(p.x, p.y, p.z); }
@@ -143,7 +149,6 @@ public:
     EmptySpaceBlocks blocks;
 
 private:
-    void countHistogram();
     void buildClassThresholds();
     void buildMask();
     // Whether all eight corner values of cell (i, j, k) are below t.
@@ -212,6 +217,35 @@ inline float CVolume::sampleTrilinear(float x, float y, float z) const
     const float a01 = float(r01[i]) + fx * (float(r01[i + 1]) - float(r01[i]));
     const float a10 = float(r10[i]) + fx * (float(r10[i + 1]) - float(r10[i]));
     const float a11 = float(r11[i]) + fx * (float(r11[i + 1]) - float(r11[i]));
+    const float b0 = a00 + fy * (a01 - a00);
+    const float b1 = a10 + fy * (a11 - a10);
+    return b0 + fz * (b1 - b0);
+}
+
+inline float CVolume::sampleUnlessTransparent(const Vec3& p, int threshold) const
+{
+    const float x = p.x, y = p.y, z = p.z;
+    const int i = int(x), j = int(y), k = int(z);
+    if (!(cellMask[k][j][i] & kKeptBit))
+        return kBelowThreshold;
+    const uint16_t* r00 = voxelRows[k][j];
+    const uint16_t* r01 = voxelRows[k][j + 1];
+    const uint16_t* r10 = voxelRows[k + 1][j];
+    const uint16_t* r11 = voxelRows[k + 1][j + 1];
+    const int v000 = r00[i], v100 = r00[i + 1], v010 = r01[i], v110 = r01[i + 1];
+    const int v001 = r10[i], v101 = r10[i + 1], v011 = r11[i], v111 = r11[i + 1];
+    if (v000 < threshold && v100 < threshold && v010 < threshold && v110 < threshold && v001 < threshold
+        && v101 < threshold && v011 < threshold && v111 < threshold)
+        return kBelowThreshold;
+    // From here exactly sampleTrilinear, on the values read (the cell is kept).
+    if (!(x >= 1.0f && y >= 1.0f && z >= 1.0f && x < float(sizeX - 1) && y < float(sizeY - 1)
+          && z < float(sizeZ - 1)))
+        return -1.0f;
+    const float fx = x - float(i), fy = y - float(j), fz = z - float(k);
+    const float a00 = float(v000) + fx * (float(v100) - float(v000));
+    const float a01 = float(v010) + fx * (float(v110) - float(v010));
+    const float a10 = float(v001) + fx * (float(v101) - float(v001));
+    const float a11 = float(v011) + fx * (float(v111) - float(v011));
     const float b0 = a00 + fy * (a01 - a00);
     const float b1 = a10 + fy * (a11 - a10);
     return b0 + fz * (b1 - b0);

@@ -41,7 +41,7 @@ void maxInto(uint8_t* __restrict target, const uint8_t* __restrict other, size_t
 
 } // namespace
 
-void countValues(uint16_t* const* const* rows, int nx, int ny, int k0, int k1, uint32_t* tables)
+void countRow(const uint16_t* row, int nx, uint32_t* tables)
 {
     // Four tables so that runs of equal values (air, padding) do not
     // serialise on one counter.
@@ -50,19 +50,25 @@ void countValues(uint16_t* const* const* rows, int nx, int ny, int k0, int k1, u
     uint32_t* __restrict h2 = h1 + kValueCount;
     uint32_t* __restrict h3 = h2 + kValueCount;
     const int quads = nx & ~3;
-    for (int k = k0; k < k1; ++k)
-        for (int j = 0; j < ny; ++j) {
-            const uint16_t* __restrict row = rows[k][j];
-            int i = 0;
-            for (; i < quads; i += 4) {
-                ++h0[row[i]];
-                ++h1[row[i + 1]];
-                ++h2[row[i + 2]];
-                ++h3[row[i + 3]];
-            }
-            for (; i < nx; ++i)
-                ++h0[row[i]];
-        }
+    int i = 0;
+    for (; i < quads; i += 4) {
+        ++h0[row[i]];
+        ++h1[row[i + 1]];
+        ++h2[row[i + 2]];
+        ++h3[row[i + 3]];
+    }
+    for (; i < nx; ++i)
+        ++h0[row[i]];
+}
+
+void sumTables(const std::vector<std::vector<uint32_t>>& slabTables, size_t count, uint32_t* histogram)
+{
+    std::fill(histogram, histogram + kValueCount, 0u);
+    for (size_t slab = 0; slab < count && slab < slabTables.size(); ++slab) {
+        const uint32_t* t = slabTables[slab].data();
+        for (size_t v = 0; v < size_t(kValueCount); ++v)
+            histogram[v] += t[v] + t[v + kValueCount] + t[v + 2 * kValueCount] + t[v + 3 * kValueCount];
+    }
 }
 
 void buildCellClasses(uint16_t* const* const* rows, const std::vector<std::unique_ptr<uint8_t[]>>& mask,

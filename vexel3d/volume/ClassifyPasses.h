@@ -13,9 +13,12 @@ namespace classify_passes {
 
 constexpr int kValueCount = 65536;
 
-// Adds the stored values of slices [k0, k1) to four interleaved counter
-// tables of kValueCount entries each (tables[0 ... 4 * kValueCount)).
-void countValues(uint16_t* const* const* rows, int nx, int ny, int k0, int k1, uint32_t* tables);
+// Adds the nx values of one row to four counter tables of kValueCount
+// entries each (tables[0 ... 4 * kValueCount)).
+void countRow(const uint16_t* row, int nx, uint32_t* tables);
+// Sums the four tables of each of `count` slabs into histogram (kValueCount
+// entries, overwritten).
+void sumTables(const std::vector<std::vector<uint32_t>>& slabTables, size_t count, uint32_t* histogram);
 
 // Writes the mask of slices [k0, k1): the class of each 2 x 2 x 2 cell's
 // largest value with the kept bit set. Slice k1 - 1 is left without its

@@ -15,8 +15,9 @@ void EmptySpaceBlocks::clear() {
     reachLimit_ = -1;
 }
 
-void EmptySpaceBlocks::build(uint16_t* const* const* rows, int nx, int ny, int nz) {
+void EmptySpaceBlocks::build(uint16_t* const* const* rows, int nx, int ny, int nz, uint32_t* histogram) {
     clear();
+    if (histogram) std::fill(histogram, histogram + classify_passes::kValueCount, 0u);
     if (!rows || nx <= 0 || ny <= 0 || nz <= 0) return;
     blocksX_ = (nx + kSize - 1) >> kShift;
     blocksY_ = (ny + kSize - 1) >> kShift;
@@ -24,48 +25,81 @@ void EmptySpaceBlocks::build(uint16_t* const* const* rows, int nx, int ny, int n
     const size_t count = size_t(blocksX_) * size_t(blocksY_) * size_t(blocksZ_);
     valueMax_.assign(count, 0);
     const uint64_t voxels = uint64_t(nx) * uint64_t(ny) * uint64_t(nz);
-    // Slabs of whole block layers: each thread writes only its own blocks.
-    classify_passes::forEachSlab(blocksZ_, voxels, [&](int, int bk0, int bk1) {
-        buildSlab(rows, nx, ny, nz, bk0, bk1);
+    // Slabs of whole block layers: each thread writes only its own blocks,
+    // and counts into its own tables, summed at the end.
+    std::vector<std::vector<uint32_t>> tables(histogram ? size_t(blocksZ_) : 0);
+    const std::vector<int> bounds = classify_passes::forEachSlab(blocksZ_, voxels, [&](int slab, int bk0, int bk1) {
+        uint32_t* counts = nullptr;
+        if (histogram) {
+            tables[size_t(slab)].assign(4 * size_t(classify_passes::kValueCount), 0u);
+            counts = tables[size_t(slab)].data();
+        }
+        buildSlab(rows, nx, ny, nz, bk0, bk1, counts);
     });
+    if (histogram) classify_passes::sumTables(tables, bounds.size() - 1, histogram);
 }
 
-void EmptySpaceBlocks::buildSlab(uint16_t* const* const* rows, int nx, int ny, int nz, int bk0, int bk1) {
-    std::vector<uint16_t> rowValueMax(static_cast<size_t>(blocksX_));
-    const int zFirst = bk0 << kShift;
-    // Values: a block's cells reach one voxel past the block on each axis.
-    const int zLast = std::min(bk1 << kShift, nz - 1);
-    for (int z = zFirst; z <= zLast; ++z) {
-        for (int y = 0; y < ny; ++y) {
-            const uint16_t* row = rows[z][y];
-            // Each block's eight values and the first of the next block (its
-            // cells' far corners), reduced in registers.
-            const int fullBlocks = nx >> kShift;
-            for (int b = 0; b < fullBlocks; ++b) {
-                const uint16_t* v = row + (b << kShift);
-                uint16_t m = v[0];
-                for (int k = 1; k < kSize; ++k) m = v[k] > m ? v[k] : m;
-                const int next = (b + 1) << kShift;
-                if (next < nx && row[next] > m) m = row[next];
-                rowValueMax[size_t(b)] = m;
-            }
-            if (fullBlocks < blocksX_) {
+namespace {
+
+// acc[x] = max(acc[x], row[x]): vectorised, unlike a reduction per block.
+void maxIntoRow(uint16_t* __restrict acc, const uint16_t* __restrict row, int n) {
+    for (int x = 0; x < n; ++x) acc[x] = acc[x] > row[x] ? acc[x] : row[x];
+}
+
+}  // namespace
+
+void EmptySpaceBlocks::buildSlab(uint16_t* const* const* rows, int nx, int ny, int nz, int bk0, int bk1,
+                                 uint32_t* countTables) {
+    // Each row is folded into the column maxima of its block rows (a plane
+    // of blocksY_ rows of nx per block layer); a layer's plane is reduced
+    // to its blocks once its last slice is in. A block's cells reach one
+    // voxel past it on each axis, so a row on a block face also goes to the
+    // block row below, and a slice on a layer face also to the layer below,
+    // whose plane stays open for that slice.
+    const size_t plane = size_t(blocksY_) * size_t(nx);
+    std::vector<uint16_t> current(plane, 0), below(plane, 0);
+    auto reduce = [&](const std::vector<uint16_t>& columns, int layer) {
+        for (int c = 0; c < blocksY_; ++c) {
+            const uint16_t* col = &columns[size_t(c) * size_t(nx)];
+            uint16_t* out = &valueMax_[(size_t(layer) * size_t(blocksY_) + size_t(c)) * size_t(blocksX_)];
+            for (int b = 0; b < blocksX_; ++b) {
+                const int x1 = std::min((b + 1) << kShift, nx - 1);
                 uint16_t m = 0;
-                for (int x = fullBlocks << kShift; x < nx; ++x) m = row[x] > m ? row[x] : m;
-                rowValueMax[size_t(fullBlocks)] = m;
-            }
-            const int bz[2] = {z >> kShift, (z & (kSize - 1)) == 0 ? (z >> kShift) - 1 : -1};
-            const int by[2] = {y >> kShift, (y & (kSize - 1)) == 0 ? (y >> kShift) - 1 : -1};
-            for (int a : bz) {
-                if (a < bk0 || a >= bk1 || a >= blocksZ_) continue;
-                for (int c : by) {
-                    if (c < 0 || c >= blocksY_) continue;
-                    uint16_t* out = &valueMax_[(size_t(a) * size_t(blocksY_) + size_t(c)) * size_t(blocksX_)];
-                    for (int b = 0; b < blocksX_; ++b) out[b] = std::max(out[b], rowValueMax[size_t(b)]);
-                }
+                for (int x = b << kShift; x <= x1; ++x) m = col[x] > m ? col[x] : m;
+                out[b] = m;
             }
         }
+    };
+    const int zFirst = bk0 << kShift;
+    const int zLast = std::min(bk1 << kShift, nz - 1);
+    // The slice past the slab belongs to the next slab's count.
+    const int zCountEnd = std::min(bk1 << kShift, nz);
+    for (int z = zFirst; z <= zLast; ++z) {
+        const int layer = z >> kShift;
+        const bool onFace = z > zFirst && (z & (kSize - 1)) == 0;
+        if (onFace) {
+            current.swap(below);
+            std::fill(current.begin(), current.end(), uint16_t(0));
+        }
+        const bool own = layer < bk1;
+        const bool counting = countTables && z < zCountEnd;
+        for (int y = 0; y < ny; ++y) {
+            const uint16_t* row = rows[z][y];
+            if (counting) classify_passes::countRow(row, nx, countTables);
+            const int c = y >> kShift;
+            const bool rowOnFace = y > 0 && (y & (kSize - 1)) == 0;
+            if (own) {
+                maxIntoRow(&current[size_t(c) * size_t(nx)], row, nx);
+                if (rowOnFace) maxIntoRow(&current[size_t(c - 1) * size_t(nx)], row, nx);
+            }
+            if (onFace) {
+                maxIntoRow(&below[size_t(c) * size_t(nx)], row, nx);
+                if (rowOnFace) maxIntoRow(&below[size_t(c - 1) * size_t(nx)], row, nx);
+            }
+        }
+        if (onFace) reduce(below, layer - 1);
     }
+    if ((zLast >> kShift) < bk1) reduce(current, zLast >> kShift);
 }
 
 Vec3 EmptySpaceBlocks::inverseOf(const Vec3& dir) {

@@ -17,8 +17,11 @@ public:
     static constexpr int kShift = 3;
     static constexpr int kSize = 1 << kShift;
 
-    // Reach (below) is dropped: set a limit afterwards.
-    void build(uint16_t* const* const* rows, int nx, int ny, int nz);
+    // Reach (below) is dropped: set a limit afterwards. With histogram
+    // (classify_passes::kValueCount entries, overwritten) the values are
+    // counted too, in the same read of each row: classification then reads
+    // the voxels once for both.
+    void build(uint16_t* const* const* rows, int nx, int ny, int nz, uint32_t* histogram = nullptr);
     void clear();
     bool built() const { return !valueMax_.empty(); }
 
@@ -56,7 +59,8 @@ private:
     size_t index(int i, int j, int k) const {
         return (size_t(k >> kShift) * size_t(blocksY_) + size_t(j >> kShift)) * size_t(blocksX_) + size_t(i >> kShift);
     }
-    void buildSlab(uint16_t* const* const* rows, int nx, int ny, int nz, int bk0, int bk1);
+    // countTables (four tables, see classify_passes::countRow) or null.
+    void buildSlab(uint16_t* const* const* rows, int nx, int ny, int nz, int bk0, int bk1, uint32_t* countTables);
 
     int blocksX_ = 0;
     int blocksY_ = 0;
