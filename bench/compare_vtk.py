@@ -27,7 +27,7 @@ import time
 
 SIZES = (256, 512)
 # Goals, ours / VTK, and the drag frame's absolute goal.
-GOAL_SSD, GOAL_MIP, GOAL_FIRST, GOAL_DRAG_MS = 0.5, 0.7, 0.25, 30.0
+GOAL_SSD, GOAL_SSD_PASS, GOAL_MIP, GOAL_FIRST, GOAL_DRAG_MS = 0.5, 0.35, 0.5, 0.05, 30.0
 
 
 def our_timings(bench, work, ours=None):
@@ -224,7 +224,7 @@ def report(ours, ours_cpu, theirs, names):
                 ("SSD complete vs VTK composite", ours[f"{name}/ssd/{size}/complete"],
                  theirs[f"{name}/vtk_composite/{size}"], GOAL_SSD),
                 ("SSD one full pass vs VTK composite", ours[f"{name}/ssd/{size}/full"],
-                 theirs[f"{name}/vtk_composite/{size}"], GOAL_SSD),
+                 theirs[f"{name}/vtk_composite/{size}"], GOAL_SSD_PASS),
                 ("MIP complete vs VTK MIP", ours[f"{name}/mip/{size}/complete"],
                  theirs[f"{name}/vtk_mip/{size}"], GOAL_MIP),
                 ("MIP one full pass vs VTK MIP", ours[f"{name}/mip/{size}/full"],
