@@ -32,9 +32,9 @@ constexpr int kMaxCaptureSize = ViewCore::kImageSize;
 
 bool within(float v, float low, float high) { return v >= low && v <= high; }
 
-// A zoom that reads the same as the camera's is left as it is.
-void setZoomUnlessSame(Camera& c, float zoom, const std::string& written) {
-    if (written != sixDecimals(c.getZoom())) c.setZoom(zoom);
+// A zoom that reads the same as the camera's to six decimals is left as it is.
+void setZoomUnlessSame(Camera& c, float zoom) {
+    if (sixDecimals(zoom) != sixDecimals(c.getZoom())) c.setZoom(zoom);
 }
 
 bool readVec(FieldReader& r, Vec3& v) { return r.readFloat(v.x) && r.readFloat(v.y) && r.readFloat(v.z); }
@@ -87,14 +87,6 @@ void Applier::camera() {
     std::string payload;
     if (!find("J_camera ", payload)) return;
     FieldReader r(payload);
-    // The zooms as written: the second and third words.
-    std::string zoomTexts[2];
-    {
-        FieldReader words(payload);
-        std::string first;
-        if (!(words.readWord(first, 32) && words.readWord(zoomTexts[0], 32) && words.readWord(zoomTexts[1], 32)))
-            return refuse();
-    }
     int32_t perspective = 0;
     float perspectiveZoom = 0, parallelZoom = 0, hue = 0, saturation = 0, diffuse = 0, shine = 0;
     if (!(r.readInt(perspective) && r.readFloat(perspectiveZoom) && r.readFloat(parallelZoom) && r.readFloat(hue) &&
@@ -107,10 +99,10 @@ void Applier::camera() {
     Camera& c = m_view.changeCamera();
     c.perspective = false;
     c.updateCornerRays();
-    setZoomUnlessSame(c, parallelZoom, zoomTexts[1]);
+    setZoomUnlessSame(c, parallelZoom);
     c.perspective = true;
     c.updateCornerRays();
-    setZoomUnlessSame(c, perspectiveZoom, zoomTexts[0]);
+    setZoomUnlessSame(c, perspectiveZoom);
     c.perspective = perspective != 0;
     c.updateCornerRays();
     if (hue != m_view.m_fHue || saturation != m_view.m_fSaturation || diffuse != m_view.m_fDiffuse ||
@@ -220,10 +212,12 @@ void Applier::cutPlanes() {
         FieldReader p(line);
         Vec3 point, normal;
         if (!readVec(p, point) || !readVec(p, normal) || !(length(normal) >= kMinAxisLength)) return refuse();
+        // A plane that reads the same as the view's keeps the view's exact values.
+        if (i < m_view.planes().m_iNumCutPlanes && line == cutPlanePayload(*m_view.planes().at(i))) {
+            point = m_view.planes().at(i)->point;
+            normal = m_view.planes().at(i)->normal;
+        }
         received[i] = CutPlane(point, point, normal, 0);
-        if (i < m_view.planes().m_iNumCutPlanes && line == cutPlanePayload(*m_view.planes().at(i)))
-            received[i] = CutPlane(m_view.planes().at(i)->point, m_view.planes().at(i)->point,
-                                   m_view.planes().at(i)->normal, 0);
     }
     CutPlaneSet& planes = m_view.changePlanes();
     planes.deleteAllCutPlanes();
