@@ -94,19 +94,24 @@ void CRaycaster::setupRays(int step) {
     }
     auto band = [&](int y0, int y1) {
         for (int x = 0; x < columns; ++x) {
+            // Directions first, clipping after: each clip then finds its
+            // direction ready instead of waiting on a square root and a
+            // division.
             for (int y = y0; y < y1; ++y) {
-                const Vec3 origin = camera->rayOriginForPixel(x, width, y, height);
                 const int i = RenderWorkspace::index(x, y);
                 Vec3& ray = rowRay[static_cast<size_t>(y)];
                 ws.rayDir[i] = normalised(ray);
-                ws.rayStart[i] = origin;
+                ws.rayStart[i] = camera->rayOriginForPixel(x, width, y, height);
                 ws.stepCount[i] = 0;
                 ws.sampleCount[i] = 0;
                 ws.hitKind[i] = -1;
                 ws.spare[i] = 0.0f;
                 ws.done[RenderWorkspace::wide(x, y)] = 0;
-                parentView->clipRay(x, y, origin, ws.rayDir[i]);
                 ray += rowStep[static_cast<size_t>(y)];
+            }
+            for (int y = y0; y < y1; ++y) {
+                const int i = RenderWorkspace::index(x, y);
+                parentView->clipRay(x, y, ws.rayStart[i], ws.rayDir[i]);
             }
         }
         // Casts row by row: neighbouring rays then read neighbouring voxels.

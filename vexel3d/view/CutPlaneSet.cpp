@@ -43,6 +43,26 @@ struct Crossings {
         }
     }
 };
+// intersectLinePlane for a face of the clip box, whose normal is +-1 along
+// one axis (Positive: +1): both dot products are then that axis's term
+// alone, so the distance is (face - o) / d on the axis, the same bits for a
+// fraction of the work (every ray's set-up crosses all six faces). q, o and
+// d are the face point's, the origin's and the direction's coordinate on
+// that axis.
+template <bool Positive>
+inline bool crossAxisFace(float q, float o, float d, const Vec3& O, const Vec3& D, bool& entering, float& t,
+                          Vec3& hit) {
+    if (d == 0.0f) {
+        t = 0.0f;
+        hit = Vec3();
+        entering = Positive ? q - o < 0.0f : q - o > 0.0f;
+        return false;
+    }
+    entering = Positive ? d < 0.0f : d > 0.0f;
+    t = (q - o) / d;
+    hit = O + D * t;
+    return true;
+}
 }  // namespace
 
 bool CutPlaneSet::add(const CVolume& volume, const Vec3& anchor, const Vec3& point, const Vec3& normal) {
@@ -153,10 +173,17 @@ void CutPlaneSet::clipRay(const CVolume& volume, RenderWorkspace& ws, bool cutPl
 
     // The volume box: only hits on the faces themselves count.
     Crossings box;
-    for (int k = 0; k < 6; ++k) {
-        if (!intersectLinePlane(O, D, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
-        if (t > 0.0f && insideFace(volume, hit, k)) box.add(entering, t, hit, k);
-    }
+    const Vec3* q = volume.boundaryPoints;
+    const ClipBounds bounds = clipBounds(volume);
+    auto face = [&](bool crossed, int k) {
+        if (crossed && t > 0.0f && insideFace(bounds, hit, k)) box.add(entering, t, hit, k);
+    };
+    face(crossAxisFace<false>(q[0].z, O.z, D.z, O, D, entering, t, hit), 0);
+    face(crossAxisFace<true>(q[1].z, O.z, D.z, O, D, entering, t, hit), 1);
+    face(crossAxisFace<true>(q[2].x, O.x, D.x, O, D, entering, t, hit), 2);
+    face(crossAxisFace<false>(q[3].x, O.x, D.x, O, D, entering, t, hit), 3);
+    face(crossAxisFace<false>(q[4].y, O.y, D.y, O, D, entering, t, hit), 4);
+    face(crossAxisFace<true>(q[5].y, O.y, D.y, O, D, entering, t, hit), 5);
     auto miss = [&] {
         ws.entryPoint[i] = O;
         ws.entryDistance[i] = -1.0f;
