@@ -1,6 +1,10 @@
 // Cut-plane list upkeep and the per-pixel clipping of rays.
 #include "ViewFixture.h"
 #include "render/BoxTests.h"
+#include "render/math/PlaneMath.h"
+
+#include <cstring>
+#include <random>
 
 
 #include <gtest/gtest.h>
@@ -160,6 +164,62 @@ TEST_F(Clipping, DISABLED_NoSurfaceShowsOnTheRemovedSideOfACut) {
         EXPECT_LE(into, 1e-3f) << "removed point shown at " << x << "," << y;
     });
     EXPECT_EQ(removed, 0) << "of " << shown << " pixels showing a surface";
+}
+
+// The box faces are crossed by their one axis; the general line-plane
+// crossing with the faces' +-1 normals must give the same bits: entry and
+// exit distances, points and the entry face, over random rays from inside
+// and outside the box, with components of zero among the directions.
+TEST_F(Clipping, BoxFacesGiveTheGeneralPlaneCrossingsBitForBit) {
+    const CVolume& volume = fixture.ball.volume;
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> coordinate(-30.0f, 80.0f), component(-1.0f, 1.0f);
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    auto samePoint = [&](const Vec3& a, const Vec3& b) { return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z); };
+    int entered = 0;
+    for (int n = 0; n < 20000; ++n) {
+        const Vec3 origin(coordinate(rng), coordinate(rng), coordinate(rng));
+        Vec3 direction(component(rng), component(rng), component(rng));
+        if (n % 5 == 0) direction.x = 0.0f;
+        if (n % 7 == 0) direction.y = 0.0f;
+        if (n % 11 == 0) direction.z = 0.0f;
+        if (dot(direction, direction) < 1e-4f) continue;
+        direction = normalised(direction);
+        fixture.view.clipRay(0, 0, origin, direction);
+        // The crossings as any plane would be crossed.
+        bool haveEntry = false, haveExit = false;
+        float entryT = 0.0f, exitT = 0.0f;
+        Vec3 entryP, exitP;
+        int entryId = -1;
+        for (int k = 0; k < 6; ++k) {
+            bool entering = false;
+            float t = 0.0f;
+            Vec3 hit;
+            if (!intersectLinePlane(origin, direction, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
+            if (!(t > 0.0f && insideFace(volume, hit, k))) continue;
+            if (entering && (!haveEntry || t > entryT)) {
+                haveEntry = true;
+                entryT = t;
+                entryP = hit;
+                entryId = k;
+            } else if (!entering && (!haveExit || t < exitT)) {
+                haveExit = true;
+                exitT = t;
+                exitP = hit;
+            }
+        }
+        const RenderWorkspace& ws = *fixture.view.m_workspace;
+        if (haveEntry && haveExit) {
+            ++entered;
+            ASSERT_TRUE(same(ws.entryDistance[0], entryT) && samePoint(ws.entryPoint[0], entryP)) << "ray " << n;
+            ASSERT_EQ(ws.entrySurface[0], entryId - 7) << "ray " << n;
+        }
+        if (haveExit && (haveEntry || inside(volume, origin)))
+            ASSERT_TRUE(same(ws.exitDistance[0], exitT) && samePoint(ws.exitPoint[0], exitP)) << "ray " << n;
+        else
+            ASSERT_LT(ws.entryDistance[0], 0.0f) << "ray " << n;
+    }
+    EXPECT_GT(entered, 1000);
 }
 
 TEST_F(Clipping, SelectedPlaneDistanceOnlyInCutPlaneMode) {
