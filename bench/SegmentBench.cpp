@@ -100,7 +100,7 @@ uint64_t readEveryMaskByte(const CVolume& v)
 {
     uint64_t sum = 0;
     for (int k = 0; k < v.sizeZ; ++k) {
-        const uint8_t* m = v.maskSlices[size_t(k)].get();
+        const uint8_t* m = v.maskSlices[size_t(k)];
         uint32_t sliceSum = 0;
         for (int i = 0; i < v.sizeX * v.sizeY; ++i) sliceSum += m[i];
         sum += sliceSum;

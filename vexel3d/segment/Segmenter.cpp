@@ -34,7 +34,7 @@ void forEveryVoxel(CVolume& v, F f)
 {
     const size_t perSlice = size_t(v.sizeX) * size_t(v.sizeY);
     for (int z = 0; z < v.sizeZ; ++z) {
-        uint8_t* m = v.maskSlices[size_t(z)].get();
+        uint8_t* m = v.maskSlices[size_t(z)];
         for (size_t i = 0; i < perSlice; ++i)
             f(m[i]);
     }

@@ -68,12 +68,13 @@ bool CVolume::build(int x, int y, int z, uint16_t* block, uint16_t* const* slice
     maskSliceTable_.resize(size_t(z));
     maskSlices.resize(size_t(z));
     const size_t sliceBytes = size_t(x) * size_t(y);
+    maskMemory_ = MaskMemory(sliceBytes * size_t(z));
     for (int k = 0; k < z; ++k) {
         sliceRowTable_[size_t(k)] = rowTable_.data() + size_t(k) * size_t(y);
-        maskSlices[size_t(k)] = std::make_unique<uint8_t[]>(sliceBytes);
+        maskSlices[size_t(k)] = maskMemory_.data() + size_t(k) * sliceBytes;
         maskSliceTable_[size_t(k)] = maskRowTable_.data() + size_t(k) * size_t(y);
         for (int j = 0; j < y; ++j)
-            maskSliceTable_[size_t(k)][j] = maskSlices[size_t(k)].get() + size_t(j) * size_t(x);
+            maskSliceTable_[size_t(k)][j] = maskSlices[size_t(k)] + size_t(j) * size_t(x);
     }
     voxelRows = sliceRowTable_.data();
     cellMask = maskSliceTable_.data();
@@ -88,6 +89,7 @@ void CVolume::swap(CVolume& other) noexcept
     swap(voxelRows, other.voxelRows);
     swap(cellMask, other.cellMask);
     swap(maskSlices, other.maskSlices);
+    maskMemory_.swap(other.maskMemory_);
     swap(sizeZ, other.sizeZ);
     swap(sizeX, other.sizeX);
     swap(sizeY, other.sizeY);
@@ -139,7 +141,8 @@ void CVolume::release()
     std::vector<uint16_t**>().swap(sliceRowTable_);
     std::vector<uint8_t*>().swap(maskRowTable_);
     std::vector<uint8_t**>().swap(maskSliceTable_);
-    std::vector<std::unique_ptr<uint8_t[]>>().swap(maskSlices);
+    std::vector<uint8_t*>().swap(maskSlices);
+    maskMemory_ = MaskMemory();
     blocks.clear();
     // With zero sizes every sample reports "outside" instead of reading
     // freed tables.
@@ -211,7 +214,7 @@ void CVolume::buildMask()
     // The last slice of each slab takes the maximum over the next slab's
     // first slice as it was before that slab changed it.
     for (size_t slab = 1; slab + 1 < bounds.size(); ++slab) {
-        uint8_t* below = maskSlices[size_t(bounds[slab]) - 1].get();
+        uint8_t* below = maskSlices[size_t(bounds[slab]) - 1];
         const uint8_t* first = firstSlices[slab].data();
         for (size_t i = 0; i < sliceBytes; ++i)
             below[i] = std::max(below[i], first[i]);

@@ -9,6 +9,7 @@
 #include "render/math/Mat3.h"
 #include "render/math/Vec3.h"
 #include "volume/EmptySpaceBlocks.h"
+#include "volume/MaskMemory.h"
 
 #include <array>
 #include <cstdint>
@@ -121,7 +122,7 @@ public:
     // Row access: voxelRows[z][y][x], cellMask[z][y][x].
     uint16_t*** voxelRows = nullptr;
     uint8_t*** cellMask = nullptr;
-    std::vector<std::unique_ptr<uint8_t[]>> maskSlices;
+    std::vector<uint8_t*> maskSlices;
 
     int32_t sizeZ = 0;
     int32_t sizeX = 0;
@@ -159,6 +160,8 @@ private:
     std::vector<uint16_t**> sliceRowTable_;
     std::vector<uint8_t*> maskRowTable_;
     std::vector<uint8_t**> maskSliceTable_;
+    // The bytes behind maskSlices, slice after slice.
+    MaskMemory maskMemory_;
     // Class of every stored value, rebuilt with the thresholds.
     std::vector<uint8_t> classTable_;
     // The smallest stored value whose class is isoClass or above.

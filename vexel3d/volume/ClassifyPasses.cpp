@@ -71,7 +71,7 @@ void sumTables(const std::vector<std::vector<uint32_t>>& slabTables, size_t coun
     }
 }
 
-void buildCellClasses(uint16_t* const* const* rows, const std::vector<std::unique_ptr<uint8_t[]>>& mask,
+void buildCellClasses(uint16_t* const* const* rows, const std::vector<uint8_t*>& mask,
                       const uint8_t* classTable, int nx, int ny, int k0, int k1, uint8_t* firstSlice)
 {
     // Class of a cell = class of its largest value = largest class of its
@@ -82,7 +82,7 @@ void buildCellClasses(uint16_t* const* const* rows, const std::vector<std::uniqu
     std::vector<uint16_t> pairMax(static_cast<size_t>(nx));
     uint16_t* __restrict top = pairMax.data();
     for (int k = k0; k < k1; ++k) {
-        uint8_t* __restrict slice = mask[size_t(k)].get();
+        uint8_t* __restrict slice = mask[size_t(k)];
         for (int j = 0; j < ny; ++j) {
             const uint16_t* __restrict row = rows[k][j];
             for (int i = 0; i + 1 < nx; ++i)
@@ -96,7 +96,7 @@ void buildCellClasses(uint16_t* const* const* rows, const std::vector<std::uniqu
         if (k == k0)
             std::memcpy(firstSlice, slice, sliceBytes);
         else
-            maxInto(mask[size_t(k) - 1].get(), slice, sliceBytes);
+            maxInto(mask[size_t(k) - 1], slice, sliceBytes);
     }
 }
 

@@ -24,7 +24,7 @@ void sumTables(const std::vector<std::vector<uint32_t>>& slabTables, size_t coun
 // largest value with the kept bit set. Slice k1 - 1 is left without its
 // maximum over slice k1 (another slab owns that); firstSlice receives the
 // in-slice result of slice k0 before slice k0 - 1 needs it.
-void buildCellClasses(uint16_t* const* const* rows, const std::vector<std::unique_ptr<uint8_t[]>>& mask,
+void buildCellClasses(uint16_t* const* const* rows, const std::vector<uint8_t*>& mask,
                       const uint8_t* classTable, int nx, int ny, int k0, int k1, uint8_t* firstSlice);
 
 // Runs work(slab, k0, k1) over contiguous slabs covering [0, sizeZ), on up to
