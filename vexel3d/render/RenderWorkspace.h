@@ -5,9 +5,9 @@
 // the arrays; the second group is 512 x 512.
 
 #include "render/math/Vec3.h"
+#include "volume/BulkMemory.h"
 
 #include <cstdint>
-#include <memory>
 
 namespace v3d {
 
@@ -30,21 +30,26 @@ struct RenderWorkspace {
     // value -1, done 0): the next render starts from scratch.
     void resetWide();
 
-    std::unique_ptr<float[]> depth;
-    std::unique_ptr<int32_t[]> value;
-    std::unique_ptr<int32_t[]> done;
-    std::unique_ptr<Vec3[]> rayDir;
-    std::unique_ptr<Vec3[]> rayStart;
-    std::unique_ptr<Vec3[]> entryPoint;
-    std::unique_ptr<Vec3[]> exitPoint;
-    std::unique_ptr<float[]> entryDistance;
-    std::unique_ptr<float[]> exitDistance;
-    std::unique_ptr<int32_t[]> entrySurface;
-    std::unique_ptr<int32_t[]> stepCount;
-    std::unique_ptr<int32_t[]> sampleCount;
-    std::unique_ptr<int32_t[]> hitKind;
-    std::unique_ptr<float[]> spare;
-    std::unique_ptr<float[]> selectedPlaneDistance;
+    // Arrays of kWideCount (first group) or kCount entries, all in one
+    // block of bulk memory; the rest start zeroed.
+    float* depth;
+    int32_t* value;
+    int32_t* done;
+    Vec3* rayDir;
+    Vec3* rayStart;
+    Vec3* entryPoint;
+    Vec3* exitPoint;
+    float* entryDistance;
+    float* exitDistance;
+    int32_t* entrySurface;
+    int32_t* stepCount;
+    int32_t* sampleCount;
+    int32_t* hitKind;
+    float* spare;
+    float* selectedPlaneDistance;
+
+private:
+    BulkMemory memory_;
 };
 
 }  // namespace v3d

@@ -68,7 +68,7 @@ bool CVolume::build(int x, int y, int z, uint16_t* block, uint16_t* const* slice
     maskSliceTable_.resize(size_t(z));
     maskSlices.resize(size_t(z));
     const size_t sliceBytes = size_t(x) * size_t(y);
-    maskMemory_ = MaskMemory(sliceBytes * size_t(z));
+    maskMemory_ = BulkMemory(sliceBytes * size_t(z));
     for (int k = 0; k < z; ++k) {
         sliceRowTable_[size_t(k)] = rowTable_.data() + size_t(k) * size_t(y);
         maskSlices[size_t(k)] = maskMemory_.data() + size_t(k) * sliceBytes;
@@ -142,7 +142,7 @@ void CVolume::release()
     std::vector<uint8_t*>().swap(maskRowTable_);
     std::vector<uint8_t**>().swap(maskSliceTable_);
     std::vector<uint8_t*>().swap(maskSlices);
-    maskMemory_ = MaskMemory();
+    maskMemory_ = BulkMemory();
     blocks.clear();
     // With zero sizes every sample reports "outside" instead of reading
     // freed tables.

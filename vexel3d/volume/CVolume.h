@@ -9,7 +9,7 @@
 #include "render/math/Mat3.h"
 #include "render/math/Vec3.h"
 #include "volume/EmptySpaceBlocks.h"
-#include "volume/MaskMemory.h"
+#include "volume/BulkMemory.h"
 
 #include <array>
 #include <cstdint>
@@ -161,7 +161,7 @@ private:
     std::vector<uint8_t*> maskRowTable_;
     std::vector<uint8_t**> maskSliceTable_;
     // The bytes behind maskSlices, slice after slice.
-    MaskMemory maskMemory_;
+    BulkMemory maskMemory_;
     // Class of every stored value, rebuilt with the thresholds.
     std::vector<uint8_t> classTable_;
     // The smallest stored value whose class is isoClass or above.

@@ -1,4 +1,4 @@
-#include "volume/MaskMemory.h"
+#include "volume/BulkMemory.h"
 
 #include <new>
 #include <utility>
@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 }  // namespace
 
-MaskMemory::MaskMemory(size_t bytes)
+BulkMemory::BulkMemory(size_t bytes)
 {
     if (bytes == 0)
         return;
@@ -36,20 +36,20 @@ MaskMemory::MaskMemory(size_t bytes)
 #endif
 }
 
-MaskMemory::~MaskMemory()
+BulkMemory::~BulkMemory()
 {
     if (mapping_)
         munmap(mapping_, mappedBytes_);
 }
 
-MaskMemory& MaskMemory::operator=(MaskMemory&& other) noexcept
+BulkMemory& BulkMemory::operator=(BulkMemory&& other) noexcept
 {
-    MaskMemory gone(std::move(other));
+    BulkMemory gone(std::move(other));
     swap(gone);
     return *this;
 }
 
-void MaskMemory::swap(MaskMemory& other) noexcept
+void BulkMemory::swap(BulkMemory& other) noexcept
 {
     std::swap(mapping_, other.mapping_);
     std::swap(mappedBytes_, other.mappedBytes_);
