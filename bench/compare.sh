@@ -16,6 +16,13 @@ if ! /usr/bin/python3 -c 'import vtk' 2>/dev/null; then
 fi
 echo "== VTK comparison"
 if [ -f "$ours" ]; then
-  exec /usr/bin/python3 "$(dirname "$0")/compare_vtk.py" "$BUILD" --ours "$ours"
+  /usr/bin/python3 "$(dirname "$0")/compare_vtk.py" "$BUILD" --ours "$ours"
+else
+  /usr/bin/python3 "$(dirname "$0")/compare_vtk.py" "$BUILD"
 fi
-exec /usr/bin/python3 "$(dirname "$0")/compare_vtk.py" "$BUILD"
+# The whole-body sized volume, when bench/run.sh measured it (BENCH_LARGE=1).
+large="$BUILD/bench/bench_render_large.json"
+if [ "${BENCH_LARGE:-0}" = 1 ] && [ -f "$large" ]; then
+  echo "== VTK comparison, 512 x 512 x 1000"
+  /usr/bin/python3 "$(dirname "$0")/compare_vtk.py" "$BUILD" --large --ours "$large"
+fi
