@@ -1,7 +1,6 @@
 #include "render/RenderWorkspace.h"
 
 #include <algorithm>
-#include <cassert>
 #include <type_traits>
 
 namespace v3d {
@@ -13,35 +12,36 @@ constexpr size_t kAlign = 64;
 
 constexpr size_t alignedBytes(size_t bytes) { return (bytes + kAlign - 1) / kAlign * kAlign; }
 
-// Hands out the arrays of one block in order; zero bytes are the arrays'
-// zero values (all-zero floats, integers and vectors).
+// Hands out the arrays of one block in order, or with no block only adds
+// up their bytes. Zero bytes are the arrays' zero values (all-zero floats,
+// integers and vectors).
 class Carver {
 public:
-    explicit Carver(uint8_t* base) : next_(base) {}
+    explicit Carver(uint8_t* base) : base_(base) {}
     template <typename T>
     T* take(size_t count) {
         static_assert(std::is_trivially_copyable<T>::value, "plain values only");
-        T* p = reinterpret_cast<T*>(next_);
-        next_ += alignedBytes(count * sizeof(T));
+        T* p = base_ ? reinterpret_cast<T*>(base_ + used_) : nullptr;
+        used_ += alignedBytes(count * sizeof(T));
         return p;
     }
-    const uint8_t* end() const { return next_; }
+    size_t used() const { return used_; }
 
 private:
-    uint8_t* next_;
+    uint8_t* base_;
+    size_t used_ = 0;
 };
-
-size_t totalBytes() {
-    const size_t wide = RenderWorkspace::kWideCount, count = RenderWorkspace::kCount;
-    return alignedBytes(wide * sizeof(float)) + 2 * alignedBytes(wide * sizeof(int32_t)) +
-           4 * alignedBytes(count * sizeof(Vec3)) + 4 * alignedBytes(count * sizeof(float)) +
-           4 * alignedBytes(count * sizeof(int32_t));
-}
 
 }  // namespace
 
-RenderWorkspace::RenderWorkspace() : memory_(totalBytes()) {
-    Carver carve(memory_.data());
+RenderWorkspace::RenderWorkspace() {
+    memory_ = BulkMemory(placeArrays(nullptr));
+    placeArrays(memory_.data());
+    resetWide();
+}
+
+size_t RenderWorkspace::placeArrays(uint8_t* base) {
+    Carver carve(base);
     depth = carve.take<float>(kWideCount);
     value = carve.take<int32_t>(kWideCount);
     done = carve.take<int32_t>(kWideCount);
@@ -57,8 +57,7 @@ RenderWorkspace::RenderWorkspace() : memory_(totalBytes()) {
     hitKind = carve.take<int32_t>(kCount);
     spare = carve.take<float>(kCount);
     selectedPlaneDistance = carve.take<float>(kCount);
-    assert(carve.end() == memory_.data() + totalBytes());
-    resetWide();
+    return carve.used();
 }
 
 void RenderWorkspace::resetWide() {

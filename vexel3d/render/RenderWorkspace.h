@@ -49,6 +49,10 @@ struct RenderWorkspace {
     float* selectedPlaneDistance;
 
 private:
+    // Points the arrays into base, one after the other (null: nowhere);
+    // answers the bytes they take.
+    size_t placeArrays(uint8_t* base);
+
     BulkMemory memory_;
 };
 
