@@ -6,7 +6,6 @@
 #include <cstring>
 #include <random>
 
-
 #include <gtest/gtest.h>
 
 using namespace v3d;
@@ -195,7 +194,9 @@ TEST_F(Clipping, BoxFacesGiveTheGeneralPlaneCrossingsBitForBit) {
             bool entering = false;
             float t = 0.0f;
             Vec3 hit;
-            if (!intersectLinePlane(origin, direction, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t, hit)) continue;
+            if (!intersectLinePlane(origin, direction, volume.boundaryPoints[k], volume.boundaryNormals[k], entering, t,
+                                    hit))
+                continue;
             if (!(t > 0.0f && insideFace(volume, hit, k))) continue;
             if (entering && (!haveEntry || t > entryT)) {
                 haveEntry = true;

@@ -43,6 +43,7 @@ struct Crossings {
         }
     }
 };
+
 // intersectLinePlane for a face of the clip box, whose normal is +-1 along
 // one axis (Positive: +1): both dot products are then that axis's term
 // alone, so the distance is (face - o) / d on the axis, the same bits for a

@@ -8,8 +8,8 @@
 
 #include "render/math/Mat3.h"
 #include "render/math/Vec3.h"
-#include "volume/EmptySpaceBlocks.h"
 #include "volume/BulkMemory.h"
+#include "volume/EmptySpaceBlocks.h"
 
 #include <array>
 #include <cstdint>
