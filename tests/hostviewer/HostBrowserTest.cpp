@@ -53,8 +53,7 @@ TEST(HostBrowser, ListsTheCorpusStudiesAndSeriesWithTheirImageCounts) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const auto run = runHost(QUARVIA_EXECUTABLE, kPlugins, dir.filePath("home"), "open " CORPUS_DIR "\nbrowser\n");
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     const QStringList lines = browserLines(run.out);
     QStringList studies, series;
     for (const QString& line : lines) {
@@ -92,8 +91,7 @@ TEST(HostBrowser, DoubleClickAndDragShowASeriesInACell) {
                              "browser-drag 0 3\n"
                              "expect-cell 3 0\n"
                              "expect-cell 1 none\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     const QStringList lines = browserLines(run.out);
     ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
     EXPECT_TRUE(lines[1].contains("Chest even | CT | 6 images | loaded all | thumbnail yes")) << lines[1].toStdString();
@@ -115,8 +113,7 @@ TEST(HostBrowser, SeriesDraggedOntoA3DWindowIsTakenByIt) {
                              "browser-drag 1 1\n"
                              "expect-message slices are not evenly spaced: gap of 7.5 mm after slice 2 where 5 mm was expected\n"
                              "expect-window 1\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 TEST(HostBrowser, DesktopDropOpensAndIsRememberedThenCloseStudyEmptiesItsCells) {
@@ -127,8 +124,7 @@ TEST(HostBrowser, DesktopDropOpensAndIsRememberedThenCloseStudyEmptiesItsCells) 
                        "drop-files 2 " + dir.filePath("data/head") + "\n"
                        "browser\n"
                        "expect-cell 0 0\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     EXPECT_EQ(browserLines(run.out).size(), 2) << run.out.toStdString();
     const QString recent =
         QSettings(dir.filePath("home/profile.ini"), QSettings::IniFormat).value("Quarvia [0] Recent/Recent1").toString();
@@ -146,8 +142,7 @@ TEST(HostBrowser, DesktopDropOpensAndIsRememberedThenCloseStudyEmptiesItsCells) 
                   "browser\n"
                   "expect-cell 0 none\n"
                   "expect-cell 1 0\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     const QStringList lines = browserLines(run.out);
     ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
     EXPECT_TRUE(lines[1].contains("Chest even")) << lines[1].toStdString();
@@ -164,8 +159,7 @@ TEST(HostBrowser, LoadStateFollowsTheArrivingImages) {
                              "wait 2600\n"
                              "browser\n",
                              {"--simulate-download", "0.5"});
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     const QStringList lines = browserLines(run.out);
     ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
     // Four images take two seconds: at first some are missing, in the end none.

@@ -35,8 +35,7 @@ TEST(HostLayout, MenuChoosesOneTwoOrFourCellsAndMakesThemWhenNeeded) {
                              "expect-cell 3 0\n"
                              "menu &Layout\\1x1\n" + expectShown({0}),
                              {"--grid", "1x1"});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 TEST(HostLayout, MaximiseACellAndBackByMenuOrDoubleClickOnItsBorder) {
@@ -49,8 +48,7 @@ TEST(HostLayout, MaximiseACellAndBackByMenuOrDoubleClickOnItsBorder) {
                              "menu &Layout\\&Maximise Cell\n" + expectShown({0, 1, 2, 3}) +
                              "double-click-border 1\n" + expectShown({1}) +
                              "double-click-border 1\n" + expectShown({0, 1, 2, 3}));
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 }  // namespace

@@ -42,8 +42,7 @@ TEST(HostMessages, SkippedFilesAreListedWithTheirNameAndThePlainReason) {
                              "expect-message d_notes.dcm: not a DICOM file\n"
                              "expect-no-message a_first.dcm:\n"
                              "expect-no-message e_last.dcm:\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 TEST(HostMessages, CommandLinePathsThatAreMissingOrEmptyAreListed) {
@@ -55,8 +54,7 @@ TEST(HostMessages, CommandLinePathsThatAreMissingOrEmptyAreListed) {
                              "expect-message empty-folder: no DICOM images in this folder\n"
                              "expect-message missing-scan.dcm: no such file or folder\n",
                              {dir.filePath("empty-folder"), dir.filePath("missing-scan.dcm")});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 TEST(HostMessages, UnevenSliceGapIsNamedWhenTheSeriesIsMadeIntoAVolume) {
@@ -74,8 +72,7 @@ TEST(HostMessages, UnevenSliceGapIsNamedWhenTheSeriesIsMadeIntoAVolume) {
                              "messages\n"
                              "expect-message No 3D volume from 6 images of series \"Test series\": slices are not evenly "
                              "spaced: gap of 7.5 mm after slice 3 where 5 mm was expected\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 TEST(HostMessages, CorpusSeriesWithVariableSpacingIsRefusedWithItsGap) {
@@ -90,8 +87,7 @@ TEST(HostMessages, CorpusSeriesWithVariableSpacingIsRefusedWithItsGap) {
                              "messages\n"
                              "expect-message No 3D volume from 28 images: slices are not evenly spaced: "
                              "gap of 1.14 mm after slice 14 where 4.22 mm was expected\n");
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
 }
 
 }  // namespace

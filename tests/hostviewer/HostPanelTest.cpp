@@ -78,8 +78,7 @@ TEST(HostPanel, WindowDragAndPresetsChangeTheShownGreyValues) {
                                "mouse 0 move 300 250 left ctrl\n"
                                "mouse 0 release 300 250 left ctrl\n"
                                "screenshot-cell 0 " + scene.shot("ctrl") + "\n");
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     // Own window: the value sits in its middle.
     const int before = greyAt(QImage(scene.shot("before")), 0.5, 0.45);
     EXPECT_NEAR(before, 128, 2);
@@ -108,8 +107,7 @@ TEST(HostPanel, Monochrome1ShowsLowValuesWhite) {
             for (int x = 0; x < 64; ++x) image.pixels[size_t(y * 64 + x)] = x < 32 ? 0 : 4000;
         ASSERT_TRUE(scene.write(images));
         const auto run = scene.run("screenshot-cell 0 " + scene.shot("shot") + "\n");
-        ASSERT_TRUE(run.finished);
-        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        ASSERT_TRUE(ranCleanly(run));
         const QImage shot(scene.shot("shot"));
         const int low = greyAt(shot, 0.4, 0.45), high = greyAt(shot, 0.6, 0.45);
         if (photometric == "MONOCHROME1") {
@@ -134,8 +132,7 @@ TEST(HostPanel, PixelsTwiceAsWideAsHighAreDrawnTwiceAsWide) {
         image.windowWidth = 510;  // mid-grey
         ASSERT_TRUE(scene.write(images));
         const auto run = scene.run("screenshot-cell 0 " + scene.shot("shot") + "\n");
-        ASSERT_TRUE(run.finished);
-        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        ASSERT_TRUE(ranCleanly(run));
         const QImage shot(scene.shot("shot"));
         const int wide = greyRun(shot, true, shot.height() * 45 / 100);
         const int high = greyRun(shot, false, shot.width() * 45 / 100);
@@ -168,8 +165,7 @@ TEST(HostPanel, WheelArrowsAndPagesPageZoomAndPanMove) {
                                "panel 0\n"
                                "key 0 F\n"
                                "panel 0\n");
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     QStringList states;
     for (const QString& line : run.out.split('\n'))
         if (line.startsWith("panel 0: ")) states << line.mid(9).section(" window", 0, 0) + " " + line.section(" zoom ", 1);
@@ -197,8 +193,7 @@ TEST(HostPanel, TextsNameThePatientImageWindowAndDirections) {
     images[2].position = "-100\\0\\0";  // last along its own normal (to the right)
     ASSERT_TRUE(scene.write(images));
     const auto run = scene.run("key 0 Home\npanel-texts 0\nkey 0 End\npanel-texts 0\n");
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    ASSERT_TRUE(ranCleanly(run));
     EXPECT_TRUE(run.out.contains("texts top-left: Test Patient | ID0001 | 2024-01-31\n")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("texts top-right: Axial soft tissue | Im 1/3 | Pos 0.0, 0.0, 0.0 mm\n"))
         << run.out.toStdString();

@@ -198,6 +198,19 @@ TEST(VolumeIsoAndWindow, ClampToTheirRanges)
     EXPECT_EQ(v.windowLowStored, 2995 - 2999 + 1024);
 }
 
+// The classified histogram against a plain count of the values.
+static ::testing::AssertionResult histogramIsThePlainCount(const TestVolume& t)
+{
+    std::vector<uint32_t> counts(65536, 0);
+    for (uint16_t value : t.values)
+        ++counts[value];
+    for (int value = 0; value < 65536; ++value)
+        if (t.volume->histogram[size_t(value)] != counts[size_t(value)])
+            return ::testing::AssertionFailure() << "value " << value << ": " << t.volume->histogram[size_t(value)]
+                                                 << " counted, " << counts[size_t(value)] << " there";
+    return ::testing::AssertionSuccess();
+}
+
 TEST(VolumeClassify, LargeVolumeSplitIntoSlabsMatchesOnePass)
 {
     // Large enough to be classified in slabs on several threads: the slab
@@ -208,11 +221,7 @@ TEST(VolumeClassify, LargeVolumeSplitIntoSlabsMatchesOnePass)
     TestVolume t(nx, ny, nz, [&](int i, int j, int k) { return (i + 2 * j + 3 * k) % 1500 + noise(rng); });
     classifyCT(*t);
     const CVolume& v = *t;
-    std::vector<uint32_t> counts(65536, 0);
-    for (uint16_t value : t.values)
-        ++counts[value];
-    for (int value = 0; value < 65536; ++value)
-        ASSERT_EQ(v.histogram[size_t(value)], counts[size_t(value)]) << value;
+    ASSERT_TRUE(histogramIsThePlainCount(t));
     auto at = [&](int i, int j, int k) { return t.values[(size_t(k) * ny + j) * nx + i]; };
     for (int k = 0; k < nz; ++k)
         for (int j = 0; j < ny; j += 7)
@@ -243,11 +252,7 @@ TEST(VolumeClassify, OneReadOfTheValuesGivesTheHistogramAndBlocksOfSeparatePasse
         });
         classifyCT(*t);
         const CVolume& v = *t;
-        std::vector<uint32_t> counts(65536, 0);
-        for (uint16_t value : t.values)
-            ++counts[value];
-        for (int value = 0; value < 65536; ++value)
-            ASSERT_EQ(v.histogram[size_t(value)], counts[size_t(value)]) << s.x << ": value " << value;
+        ASSERT_TRUE(histogramIsThePlainCount(t)) << s.x << " x " << s.y << " x " << s.z;
         EmptySpaceBlocks separate;
         separate.build(v.voxelRows, s.x, s.y, s.z);
         separate.setReachLimit(v.blocks.reachLimit());
