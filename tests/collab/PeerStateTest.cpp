@@ -17,7 +17,9 @@ namespace {
 struct RecordingActions : PeerStateActions {
     void captureForPeer(const PeerCapture& capture) override { captures.push_back(capture); }
     void quickCapture() override { ++quickCaptures; }
+    void continueSegHistory(const std::string& history) override { continued.push_back(history); }
     std::vector<PeerCapture> captures;
+    std::vector<std::string> continued;
     int quickCaptures = 0;
 };
 

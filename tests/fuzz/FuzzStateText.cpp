@@ -30,6 +30,7 @@ struct Actions : PeerStateActions {
         if (c.width < 1 || c.width > 512 || c.height < 1 || c.height > 512 || c.sopUid.size() > 120) std::abort();
     }
     void quickCapture() override {}
+    void continueSegHistory(const std::string&) override {}
 };
 
 struct Scene : FuzzView {

@@ -18,8 +18,6 @@ namespace v3d {
 
 namespace {
 
-// The camera stays inside this many half-diagonals of the volume centre.
-constexpr float kCameraSphere = 2.5f;
 // Axes shorter than this have no direction.
 constexpr float kMinAxisLength = 1e-3f;
 // Shading limits: beyond them the colour table leaves its byte range.
@@ -73,7 +71,7 @@ private:
     bool putUnder();
 
     bool insideCameraSphere(const Vec3& position) const {
-        const float limit = kCameraSphere * halfDiagonal(m_view);
+        const float limit = kCameraLimit * halfDiagonal(m_view);
         return length(position - m_view.m_pVolume->center()) < limit;
     }
 
@@ -192,7 +190,10 @@ void Applier::cameraVectors() {
 void Applier::segmentation() {
     std::string history;
     if (!find("J_seghistory ", history)) return;
-    applySegHistory(m_view, history);
+    // A peer's message goes in batches; a restored text is taken whole.
+    const bool peer = findLine(kStateMarkerKey, m_text).has_value();
+    if (applySegHistory(m_view, history, peer ? kMaxReplayedOperations : kReplayEverything).cutOff)
+        m_actions.continueSegHistory(history);
 }
 
 void Applier::cutPlanes() {

@@ -38,6 +38,9 @@ public:
     virtual void captureForPeer(const PeerCapture& capture) = 0;
     // Quick capture of the current view.
     virtual void quickCapture() = 0;
+    // A peer's history was replayed up to the batch bound: the window goes
+    // on with it (applySegHistory again) once the current call has returned.
+    virtual void continueSegHistory(const std::string& history) = 0;
 };
 
 // A peer's text is read whole up to this many bytes, a longer one refused

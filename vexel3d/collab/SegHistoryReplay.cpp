@@ -9,6 +9,7 @@
 #include "view/ViewTools.h"
 #include "volume/CVolume.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
@@ -19,23 +20,30 @@ namespace {
 // A local outline sweeps from 10 units before the nearest entry to 10 past
 // the farthest exit: never more than the diagonal and this margin.
 constexpr float kDepthMargin = 64.0f;
-// Outline points lie on the camera's image plane, which stays near the volume.
-constexpr float kPointReachHalfDiagonals = 4.0f;
-// The outline's length bounds the barrier work it causes.
+// Outline points lie on the image plane of a parallel camera: at most the
+// camera's distance limit from the centre, plus half the diagonal of its
+// widest view (and a margin for the six decimals).
+float outlinePointReach(float halfDiagonal) {
+    return kCameraLimit * halfDiagonal + Camera::kMaxViewWidth * 0.7072f + 1.0f;
+}
+// The outline's length bounds the barrier work it causes; on a small volume
+// the bound is the length of a few laps round the widest view instead.
 constexpr float kMaxPerimeterHalfDiagonals = 128.0f;
+constexpr float kMaxPerimeterViewWidths = 8.0f;
 
 // Outline values a local cut could have made in this volume.
 bool outlineFitsVolume(const HistoryOperation& op, const ViewCore& view) {
     const float h = halfDiagonal(view);
     if (static_cast<float>(op.depthRange) > 2.0f * h + kDepthMargin) return false;
-    if (!(std::fabs(op.startDepth) <= 2.0f * kPointReachHalfDiagonals * h + kDepthMargin)) return false;
+    // The sweep starts before the grid, which lies within a half-diagonal of the centre.
+    if (!(std::fabs(op.startDepth) <= outlinePointReach(h) + h + kDepthMargin)) return false;
     const Vec3 centre = view.m_pVolume->center();
     float perimeter = 0.0f;
     for (size_t i = 0; i < op.points.size(); ++i) {
-        if (!(length(op.points[i] - centre) <= kPointReachHalfDiagonals * h)) return false;
+        if (!(length(op.points[i] - centre) <= outlinePointReach(h))) return false;
         perimeter += length(op.points[(i + 1) % op.points.size()] - op.points[i]);
     }
-    return perimeter <= kMaxPerimeterHalfDiagonals * h;
+    return perimeter <= std::max(kMaxPerimeterHalfDiagonals * h, kMaxPerimeterViewWidths * Camera::kMaxViewWidth);
 }
 
 void replay(ViewCore& view, const HistoryOperation& op) {
@@ -44,9 +52,7 @@ void replay(ViewCore& view, const HistoryOperation& op) {
         segmenter.floodFromPoint(op.seed.x, op.seed.y, op.seed.z, op.add, op.boundByCutPlanes, op.planes, op.low,
                                  op.high);
     } else if (!op.points.empty()) {
-        Vec3 right, up;
-        view.m_pCamera->getUnitWorldAxes(right, up);
-        cutAlongOutline(segmenter, op.points, op.direction, right, op.startDepth, op.depthRange, op.keep);
+        cutAlongOutline(segmenter, op.points, op.direction, outlineTestAxis(op.direction), op.startDepth, op.depthRange, op.keep);
     }
     // The received text, not a rewrite of it: the next message holds these
     // very bytes, and only they make the operation count as held.
@@ -55,7 +61,7 @@ void replay(ViewCore& view, const HistoryOperation& op) {
 
 }  // namespace
 
-SegReplayResult applySegHistory(ViewCore& view, const std::string& history) {
+SegReplayResult applySegHistory(ViewCore& view, const std::string& history, int maxOperations) {
     SegReplayResult result;
     if (!view.m_pVolume || !view.m_pCamera) return result;
     if (history.empty()) {
@@ -83,7 +89,7 @@ SegReplayResult applySegHistory(ViewCore& view, const std::string& history) {
             ++result.malformed;
             return true;
         }
-        if (searched == kMaxReplayedOperations) {
+        if (searched == maxOperations) {
             result.cutOff = true;
             return false;
         }

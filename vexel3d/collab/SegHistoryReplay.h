@@ -9,18 +9,25 @@ namespace v3d {
 
 class ViewCore;
 
-// At most this many operations a message: a peer rejoining a long session
-// catches up over the next messages instead of freezing the window for one.
+// At most this many operations a call for a peer's message: a peer rejoining
+// a long session catches up in batches, the window going on with the same
+// history between them, instead of freezing for all of it at once.
 constexpr int kMaxReplayedOperations = 32;
+// A restored text (layout, dropped capture, window state) has no next
+// message: every operation is replayed at once.
+constexpr int kReplayEverything = -1;
 
 struct SegReplayResult {
     int replayed = 0;       // operations run and appended to the local history
     int alreadyHeld = 0;    // contained in the local history: not run again
     int malformed = 0;      // refused whole: never run
-    bool cutOff = false;    // the bound was reached; the rest waits for the next message
+    bool cutOff = false;    // the bound was reached; the rest waits for the next call
     bool reset = false;     // an empty history emptied a non-empty local one
 };
 
-SegReplayResult applySegHistory(ViewCore& view, const std::string& history);
+// Replays at most maxOperations operations the local history lacks
+// (kReplayEverything: all of them).
+SegReplayResult applySegHistory(ViewCore& view, const std::string& history,
+                                int maxOperations = kMaxReplayedOperations);
 
 }  // namespace v3d

@@ -4,6 +4,8 @@
 // camera, tumbling and the capture series are as before when it ends,
 // also when cancelled.
 
+#include "view/ViewTypes.h"
+
 namespace v3d {
 
 class ViewCore;
@@ -33,6 +35,11 @@ public:
 // How many images the options make: rotation / step + 1, one fewer for a
 // full turn (its last view would repeat the first).
 int exportImageCount(const ExportOptions& options);
+
+// What the window sends when the export dialog closes, confirmed or not:
+// the last image's capture line again, and the camera the loop put back
+// (a rotation series leaves every peer at its last image's pose otherwise).
+inline int exportClosingMask() { return CHANGE_CAMERA_VECTORS | CHANGE_CAPTURE; }
 
 // Runs the loop; answers the number of images rendered and captured.
 int runExport(ViewCore& view, CaptureRecord& capture, const ExportOptions& options, ExportSteps& steps);

@@ -33,24 +33,32 @@ bool patientPointUnder(ViewCore& view, ClientPoint point, Vec3& patient) {
     return true;
 }
 
-// The outline cut of a right release: depth bounds from the last render.
+// Units the barrier starts before the grid and ends beyond it.
+constexpr float kSweepMargin = 10.0f;
+
+// The outline cut of a right release. The barrier crosses the whole grid
+// along the view: one that stopped at the clip box (after a flood had
+// shrunk it) would leave a gap behind, joining the inside to the outside,
+// and the one part left would be decided as outside.
 int cutAlongOutline(ViewCore& view, int flags) {
-    if (!view.m_pCamera || view.m_pCamera->perspective) return 0;
+    if (!view.m_pCamera || view.m_pCamera->perspective || !view.m_pVolume) return 0;
     const RenderWorkspace& ws = *view.m_workspace;
-    float nearDepth = 100000.0f;
-    float farDepth = 0.0f;
-    for (int x = 0; x < view.m_iImageWidth; ++x)
-        for (int y = 0; y < view.m_iImageHeight; ++y) {
-            const int i = RenderWorkspace::index(x, y);
-            if (ws.entryDistance[i] > 0.0f) nearDepth = std::min(nearDepth, ws.entryDistance[i]);
-            farDepth = std::max(farDepth, ws.exitDistance[i]);
-        }
     const int half = view.m_iImageWidth / 2;
     const Vec3 direction = ws.rayDir[RenderWorkspace::index(half, half)];
-    const float start = nearDepth - 10.0f;
-    const int range = static_cast<int>((farDepth + 10.0f) - start);
     const int n = std::clamp(view.m_iNumRoiPoints, 0, static_cast<int>(view.m_roiPoints.size()));
     const std::vector<Vec3> points(view.m_roiPoints.begin(), view.m_roiPoints.begin() + n);
+    if (points.empty()) return 0;
+    // Depths of the grid's corners from the outline's plane.
+    const Vec3 extent = view.m_pVolume->getExtent();
+    float nearDepth = 0.0f, farDepth = 0.0f;
+    for (int corner = 0; corner < 8; ++corner) {
+        const Vec3 c((corner & 1) ? extent.x : 0.0f, (corner & 2) ? extent.y : 0.0f, (corner & 4) ? extent.z : 0.0f);
+        const float t = dot(c - points[0], direction);
+        nearDepth = corner == 0 ? t : std::min(nearDepth, t);
+        farDepth = corner == 0 ? t : std::max(farDepth, t);
+    }
+    const float start = nearDepth - kSweepMargin;
+    const int range = static_cast<int>((farDepth + kSweepMargin) - start) + 1;
     cutWithOutline(view, points, direction, start, range, (flags & MOUSE_SHIFT) == 0);
     return CHANGE_SEGMENTATION;
 }

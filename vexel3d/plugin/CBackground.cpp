@@ -281,6 +281,7 @@ void CBackground::stopRefreshTimer() {
 CVolume& CBackground::volumeForChange() { return m_view->changeVolume(); }
 
 void CBackground::volumeReplaced() {
+    m_continuedHistory.clear();  // it was the old volume's
     m_view->deleteAllCutPlanes();
     m_view->applyReferenceFrame(0);
     m_view->requestRender(true);

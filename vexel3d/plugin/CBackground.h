@@ -72,6 +72,7 @@ public:
 
     // PeerStateActions
     void captureForPeer(const PeerCapture& request) override;
+    void continueSegHistory(const std::string& history) override;
 
     // Series acquisition: builds the volume from the host's images; false,
     // with the reason shown, when it could not (the window keeps what it had).
@@ -139,6 +140,9 @@ private:
         CBackground& m_frame;
     };
 
+    // A peer's history still to replay (in batches, between events).
+    std::string m_continuedHistory;
+    bool m_continueScheduled = false;
     HostPeers m_hostPeers{*this};
     PeerSender* m_peerSender = &m_hostPeers;
     HostSeriesPort m_seriesPort;

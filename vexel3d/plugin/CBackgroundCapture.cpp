@@ -209,7 +209,7 @@ void CBackground::captureImagesCommand() {
     CExportDialog dialog(this);
     if (dialog.exec() == QDialog::Accepted) exportImages(dialog.options());
     m_view->requestRender(true);
-    sendStateToPeers(CHANGE_CAPTURE);
+    sendStateToPeers(exportClosingMask());
 }
 
 }  // namespace v3d

@@ -5,12 +5,15 @@
 
 #include "CV3dApp.h"
 #include "PluginIdentity.h"
+#include "collab/SegHistoryReplay.h"
 #include "collab/SessionText.h"
 #include "collab/StateLines.h"
 #include "collab/StateText.h"
 #include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"
 #include "view/ViewSegmentation.h"
+
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -71,9 +74,29 @@ int CBackground::handlePeerText(const char* text) {
     return status == PeerStateStatus::Deferred ? 0 : 1;
 }
 
+void CBackground::continueSegHistory(const std::string& history) {
+    m_continuedHistory = history;
+    if (m_continueScheduled) return;
+    m_continueScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_continueScheduled = false;
+        const std::string history = std::move(m_continuedHistory);
+        m_continuedHistory.clear();
+        if (history.empty()) return;
+        if (applySegHistory(*m_view, history).cutOff) continueSegHistory(history);
+        m_view->requestRender(true);
+    });
+}
+
 int CBackground::restoreFromText(const std::string& text) {
     const SessionRestore restore = parseSessionText(text);
-    if (restore.source == SessionRestore::Source::StartupList) return loadSeries(restore.ids) ? 1 : 0;
+    if (restore.source == SessionRestore::Source::StartupList) {
+        // A peer that opens a window on the series this one shows tells it
+        // so: reloading would throw away the pose, cut planes and
+        // segmentation that the peer is about to receive from here.
+        if (series.m_bHasSeries && restore.ids == series.imageIds) return 1;
+        return loadSeries(restore.ids) ? 1 : 0;
+    }
     std::vector<std::string> ids = restore.ids;
     if (restore.source == SessionRestore::Source::Images) {
         capture.prevSeriesId = restore.prevSeriesId;

@@ -7,7 +7,7 @@ namespace v3d {
 
 namespace {
 constexpr float kMinFov = 30.0f, kMaxFov = 150.0f;
-constexpr float kMinViewWidth = 16.0f, kMaxViewWidth = 1024.0f;
+constexpr float kMinViewWidth = 16.0f, kMaxViewWidth = Camera::kMaxViewWidth;
 // The image plane of the perspective camera is 1000 x 1000 units.
 constexpr float kHalfPlane = 500.0f;
 }

@@ -10,6 +10,9 @@ namespace v3d {
 
 class Camera {
 public:
+    // The widest parallel view, in volume units.
+    static constexpr float kMaxViewWidth = 1024.0f;
+
     explicit Camera(float fieldOfView);
 
     // Recomputes the world axes from the local ones, then the corner rays.

@@ -2,9 +2,18 @@
 
 #include "segment/Segmenter.h"
 
+#include <cmath>
 #include <cstddef>
 
 namespace v3d {
+
+Vec3 outlineTestAxis(const Vec3& direction)
+{
+    // Crossed with the index axis least aligned with it: never parallel.
+    const float ax = std::fabs(direction.x), ay = std::fabs(direction.y), az = std::fabs(direction.z);
+    const Vec3 helper = ax <= ay && ax <= az ? Vec3(1, 0, 0) : ay <= az ? Vec3(0, 1, 0) : Vec3(0, 0, 1);
+    return normalised(cross(direction, helper));
+}
 
 void sweepOutlineBarrier(Segmenter& segmenter, const std::vector<Vec3>& points,
                          const Vec3& direction, float startDepth, int depthRange)

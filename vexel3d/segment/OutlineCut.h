@@ -22,8 +22,14 @@ constexpr int kMaxEdgeSamples = 1 << 16;
 void sweepOutlineBarrier(Segmenter& segmenter, const std::vector<Vec3>& points,
                          const Vec3& direction, float startDepth, int depthRange);
 
-// The barrier sweep, then the region cut with testAxis (the camera's unit
-// right vector) keeping the inside when keepInside.
+// The axis the inside test of an outline swept along direction counts its
+// crossings along: perpendicular to the direction and fixed by it alone, so
+// that a cut made here and replayed elsewhere, under any camera, decides
+// every part alike.
+Vec3 outlineTestAxis(const Vec3& direction);
+
+// The barrier sweep, then the region cut with testAxis (outlineTestAxis of
+// the direction) keeping the inside when keepInside.
 void cutAlongOutline(Segmenter& segmenter, const std::vector<Vec3>& points, const Vec3& direction,
                      const Vec3& testAxis, float startDepth, int depthRange, bool keepInside);
 

@@ -83,10 +83,20 @@ bool Segmenter::floodFromPoint(float x, float y, float z, bool keepOnly, bool bo
           && y <= float(v.sizeY - 2) && z <= float(v.sizeZ - 2)))
         return false;
     const int i = int(x), j = int(y), k = int(z);
+    // The seed is the first corner the fill can take: a qualifying value
+    // that an earlier operation left hidden (a keep) or hid (a removal) would
+    // start nothing, and a keep from it would hide everything.
+    const std::vector<SegmentPlane>* planes = bound && !cutPlanes.empty() ? &cutPlanes : nullptr;
+    auto canSeed = [&](int cx, int cy, int cz) {
+        const uint8_t m = v.cellMask[cz][cy][cx];
+        const bool free = keepOnly ? (m & kMarkedBit) == 0 : (m & (kKeptBit | kMarkedBit)) == kKeptBit;
+        return free && fills::qualifies(v.voxelRows[cz][cy][cx], segLow, segHigh)
+            && (!planes || onKeptSideOfAll(*planes, cx, cy, cz));
+    };
     for (int dz = 0; dz <= 1; ++dz)
         for (int dy = 0; dy <= 1; ++dy)
             for (int dx = 0; dx <= 1; ++dx)
-                if (fills::qualifies(v.voxelRows[k + dz][j + dy][i + dx], segLow, segHigh))
+                if (canSeed(i + dx, j + dy, k + dz))
                     return floodFill(i + dx, j + dy, k + dz, keepOnly, bound, cutPlanes, low, high);
     return false;
 }

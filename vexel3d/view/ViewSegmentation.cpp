@@ -65,11 +65,9 @@ bool floodAtPixel(ViewCore& view, ClientPoint point, bool add) {
 void cutWithOutline(ViewCore& view, const std::vector<Vec3>& points, const Vec3& direction, float startDepth,
                     int depthRange, bool keep) {
     if (!view.m_pCamera || !view.m_pVolume || points.empty()) return;
-    Vec3 right, up;
-    view.m_pCamera->getUnitWorldAxes(right, up);
     Busy busy(view);
     Segmenter segmenter(view.changeVolume());
-    cutAlongOutline(segmenter, points, direction, right, startDepth, depthRange, keep);
+    cutAlongOutline(segmenter, points, direction, outlineTestAxis(direction), startDepth, depthRange, keep);
     view.m_segHistory += outlineRecords(direction, keep, points, startDepth, depthRange);
 }
 

@@ -11,7 +11,6 @@ namespace v3d {
 
 namespace {
 
-constexpr float kCameraLimit = 2.5f;
 constexpr float kCameraPlace = 2.45f;
 
 }  // namespace

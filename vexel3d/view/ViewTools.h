@@ -15,6 +15,8 @@ bool hasControl(ViewCore& view);
 
 // Half the volume's diagonal: the unit of the camera's distance limits.
 float halfDiagonal(const ViewCore& view);
+// The camera stays inside this many half-diagonals of the volume centre.
+constexpr float kCameraLimit = 2.5f;
 // Places the camera at the proposed point, pulled in to 2.45 half-diagonals
 // from the volume centre; false (nothing moved) from 2.5 on.
 bool placeCameraNear(ViewCore& view, const Vec3& proposed);
