@@ -7,7 +7,6 @@
 //   state_soak [--minutes M] [--length L] [--seed S]
 #include "CorpusCT.h"
 #include "StateDifferential.h"
-#include "../../tools/phantom/HeadPhantom.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,25 +17,6 @@
 namespace {
 
 const char* const kCorpusFolder = "/work/shared/corpus/ct-chest-5mm";
-
-DiffVolume headPhantom() {
-    DiffVolume v;
-    v.sizeX = v.sizeY = 80;
-    v.sizeZ = 40;
-    v.spacingX = v.spacingY = 2.9f;
-    v.spacingZ = 3.0f;
-    const HeadPhantom phantom(v.spacingX, v.spacingY, v.spacingZ);
-    v.voxels.resize(static_cast<size_t>(v.sizeX) * v.sizeY * v.sizeZ);
-    size_t i = 0;
-    for (int z = 0; z < v.sizeZ; ++z)
-        for (int y = 0; y < v.sizeY; ++y)
-            for (int x = 0; x < v.sizeX; ++x) {
-                const double hu = phantom.hu((x - (v.sizeX - 1) / 2.0) * v.spacingX, (y - (v.sizeY - 1) / 2.0) * v.spacingY,
-                                             (z - (v.sizeZ - 1) / 2.0) * v.spacingZ);
-                v.voxels[i++] = static_cast<uint16_t>(std::clamp(hu + 1024.0, 0.0, 4095.0));
-            }
-    return v;
-}
 
 // The chest at a quarter of its in-plane resolution: the same anatomy at a
 // size where a step costs tens of milliseconds.
@@ -59,7 +39,7 @@ bool chestCT(DiffVolume& v) {
     return true;
 }
 
-int soak(const char* name, const DiffVolume& volume, double minutes, int length, uint32_t seed) {
+int soak(const char* name, const char* keptName, const DiffVolume& volume, double minutes, int length, uint32_t seed) {
     diffCounts() = DiffCounts();
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double>(minutes * 60.0);
@@ -73,9 +53,9 @@ int soak(const char* name, const DiffVolume& volume, double minutes, int length,
         ++failures;
         const DiffSequence shrunk = shrinkSequence(volume, actions, options);
         const DiffFailure g = runSequence(volume, shrunk, options);
-        std::printf("%s: seed %u parts at step %d on the %s road: %s\n  shrunk to %zu steps (%s: %s):\n%s\n", name, seed,
+        std::printf("%s: seed %u parts at step %d on the %s road: %s\n  shrunk to %zu steps (%s: %s):\n%s %s\n", name, seed,
                     f.step, f.road.c_str(), f.what.c_str(), shrunk.size(), g.road.c_str(), g.what.c_str(),
-                    formatSequence(shrunk).c_str());
+                    keptName, formatSequence(shrunk).c_str());
         std::fflush(stdout);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -97,10 +77,10 @@ int main(int argc, char** argv) {
         else if (key == "--length") length = std::max(1, std::atoi(argv[i + 1]));
         else if (key == "--seed") seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
     }
-    int failures = soak("head phantom", headPhantom(), minutes, length, seed);
+    int failures = soak("head phantom", "phantom", makeHeadPhantomVolume(), minutes, length, seed);
     DiffVolume chest;
     if (chestCT(chest))
-        failures += soak("chest CT", chest, minutes, length, seed);
+        failures += soak("chest CT", "chest", chest, minutes, length, seed);
     else
         std::printf("chest CT: corpus not found, skipped\n");
     return failures == 0 ? 0 : 1;

@@ -14,16 +14,19 @@ namespace {
 const char* const kKeptSequences = VEXEL_TEST_SOURCE_DIR "/collab/state_sequences.txt";
 
 TEST(StateDifferential, KeptSequencesTravelEveryRoadUnchanged) {
-    const DiffVolume ball = makeBallVolume();
     std::ifstream in(kKeptSequences);
     ASSERT_TRUE(in) << kKeptSequences;
     std::string line;
     int kept = 0;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
+        // "volume actions"
+        const size_t blank = line.find(' ');
+        DiffVolume volume;
         DiffSequence actions;
-        ASSERT_TRUE(parseSequence(line, actions)) << line;
-        const DiffFailure f = runSequence(ball, actions);
+        ASSERT_TRUE(blank != std::string::npos && diffVolumeNamed(line.substr(0, blank), volume)) << line;
+        ASSERT_TRUE(parseSequence(line.substr(blank + 1), actions)) << line;
+        const DiffFailure f = runSequence(volume, actions);
         EXPECT_FALSE(f.failed) << "kept sequence " << kept << " parts at step " << f.step << " on the " << f.road
                                << " road: " << f.what;
         ++kept;
@@ -44,7 +47,7 @@ TEST(StateDifferential, RandomSequencesTravelEveryRoadUnchanged) {
         const DiffFailure g = runSequence(ball, shrunk);
         ADD_FAILURE() << "seed " << seed << " parts at step " << f.step << " on the " << f.road << " road: " << f.what
                       << "\nshrunk to " << shrunk.size() << " steps (" << g.road << ": " << g.what
-                      << "), keep it:\n" << formatSequence(shrunk);
+                      << "), keep it:\nball " << formatSequence(shrunk);
         break;
     }
 }

@@ -93,15 +93,18 @@ TEST_F(ExportLoop, CancelStopsAfterTheCurrentImageAndRestoresCameraAndSeries) {
     EXPECT_EQ(capture.captureSeriesUid, "1.2.3");
 }
 
-TEST(CapturePixelsBits, BitsStoredFitTheLargestPixel) {
-    EXPECT_EQ(bitsStoredFor(0), 0);
-    EXPECT_EQ(bitsStoredFor(1), 0);
-    EXPECT_EQ(bitsStoredFor(2), 1);
-    EXPECT_EQ(bitsStoredFor(3), 2);
-    EXPECT_EQ(bitsStoredFor(4095), 12);
-    EXPECT_EQ(bitsStoredFor(4096), 12);
-    EXPECT_EQ(bitsStoredFor(4097), 13);
-    EXPECT_EQ(bitsStoredFor(65535), 16);
+// A viewer that masks pixels with Bits Stored must read the largest one
+// back unchanged (a power of two once read as 0), and no image has 0 bits.
+TEST(CapturePixelsBits, BitsStoredHoldTheLargestPixelAndNoFewer) {
+    for (uint32_t v = 0; v <= 65535; ++v) {
+        const uint16_t n = bitsStoredFor(v);
+        ASSERT_GE(n, 1) << v;
+        ASSERT_LE(n, 16) << v;
+        ASSERT_EQ(v & ((1u << n) - 1), v) << v;
+        if (n > 1) {
+            ASSERT_GE(v, 1u << (n - 1)) << v;
+        }
+    }
 }
 
 TEST(CapturePixelsImage, MipCaptureIsGreyFromTheValuesAndClearsTheDisplay) {

@@ -20,6 +20,9 @@
 #include "volume/SeriesState.h"
 
 #include "collab/MergedState.h"
+#include "HeadPhantom.h"
+
+#include <algorithm>
 
 #include <chrono>
 #include <cmath>
@@ -55,6 +58,33 @@ DiffVolume makeBallVolume(int size) {
                 v.voxels[static_cast<size_t>((z * size + y) * size + x)] = value;
             }
     return v;
+}
+
+DiffVolume makeHeadPhantomVolume() {
+    DiffVolume v;
+    v.sizeX = v.sizeY = 80;
+    v.sizeZ = 40;
+    v.spacingX = v.spacingY = 2.9f;
+    v.spacingZ = 3.0f;
+    const HeadPhantom phantom(v.spacingX, v.spacingY, v.spacingZ);
+    v.voxels.resize(static_cast<size_t>(v.sizeX) * v.sizeY * v.sizeZ);
+    size_t i = 0;
+    for (int z = 0; z < v.sizeZ; ++z)
+        for (int y = 0; y < v.sizeY; ++y)
+            for (int x = 0; x < v.sizeX; ++x) {
+                const double hu = phantom.hu((x - (v.sizeX - 1) / 2.0) * v.spacingX,
+                                             (y - (v.sizeY - 1) / 2.0) * v.spacingY,
+                                             (z - (v.sizeZ - 1) / 2.0) * v.spacingZ);
+                v.voxels[i++] = static_cast<uint16_t>(std::clamp(hu + 1024.0, 0.0, 4095.0));
+            }
+    return v;
+}
+
+bool diffVolumeNamed(const std::string& name, DiffVolume& volume) {
+    if (name == "ball") volume = makeBallVolume();
+    else if (name == "phantom") volume = makeHeadPhantomVolume();
+    else return false;
+    return true;
 }
 
 namespace {

@@ -29,6 +29,10 @@ struct DiffVolume {
 
 // A ball of bone-like density in air with a denser core (48 voxels a side).
 DiffVolume makeBallVolume(int size = 48);
+// The demo's head phantom on a coarse, anisotropic grid (80 x 80 x 40).
+DiffVolume makeHeadPhantomVolume();
+// A volume by name: "ball" or "phantom"; false for another name.
+bool diffVolumeNamed(const std::string& name, DiffVolume& volume);
 
 // One user action; its fields are read per kind (see StateDifferential.cpp).
 struct DiffAction {

@@ -20,9 +20,9 @@ namespace {
 
 // Axes shorter than this have no direction.
 constexpr float kMinAxisLength = 1e-3f;
-// Shading limits: beyond them the colour table leaves its byte range.
-constexpr float kMaxHue = 360.0f;
-constexpr float kMaxShine = 100.0f;
+// Shading a peer may send: beyond it the colour table leaves its byte range
+// (wider than the tools keep: another peer's tools may reach further).
+constexpr float kMaxPeerShine = 100.0f;
 constexpr int kMaxTool = TOOL_WINDOW_LEVEL;
 constexpr int kMaxDragMode = DRAG_OUTLINE;
 constexpr int kMaxToolGroup = GROUP_SELECTION;
@@ -92,7 +92,7 @@ void Applier::camera() {
         return refuse();
     // Zooms beyond 0..1 would leave the camera's range of field and width.
     if (!within(perspectiveZoom, 0, 1) || !within(parallelZoom, 0, 1)) return refuse();
-    if (!within(hue, 0, kMaxHue) || !within(saturation, 0, 1) || !within(diffuse, 0, 1) || !within(shine, 0, kMaxShine))
+    if (!within(hue, 0, kMaxHue) || !within(saturation, 0, 1) || !within(diffuse, 0, 1) || !within(shine, 0, kMaxPeerShine))
         return refuse();
     Camera& c = m_view.changeCamera();
     c.perspective = false;

@@ -42,9 +42,8 @@ CapturedPixels takeCapturePixels(ViewCore& view, int width, int height) {
 }
 
 uint16_t bitsStoredFor(uint32_t value) {
-    if (value <= 1) return 0;
     uint16_t n = 1;
-    while (n < 32 && (uint64_t{1} << n) < value) ++n;
+    while (n < 32 && (uint64_t{1} << n) <= value) ++n;
     return n;
 }
 

@@ -26,7 +26,8 @@ struct CapturedPixels {
 // width and height within 1..512 (the display image).
 CapturedPixels takeCapturePixels(ViewCore& view, int width, int height);
 
-// The smallest n >= 1 with 2^n >= value; 0 for values 0 and 1.
+// Bits Stored of a grey image: the smallest n >= 1 with 2^n > value, so
+// that the largest pixel survives a mask with the stored bits.
 uint16_t bitsStoredFor(uint32_t value);
 
 }  // namespace v3d

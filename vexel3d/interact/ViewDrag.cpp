@@ -2,6 +2,7 @@
 
 #include "render/Camera.h"
 #include "render/math/Mat3.h"
+#include "render/math/SixDecimals.h"
 #include "render/RenderWorkspace.h"
 #include "interact/MouseAnchor.h"
 #include "view/ViewCore.h"
@@ -198,18 +199,23 @@ int moveRollDrag(ViewCore& view, const Drag& d) {
 
 int shadeDrag(ViewCore& view, const Drag& d) {
     view.m_fDiffuse += -d.dy * 0.005f;
-    if (view.m_fDiffuse > 1.0f) view.m_fDiffuse = 0.999f;
+    if (view.m_fDiffuse > 1.0f) view.m_fDiffuse = kMaxDiffuse;
     if (view.m_fDiffuse < 0.0f) view.m_fDiffuse = 0.0f;
-    view.m_fShine = std::clamp(view.m_fShine + d.dx / 5.0f, 1.0f, 50.0f);
+    view.m_fShine = std::clamp(view.m_fShine + d.dx / 5.0f, kMinShine, kMaxShine);
+    // Kept as the camera line carries them: a saved or shared view colours alike.
+    view.m_fDiffuse = sixDecimalValue(view.m_fDiffuse);
+    view.m_fShine = sixDecimalValue(view.m_fShine);
     view.buildShadeTable();
     return CHANGE_CAMERA;
 }
 
 int hueSatDrag(ViewCore& view, const Drag& d) {
-    view.m_fSaturation = std::clamp(view.m_fSaturation - d.dy * 0.01f, 0.001f, 0.999f);
+    view.m_fSaturation = std::clamp(view.m_fSaturation - d.dy * 0.01f, kMinSaturation, kMaxSaturation);
     view.m_fHue -= d.dx;
-    if (view.m_fHue > 360.0f) view.m_fHue = 0.0f;
-    if (view.m_fHue < 0.0f) view.m_fHue = 360.0f;
+    if (view.m_fHue > kMaxHue) view.m_fHue = 0.0f;
+    if (view.m_fHue < 0.0f) view.m_fHue = kMaxHue;
+    view.m_fSaturation = sixDecimalValue(view.m_fSaturation);
+    view.m_fHue = sixDecimalValue(view.m_fHue);
     view.buildShadeTable();
     return CHANGE_CAMERA;
 }

@@ -76,18 +76,20 @@ int cycleRightTool(ViewCore& view) {
         default: break;
         }
     }
+    // A change of the selected plane travels in the cut-plane group's edit line.
+    const int selected = planes.m_iSelectedCutPlane;
     if (tool == TOOL_CUT_CREATE) {
         // Nothing to move yet: the tool stays, but the group still reports.
         if (planes.m_iNumCutPlanes > 0) {
             tool = TOOL_CUT_MOVE;
             if (planes.m_iSelectedCutPlane < 0) view.selectCutPlane(0);
         }
-        return CHANGE_CONTROL;
+        return planes.m_iSelectedCutPlane != selected ? CHANGE_CONTROL | CHANGE_CUT_PLANES : CHANGE_CONTROL;
     }
     if (tool == TOOL_CUT_MOVE) {
         tool = TOOL_CUT_CREATE;
         view.selectCutPlane(-1);
-        return CHANGE_CONTROL;
+        return selected != -1 ? CHANGE_CONTROL | CHANGE_CUT_PLANES : CHANGE_CONTROL;
     }
     if (tool >= TOOL_SELECT_OBJECT && tool <= TOOL_ROI) {
         tool = tool == TOOL_ROI ? TOOL_SELECT_OBJECT : tool + 1;
@@ -202,7 +204,7 @@ int wheel(ViewCore& view, WheelSteps& steps, int delta) {
             const int r = view.m_iSegRad;
             const int next =
                 s > 0 ? std::max(static_cast<int>(r * 1.15), r + 1) : std::min(static_cast<int>(r / 1.15), r - 1);
-            view.m_iSegRad = std::clamp(next, 1, 2000);
+            view.m_iSegRad = std::clamp(next, kMinSegRadius, kMaxSegRadius);
         }
         view.requestRender(true);
         return CHANGE_CAMERA;

@@ -61,9 +61,12 @@ public:
     void setPeerSender(PeerSender* sender) { m_peerSender = sender ? sender : &m_hostPeers; }
 
     // Capture and export. createDicomImage answers the new image's
-    // identifier, empty on failure (the reason shown).
+    // identifier, empty on failure (the reason shown). replacedImageId (the
+    // image whose instance UID the new one takes) is deleted only once the
+    // new image is made up whole, right before it joins the study.
     std::string createDicomImage(int width, int height, const std::string& sourceImageId, const std::string& sopUid,
-                                 const std::string& seriesUid, uint32_t seriesNumber);
+                                 const std::string& seriesUid, uint32_t seriesNumber,
+                                 const std::string& replacedImageId = std::string());
     bool captureAndShare(int width, int height, bool replace);
     void quickCapture() override;
     void exportImages(const ExportOptions& options);

@@ -55,7 +55,7 @@ constexpr int kQuickCaptureSize = 512;
 
 std::string CBackground::createDicomImage(int width, int height, const std::string& sourceImageId,
                                           const std::string& sopUid, const std::string& seriesUid,
-                                          uint32_t seriesNumber) {
+                                          uint32_t seriesNumber, const std::string& replacedImageId) {
     CPerspective& view = *m_view;
     const CapturedPixels pixels = takeCapturePixels(view, width, height);
     const bool rgb = pixels.type == PIXELS_RGB8;
@@ -113,6 +113,9 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
     QVNewFileSetDatasetUint8(file, 0xF215, 0xBA94, reinterpret_cast<const uint8_t*>(state.c_str()),
                              static_cast<int>(state.size() + 1));
 
+    // The study holds one image per instance UID: the old one leaves just
+    // before its replacement, made up whole, comes in.
+    if (!replacedImageId.empty()) QVDeleteImage(kPluginId, replacedImageId.c_str());
     const std::string id = takeHostString(QVNewFileAddToViewer(file));
     if (id.empty()) {
         QVDestroyNewFile(file);
@@ -124,14 +127,14 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
 }
 
 bool CBackground::captureAndShare(int width, int height, bool replace) {
-    std::string sopUid;
-    const std::string replaced = capture.replaceableImageId;
-    if (replace && !replaced.empty() && QVCanDeleteImage(kPluginId, replaced.c_str())) {
+    std::string sopUid, replaced;
+    if (replace && !capture.replaceableImageId.empty() &&
+        QVCanDeleteImage(kPluginId, capture.replaceableImageId.c_str())) {
+        replaced = capture.replaceableImageId;
         sopUid = takeHostString(QVImageSOPInstanceUID(replaced.c_str()));
-        QVDeleteImage(kPluginId, replaced.c_str());
     }
     const std::string id = createDicomImage(width, height, series.firstImageId, sopUid, capture.captureSeriesUid,
-                                            capture.captureSeriesNumber);
+                                            capture.captureSeriesNumber, replaced);
     if (id.empty()) return false;
     capture.captureSeriesUid = takeHostString(QVGetSeriesUID(id.c_str()));
     capture.captureSeriesNumber = seriesNumberOfImage(id).value_or(0);

@@ -14,6 +14,7 @@
 #include "interact/ViewDrag.h"
 #include "view/ViewToolCommands.h"
 #include "view/ViewTools.h"
+#include "collab/StateText.h"
 #include "interact/ViewInput.h"
 #include "volume/CVolume.h"
 
@@ -173,8 +174,10 @@ public:
     ViewSetup(CPerspective& view, std::function<void()> presetsChanged)
         : m_view(view), m_presetsChanged(std::move(presetsChanged)) {}
 
+    // Only the setting toggled: the others may have changed since the
+    // dialog opened (a peer's tumbling line, the export loop's restore).
     void settingToggled(SetupControl control, const SetupSettings& s) override {
-        take(s);
+        takeToggle(control, s);
         switch (control) {
         case SETUP_SHADOWS_PERSP:
         case SETUP_SHADOWS_PAR:
@@ -200,26 +203,30 @@ public:
     void addFactoryPresets() override {
         if (m_view.addFactoryPresets()) m_presetsChanged();
     }
+    // Done: the edits; the check boxes acted when they were toggled.
     void saveSettings(const SetupSettings& s) override {
-        take(s);
+        m_view.m_fMouseSpeedX = s.mouseSpeedX;
+        m_view.m_fMouseSpeedY = s.mouseSpeedY;
+        m_view.m_iSegLow = s.segLow;
+        m_view.m_iSegHigh = s.segHigh;
+        m_view.m_iSegRad = s.segRad;
+        clampSegmentationValues(m_view.m_iSegLow, m_view.m_iSegHigh, m_view.m_iSegRad);
         m_view.saveSettings();
         m_view.requestRender(true);
     }
 
 private:
-    void take(const SetupSettings& s) {
-        m_view.m_bShadowsPersp = s.shadowsPersp;
-        m_view.m_bShadowsPar = s.shadowsPar;
-        m_view.m_bOPQonSSD = s.opqOnSsd;
-        m_view.m_iInvertMouse = s.invertMouse;
-        m_view.m_fMouseSpeedX = s.mouseSpeedX;
-        m_view.m_fMouseSpeedY = s.mouseSpeedY;
-        m_view.m_bNoTumble = s.noTumble;
-        m_view.m_iSegLow = s.segLow;
-        m_view.m_iSegHigh = s.segHigh;
-        m_view.m_iSegRad = s.segRad;
-        m_view.m_bFloodBound = s.floodBound;
-        m_view.m_bWireframe = s.wireframe;
+    void takeToggle(SetupControl control, const SetupSettings& s) {
+        switch (control) {
+        case SETUP_SHADOWS_PERSP: m_view.m_bShadowsPersp = s.shadowsPersp; break;
+        case SETUP_SHADOWS_PAR: m_view.m_bShadowsPar = s.shadowsPar; break;
+        case SETUP_OPQ_ON_SSD: m_view.m_bOPQonSSD = s.opqOnSsd; break;
+        case SETUP_INVERT_MOUSE: m_view.m_iInvertMouse = s.invertMouse; break;
+        case SETUP_NO_TUMBLE: m_view.m_bNoTumble = s.noTumble; break;
+        case SETUP_FLOOD_BOUND: m_view.m_bFloodBound = s.floodBound; break;
+        case SETUP_WIREFRAME: m_view.m_bWireframe = s.wireframe; break;
+        default: break;
+        }
     }
 
     CPerspective& m_view;
@@ -416,8 +423,11 @@ void CPerspective::mouseMoveEvent(QMouseEvent* event) {
 void CPerspective::mouseDoubleClickEvent(QMouseEvent* event) {
     m_bPopupArmed = false;
     if (event->button() != Qt::LeftButton || !inputReady() || !hasControl(*this)) return;
-    if (m_iToolGroup != 1 && m_iToolGroup != 2) {
+    if (m_iToolGroup != GROUP_CUT_PLANES && m_iToolGroup != GROUP_SELECTION) {
         m_bAnchorReset = true;
+        // The bare marker first: the peers repaint and bring their window
+        // forward before the capture's own message arrives.
+        m_frame->peerSender().sendToPeersFromView(kStateMarkerLine);
         m_frame->quickCapture();
         return;
     }

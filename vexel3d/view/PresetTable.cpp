@@ -2,7 +2,12 @@
 
 #include "view/ViewServices.h"
 
+#include "view/ViewTypes.h"
+#include "volume/CVolume.h"
+
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -28,14 +33,17 @@ std::string key(const char* stem, int i) {
 
 // Floats travel as "%f" text; the conversions ignore the process locale so
 // that a profile reads the same under every language setting.
-float readFloat(ProfileStore& profile, const std::string& k) {
+// A stored number outside [low, high] is brought into it; one that is not
+// a finite number reads as the fallback.
+float readFloat(ProfileStore& profile, const std::string& k, float low, float high, float fallback) {
     const std::string text = profile.readString(k.c_str(), "0.0");
     const char* begin = text.c_str();
     while (*begin == ' ' || *begin == '\t') ++begin;
     if (*begin == '+') ++begin;
     float value = 0.0f;
     const auto result = std::from_chars(begin, text.c_str() + text.size(), value);
-    return result.ec == std::errc() ? value : 0.0f;
+    if (result.ec != std::errc() || !std::isfinite(value)) return fallback;
+    return std::clamp(value, low, high);
 }
 
 void writeFloat(ProfileStore& profile, const std::string& k, float value) {
@@ -48,7 +56,10 @@ void writeFloat(ProfileStore& profile, const std::string& k, float value) {
 }  // namespace
 
 void Preset::setName(const std::string& text) {
-    const size_t n = text.size() < sizeof name - 1 ? text.size() : sizeof name - 1;
+    size_t n = text.size() < sizeof name - 1 ? text.size() : sizeof name - 1;
+    // Never inside a UTF-8 character: back to the start of the one cut.
+    if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
     std::memcpy(name, text.data(), n);
     name[n] = '\0';
 }
@@ -97,11 +108,14 @@ void PresetTable::load(ProfileStore& profile) {
         Preset& p = m_presets[static_cast<size_t>(i)];
         const std::string nameKey = key("pname", i);
         p.setName(profile.readString(nameKey.c_str(), nameKey.c_str()));
-        p.iso = profile.readInt(key("piso", i).c_str(), 0);
-        p.shine = readFloat(profile, key("pshine", i));
-        p.hue = readFloat(profile, key("phue", i));
-        p.saturation = readFloat(profile, key("psat", i));
-        p.diffuse = readFloat(profile, key("pdiff", i));
+        // Presets become J_camera lines: values a peer would refuse must
+        // not come out of a profile.
+        const Preset& skin = factoryPresets()[0];
+        p.iso = std::clamp(profile.readInt(key("piso", i).c_str(), 0), -CVolume::kMaxHU, CVolume::kMaxHU);
+        p.shine = readFloat(profile, key("pshine", i), kMinShine, kMaxShine, skin.shine);
+        p.hue = readFloat(profile, key("phue", i), 0.0f, kMaxHue, skin.hue);
+        p.saturation = readFloat(profile, key("psat", i), kMinSaturation, kMaxSaturation, skin.saturation);
+        p.diffuse = readFloat(profile, key("pdiff", i), 0.0f, kMaxDiffuse, skin.diffuse);
     }
 }
 

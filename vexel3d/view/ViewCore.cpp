@@ -3,6 +3,7 @@
 #include "render/Camera.h"
 #include "render/math/Mat3.h"
 #include "view/ShadeTable.h"
+#include "view/ViewTools.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
 
@@ -80,6 +81,7 @@ void ViewCore::loadSettings() {
     m_iSegLow = readInt("m_iSegLow", -1000);
     m_iSegHigh = readInt("m_iSegHigh", 3000);
     m_iSegRad = readInt("m_iSegRad", 100);
+    clampSegmentationValues(m_iSegLow, m_iSegHigh, m_iSegRad);
     m_iInvertMouse = readInt("m_iInvertMouse", 1);
     // Speeds are kept as whole percent; the stored integer reads as unsigned.
     m_fMouseSpeedX = static_cast<float>(static_cast<unsigned>(readInt("m_fMouseSpeedX", 100)));

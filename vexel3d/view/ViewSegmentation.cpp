@@ -2,6 +2,7 @@
 
 #include "render/Camera.h"
 #include "render/RenderWorkspace.h"
+#include "render/math/SixDecimals.h"
 #include "segment/FloodBounds.h"
 #include "segment/OutlineCut.h"
 #include "segment/SegmentHistory.h"
@@ -14,10 +15,13 @@ namespace v3d {
 
 namespace {
 
+// As the records carry them (see sixDecimalValue): a peer replays the flood
+// with exactly these.
 std::vector<SegmentPlane> segmentPlanesOf(const ViewCore& view) {
     std::vector<SegmentPlane> planes;
     const CutPlaneSet& set = view.planes();
-    for (int i = 0; i < set.m_iNumCutPlanes; ++i) planes.push_back({set.at(i)->point, set.at(i)->normal});
+    for (int i = 0; i < set.m_iNumCutPlanes; ++i)
+        planes.push_back({sixDecimalValue(set.at(i)->point), sixDecimalValue(set.at(i)->normal)});
     return planes;
 }
 
@@ -37,8 +41,9 @@ bool floodAtPixel(ViewCore& view, ClientPoint point, bool add) {
     const RenderWorkspace& ws = *view.m_workspace;
     const float d = ws.depth[RenderWorkspace::wide(px.x, px.y)];
     if (!(d > 0.0f)) return false;
-    const Vec3 seed = view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) +
-                      ws.rayDir[RenderWorkspace::index(px.x, px.y)] * d;
+    const Vec3 seed = sixDecimalValue(
+        view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) +
+        ws.rayDir[RenderWorkspace::index(px.x, px.y)] * d);
     const CVolume& volume = *view.m_pVolume;
     const int t = static_cast<int>(volume.sampleTrilinear(seed));
     FloodTool tool;
@@ -62,9 +67,14 @@ bool floodAtPixel(ViewCore& view, ClientPoint point, bool add) {
     return true;
 }
 
-void cutWithOutline(ViewCore& view, const std::vector<Vec3>& points, const Vec3& direction, float startDepth,
-                    int depthRange, bool keep) {
-    if (!view.m_pCamera || !view.m_pVolume || points.empty()) return;
+void cutWithOutline(ViewCore& view, const std::vector<Vec3>& exactPoints, const Vec3& exactDirection,
+                    float exactStartDepth, int depthRange, bool keep) {
+    if (!view.m_pCamera || !view.m_pVolume || exactPoints.empty()) return;
+    // The cut runs on the values its records carry, as a peer's replay does.
+    std::vector<Vec3> points;
+    for (const Vec3& p : exactPoints) points.push_back(sixDecimalValue(p));
+    const Vec3 direction = sixDecimalValue(exactDirection);
+    const float startDepth = sixDecimalValue(exactStartDepth);
     Busy busy(view);
     Segmenter segmenter(view.changeVolume());
     cutAlongOutline(segmenter, points, direction, outlineTestAxis(direction), startDepth, depthRange, keep);

@@ -57,7 +57,7 @@ int chooseProjection(ViewCore& view, bool perspective) {
     return CHANGE_CAMERA;
 }
 
-// mask 1 for the reference-frame menu commands, 2 for "Reset view".
+// mask 3 for the reference-frame menu commands, 2 for "Reset view".
 int chooseReferenceFrame(ViewCore& view, int frame, int mask) {
     view.applyReferenceFrame(frame);
     if (mask == CHANGE_CAMERA_VECTORS) view.m_iDragMode = DRAG_NONE;
@@ -178,8 +178,10 @@ int runToolCommand(ViewCore& view, int command) {
     case ID_RENDER_OPQ: return chooseRenderMode(view, renderModeOf(command));
     case ID_PARALLEL: return chooseProjection(view, false);
     case ID_PERSPECTIVE: return chooseProjection(view, true);
-    case CMD_ANTERIOR: return chooseReferenceFrame(view, 0, 1);
-    case CMD_CAUDAL: return chooseReferenceFrame(view, 1, 1);
+    // The switch moves the camera too: a late joiner's merged state would
+    // otherwise hold the pose from before it, applied after the frame line.
+    case CMD_ANTERIOR: return chooseReferenceFrame(view, 0, CHANGE_CAMERA | CHANGE_CAMERA_VECTORS);
+    case CMD_CAUDAL: return chooseReferenceFrame(view, 1, CHANGE_CAMERA | CHANGE_CAMERA_VECTORS);
     case ID_RESET_VIEW: return chooseReferenceFrame(view, view.m_iReferenceFrame, 2);
     case ID_ORBIT_CAMERA: return chooseCameraTool(view, TOOL_ORBIT);
     case ID_ROTATE_CAMERA: return chooseCameraTool(view, TOOL_ROTATE);

@@ -23,6 +23,12 @@ float halfDiagonal(const ViewCore& view) {
     return view.m_pVolume ? length(view.m_pVolume->getExtent() - view.m_pVolume->center()) : 0.0f;
 }
 
+void clampSegmentationValues(int& low, int& high, int& radius) {
+    low = std::clamp(low, -CVolume::kMaxHU, CVolume::kMaxHU);
+    high = std::clamp(high, low, CVolume::kMaxHU);
+    radius = std::clamp(radius, kMinSegRadius, kMaxSegRadius);
+}
+
 bool placeCameraNear(ViewCore& view, const Vec3& proposed) {
     if (!view.m_pCamera || !view.m_pVolume) return false;
     const Vec3 c = view.m_pVolume->center();

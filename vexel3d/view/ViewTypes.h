@@ -73,6 +73,14 @@ enum CameraAxis : int {
     AXIS_VIEW = 3,
 };
 
+// Ranges the shading tools keep the colouring in.
+constexpr float kMaxHue = 360.0f;
+constexpr float kMinSaturation = 0.001f, kMaxSaturation = 0.999f;
+constexpr float kMaxDiffuse = 0.999f;
+constexpr float kMinShine = 1.0f, kMaxShine = 50.0f;
+// Range of the flood-radius tool, in HU.
+constexpr int kMinSegRadius = 1, kMaxSegRadius = 2000;
+
 // No density under the cursor.
 constexpr int kNoProbeValue = -8888;
 // A peer text that was a put-under request: handled, nothing to re-render.
