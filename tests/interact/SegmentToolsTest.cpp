@@ -6,6 +6,8 @@
 #include "interact/ViewInput.h"
 #include "interact/ViewWindow.h"
 #include "render/RenderWorkspace.h"
+#include "segment/Segmenter.h"
+#include "volume/CVolume.h"
 #include "view/ViewCommands.h"
 #include "view/ViewToolCommands.h"
 
@@ -113,6 +115,34 @@ TEST_F(SegmentTools, OutlineAroundTheLeftHalfKeepsOnlyThatHalf) {
     EXPECT_EQ(right, 0);
     EXPECT_TRUE(surfaceAt({170, 200})) << "inside the outline";
     EXPECT_FALSE(surfaceAt({240, 200})) << "outside the outline";
+}
+
+}  // namespace
+
+namespace {
+
+// A keep flood shrinks the clip box to a small object; a keep-outline drawn
+// round it afterwards must still cut the whole grid and keep it.
+TEST_F(SegmentTools, KeepOutlineAfterAKeptSmallObjectKeepsIt) {
+    // The dense core (1000 HU, radius 5) alone.
+    Segmenter(view.changeVolume()).floodFromPoint(29.5f, 23.5f, 19.5f, true, false, {}, 1900, 4096);
+    renderAndWait();
+    const ClientPoint corners[] = {{5, 5}, {395, 5}, {395, 395}, {5, 395}};
+    view.m_iRightTool = TOOL_ROI;
+    view.m_iNumRoiPoints = 0;
+    view.m_bRoiClosed = false;
+    for (const ClientPoint& c : corners) {
+        const ClientPoint px = view.clientToImage(c);
+        view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints++)] =
+            view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
+    }
+    view.m_iDragMode = DRAG_OUTLINE;
+    EXPECT_EQ(rightRelease(view, window, 0), CHANGE_SEGMENTATION);
+    const CVolume& v = *view.m_pVolume;
+    long kept = 0;
+    for (int z = 0; z < v.sizeZ; ++z)
+        for (int i = 0; i < v.sizeX * v.sizeY; ++i) kept += (v.maskSlices[z][i] & 0x80) != 0;
+    EXPECT_GT(kept, 200) << "the core is kept";
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
 #include "collab/ImageList.h"
+#include "collab/SessionText.h"
 #include "collab/StateLines.h"
+#include "render/Camera.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"
@@ -265,6 +267,74 @@ TEST_F(FrameSeries, GreyCaptureRescalesFromTheStoredValueBase) {
         }
     EXPECT_TRUE(found);
     EXPECT_EQ(fakeHost().count("QVDestroyNewFile("), 1) << "no image came back";
+}
+
+}  // namespace
+
+namespace {
+
+// A peer opening its window on the series sends the images of its panel:
+// the window showing them keeps its pose instead of loading them anew.
+TEST_F(FrameSeries, StartupListOfTheShownImagesKeepsThePose) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->view()->changeCamera().orbit(AXIS_FIRST, 37.0f, frame->volume->center(), true);
+    const Vec3 view = frame->camera->view;
+    EXPECT_EQ(frame->handlePeerText(buildStartupListText({"slice5", "slice2"}).c_str()), 1);
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 1);
+    EXPECT_EQ(frame->camera->view, view);
+    EXPECT_EQ(frame->handlePeerText(buildStartupListText({"other"}).c_str()), 1);
+    EXPECT_EQ(fakeHost().count("QVCreateVolume("), 2) << "another series loads";
+}
+
+}  // namespace
+
+namespace {
+
+// Index of the first recorded call starting with prefix, -1 when none.
+int firstCall(const std::string& prefix) {
+    const std::vector<std::string>& calls = fakeHost().calls;
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+// The quick capture of a dropped capture: a failed new file leaves the
+// dropped image in the study; a made one takes its place only when whole.
+TEST_F(FrameSeries, QuickCaptureDeletesTheDroppedImageOnlyOnceItsReplacementIsMade) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->capture.replaceableImageId = "dropped";
+    fakeHost().deletable["dropped"] = true;
+    fakeHost().sopUid["dropped"] = "1.2.3.4";
+    fakeHost().nextNewFile = nullptr;  // the host makes no new file
+    fakeHost().calls.clear();
+    frame->quickCapture();
+    EXPECT_EQ(fakeHost().count("QVDeleteImage("), 0);
+    int file = 0;
+    fakeHost().nextNewFile = reinterpret_cast<QVNewFileHandle>(&file);
+    fakeHost().nextAddedImageId = "1.2.3.4";
+    fakeHost().calls.clear();
+    frame->quickCapture();
+    const int created = firstCall("QVCreateNewDicomFile("), deleted = firstCall("QVDeleteImage("),
+              added = firstCall("QVNewFileAddToViewer(");
+    EXPECT_TRUE(created >= 0 && created < deleted && deleted < added) << created << " " << deleted << " " << added;
+}
+
+}  // namespace
+
+namespace {
+
+// A state every peer would refuse whole is not sent; the user is told.
+TEST_F(FrameSeries, StateLongerThanPeersReadIsNotSentAndTheUserIsTold) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    frame->view()->m_segHistory.assign(kMaxPeerTextBytes, 'J');
+    fakeHost().messageBoxes.clear();
+    fakeHost().calls.clear();
+    frame->sendStateToPeers(CHANGE_SEGMENTATION);
+    EXPECT_EQ(fakeHost().count("QVSendDataToCollaborationPeers("), 0);
+    EXPECT_EQ(fakeHost().messageBoxes.size(), 1u);
+    frame->view()->m_segHistory.clear();
+    frame->sendStateToPeers(CHANGE_SEGMENTATION);
+    EXPECT_EQ(fakeHost().count("QVSendDataToCollaborationPeers("), 1);
 }
 
 }  // namespace

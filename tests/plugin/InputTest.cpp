@@ -3,6 +3,7 @@
 #include "plugin/CBackground.h"
 #include "plugin/CV3dApp.h"
 #include "plugin/CommandTexts.h"
+#include "plugin/CV3DSetupDialog.h"
 #include "render/Camera.h"
 #include "plugin/CPerspective.h"
 
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -122,6 +126,25 @@ TEST_F(Input, ToolButtonsReachTheView) {
     EXPECT_EQ(state.checked, 1);
     ASSERT_TRUE(frame->onCommand(ID_MOVE_CUTPLANE, QV_CN_UPDATE_COMMAND_UI, &state, nullptr));
     EXPECT_EQ(state.enabled, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A peer's tumbling line while the dialog is open survives a check box
+// and Done: the dialog changes only what the user changed in it.
+TEST_F(Input, SetupDialogKeepsSettingsChangedWhileItIsOpen) {
+    view()->m_bNoTumble = true;
+    QTimer::singleShot(0, [this] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        view()->m_bNoTumble = false;  // as a received "J_tumbling 0" does
+        dialog->findChild<QCheckBox*>(QString::number(SETUP_OPQ_ON_SSD))->click();
+        dialog->findChild<QPushButton*>(QString::number(SETUP_DONE))->click();
+    });
+    view()->configure();
+    EXPECT_FALSE(view()->m_bNoTumble);
 }
 
 }  // namespace

@@ -22,10 +22,11 @@ public:
     }
     int refineRemaining() override { return castSkippedPixels(); }
     void shadePixel(int, int) override {}
-    void retracePixel(int, int) override {}
+    void retracePixel(int, int) override { ++retraces; }
 
     std::atomic<int> firstPass{0};
     std::atomic<int> exactCasts{0};
+    int retraces = 0;
     std::map<int, int> refinedAtStep;
     std::mutex mapMutex;
     // While set, the background pass waits in its first cast until released or aborted.
@@ -153,6 +154,23 @@ TEST(WindowGrey, MapsTheWindowAndHandlesAnEmptyWindow) {
     EXPECT_EQ(windowGrey(-5, 100, 200), 0);
     EXPECT_EQ(windowGrey(99, 100, 100), 0);
     EXPECT_EQ(windowGrey(100, 100, 100), 255);
+}
+
+}  // namespace
+
+namespace {
+
+// The probe under the cursor never writes what a running pass writes.
+TEST_F(Raycaster, RetraceWaitsForNoPassAndCastsOnceThePassHasEnded) {
+    renderer().gate = true;
+    renderer().render(64, 64, 4, 1, nullptr);
+    while (!renderer().workerEntered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(renderer().retraceWhenIdle(3, 3));
+    EXPECT_EQ(renderer().retraces, 0);
+    renderer().gate = false;
+    waitForWorker();
+    EXPECT_TRUE(renderer().retraceWhenIdle(3, 3));
+    EXPECT_EQ(renderer().retraces, 1);
 }
 
 }  // namespace

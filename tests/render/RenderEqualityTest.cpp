@@ -269,7 +269,7 @@ TEST(ParallelRender, PooledBackgroundPassEqualsSinglePixelCasts) {
             size_t n = 0;
             for (int x = 0; x < 128; ++x)
                 for (int y = 0; y < 128; ++y, ++n) {
-                    scene.view.currentRenderer()->retracePixel(x, y);
+                    ASSERT_TRUE(scene.view.currentRenderer()->retraceWhenIdle(x, y));
                     ASSERT_NEAR(ws.depth[RenderWorkspace::wide(x, y)], depth[n], 1e-3f) << seed << " " << mode << " " << x << "," << y;
                     ASSERT_EQ(ws.value[RenderWorkspace::wide(x, y)], value[n]) << seed << " " << mode << " " << x << "," << y;
                 }

@@ -222,7 +222,7 @@ TEST_F(Renderers, BackgroundPassConvergesToExactCasts) {
                 const int w = RenderWorkspace::wide(x, y);
                 const float depth = ws().depth[w];
                 const int value = ws().value[w];
-                view().currentRenderer()->retracePixel(x, y);
+                ASSERT_TRUE(view().currentRenderer()->retraceWhenIdle(x, y));
                 ASSERT_NEAR(ws().depth[w], depth, 1e-3f) << "mode " << mode << " at " << x << "," << y;
                 ASSERT_EQ(ws().value[w], value) << "mode " << mode << " at " << x << "," << y;
             }
@@ -366,7 +366,7 @@ TEST_F(Renderers, EveryRefinedMipPixelThatIsCastEqualsAnExactCast) {
                 r.depth == (r.neighbourDepths[0] + r.neighbourDepths[1]) * 0.5f)
                 continue;
             ++cast;
-            renderer.retracePixel(r.x, r.y);
+            ASSERT_TRUE(renderer.retraceWhenIdle(r.x, r.y));
             // Casts stop at the first sample at the window's top: what
             // shows is the same, the value above the window may differ.
             const int exact = mip.view.m_workspace->value[RenderWorkspace::wide(r.x, r.y)];

@@ -208,8 +208,13 @@ TEST(Flood, KeepFromASeedThatCannotBeTakenHidesEverythingAndEveryRayMisses)
     Segmenter segmenter(*v);
     ASSERT_TRUE(segmenter.floodFromPoint(13, 13, 13, false, false, kNoPlanes, kLow, kHigh));
     ASSERT_TRUE(centreRayHits(*v));
-    // The seed is hidden by the removal: the keep flood takes nothing.
-    ASSERT_TRUE(segmenter.floodFromPoint(13, 13, 13, true, false, kNoPlanes, kLow, kHigh));
+    // The picked cell was hidden by the removal: a keep flood from the point
+    // has no corner to start from and changes nothing ...
+    const size_t keptBefore = v.keptCount();
+    EXPECT_FALSE(segmenter.floodFromPoint(13, 13, 13, true, false, kNoPlanes, kLow, kHigh));
+    EXPECT_EQ(v.keptCount(), keptBefore);
+    // ... while a keep fill from the hidden voxel itself takes nothing.
+    ASSERT_TRUE(segmenter.floodFill(13, 13, 13, true, false, kNoPlanes, kLow, kHigh));
     EXPECT_EQ(v.keptCount(), 0u);
     const CVolume& volume = *v;
     EXPECT_GT(volume.boundaryPoints[3].x, volume.boundaryPoints[2].x);

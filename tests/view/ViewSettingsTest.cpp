@@ -129,6 +129,33 @@ TEST_F(ViewSettings, EveryFieldOfEveryPresetSurvivesSaveAndLoad) {
     }
 }
 
+// What a profile holds is untrusted: presets become J_camera lines a peer
+// must accept, and the segmentation values feed sums that must not overflow.
+TEST_F(ViewSettings, ProfileValuesComeBackInTheToolsRangesAndNamesWholeCharacters) {
+    host.profile["firsttime"] = "0";
+    host.profile["m_iNumOfPresets"] = "1";
+    host.profile["pname0"] = std::string(126, 'a') + "\xc3\xa9";  // 128 bytes, the last character two
+    host.profile["phue0"] = "nan";
+    host.profile["psat0"] = "inf";
+    host.profile["pdiff0"] = "-1e30";
+    host.profile["pshine0"] = "1e30";
+    host.profile["piso0"] = "2147483647";
+    host.profile["m_iSegLow"] = "-2147483648";
+    host.profile["m_iSegHigh"] = "-2147483648";
+    host.profile["m_iSegRad"] = "-5";
+    ViewFixture fixture(makeStandardRenderer, &host);
+    const Preset& p = fixture.view.m_presetTable.m_presets[0];
+    EXPECT_EQ(std::string(p.name), std::string(126, 'a'));
+    EXPECT_TRUE(p.hue >= 0.0f && p.hue <= kMaxHue) << p.hue;
+    EXPECT_TRUE(p.saturation >= kMinSaturation && p.saturation <= kMaxSaturation) << p.saturation;
+    EXPECT_TRUE(p.diffuse >= 0.0f && p.diffuse <= kMaxDiffuse) << p.diffuse;
+    EXPECT_TRUE(p.shine >= kMinShine && p.shine <= kMaxShine) << p.shine;
+    EXPECT_EQ(p.iso, CVolume::kMaxHU);
+    EXPECT_EQ(fixture.view.m_iSegLow, -kMaxSegBoundHU);
+    EXPECT_EQ(fixture.view.m_iSegHigh, -kMaxSegBoundHU);
+    EXPECT_EQ(fixture.view.m_iSegRad, kMinSegRadius);
+}
+
 TEST_F(ViewSettings, StoredPresetCountAboveSixteenIsCut) {
     host.profile["m_iNumOfPresets"] = "40";
     ViewFixture fixture(makeStandardRenderer, &host);

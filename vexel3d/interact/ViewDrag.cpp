@@ -80,10 +80,8 @@ int hover(ViewCore& view, const Drag& drag) {
     if (view.isInsideImage(drag.point)) {
         const ClientPoint px = view.clientToImage(drag.point);
         const int i = RenderWorkspace::wide(px.x, px.y);
-        if (view.m_workspace->done[i] == 0) {
-            renderer->retracePixel(px.x, px.y);
-            view.composeImage();
-        }
+        // While the background pass runs it casts the pixel itself.
+        if (view.m_workspace->done[i] == 0 && renderer->retraceWhenIdle(px.x, px.y)) view.composeImage();
         const int v = view.m_workspace->value[i];
         if (v >= 0) {
             view.m_iProbeHU = view.m_pVolume->storedToHU(v);

@@ -196,7 +196,11 @@ intptr_t CBackground::handleHostMessage(uint32_t message, uintptr_t wParam, intp
     }
     case QV_MSG_PEER_DATA: {
         const auto* bytes = reinterpret_cast<const char*>(wParam);
-        if (!bytes || lParam <= 0 || static_cast<uint64_t>(lParam) > kMaxPeerTextBytes) return 0;
+        if (!bytes || lParam <= 0) return 0;
+        if (static_cast<uint64_t>(lParam) > kMaxPeerTextBytes) {
+            m_view->notify(ViewNotice::PeerTextTooLong);
+            return 0;
+        }
         if (handlePeerText(std::string(bytes, static_cast<size_t>(lParam)).c_str()) != kPutUnderHandled)
             m_view->requestRender(true);
         return 0;

@@ -15,6 +15,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,6 +57,9 @@ std::string CBackground::sessionText(bool full) {
 void CBackground::sendStateToPeers(int mask, bool fromView) {
     if (mask <= 0) return;
     const std::string text = std::string(kStateMarkerLine) + buildStateText(*m_view, capture, mask);
+    // Every peer would refuse it whole: the user hears it instead of the
+    // views parting without a word.
+    if (text.size() > kMaxPeerTextBytes) return m_view->notify(ViewNotice::TooLongToShare);
     if (fromView)
         m_peerSender->sendToPeersFromView(text);
     else
@@ -92,9 +96,14 @@ int CBackground::restoreFromText(const std::string& text) {
     const SessionRestore restore = parseSessionText(text);
     if (restore.source == SessionRestore::Source::StartupList) {
         // A peer that opens a window on the series this one shows tells it
-        // so: reloading would throw away the pose, cut planes and
-        // segmentation that the peer is about to receive from here.
-        if (series.m_bHasSeries && restore.ids == series.imageIds) return 1;
+        // so (with the images its panel shows, in the panel's order):
+        // reloading would throw away the pose, cut planes and segmentation
+        // that the peer is about to receive from here.
+        const std::vector<std::string>& shown = series.imageIds;
+        const bool allShown = std::all_of(restore.ids.begin(), restore.ids.end(), [&](const std::string& id) {
+            return std::find(shown.begin(), shown.end(), id) != shown.end();
+        });
+        if (series.m_bHasSeries && !restore.ids.empty() && allShown) return 1;
         return loadSeries(restore.ids) ? 1 : 0;
     }
     std::vector<std::string> ids = restore.ids;
@@ -155,7 +164,10 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
             number = std::to_string(seriesNumberOfImage(active).value_or(0));
         }
         const std::string text = rewriteDroppedState(*state, uid, number);
-        m_peerSender->sendToPeers(text);
+        if (text.size() > kMaxPeerTextBytes)
+            m_view->notify(ViewNotice::TooLongToShare);
+        else
+            m_peerSender->sendToPeers(text);
         if (restoreFromText(text) == 1) {
             capture.captureSeriesUid = capture.prevSeriesId;
             capture.captureSeriesNumber = capture.prevSeriesNumber;

@@ -30,6 +30,12 @@ const char* noticeMessage(ViewNotice notice) {
     case ViewNotice::CutPlaneLimitReached: return "Maximum number of cutplanes reached.";
     case ViewNotice::NoSlotsForFactoryPresets:
         return "Not enough slots to add factory presets,\ndelete some user presets first.";
+    case ViewNotice::TooLongToShare:
+        return "The segmentation is too long to share with the other participants: they keep their view as "
+               "it was. Reset segmentation to share again.";
+    case ViewNotice::PeerTextTooLong:
+        return "A participant's view could not be followed: its segmentation is too long. Ask them to reset "
+               "segmentation.";
     }
     return nullptr;
 }

@@ -14,11 +14,11 @@ public:
 
     int render(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress) override;
     void shadePixel(int x, int y) override;
-    void retracePixel(int x, int y) override;
 
     void entrySample(int x, int y, const Vec3& origin);
 
 protected:
+    void retracePixel(int x, int y) override;
     void castFirstPass(int x, int y) override;
     void refinePixel(int x, int y, int, int, int, int, int) override { castFirstPass(x, y); }
     void castExact(int x, int y) override { castFirstPass(x, y); }

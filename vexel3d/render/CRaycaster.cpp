@@ -52,6 +52,13 @@ void CRaycaster::stopBackgroundPass() {
     abortRequested = false;
 }
 
+bool CRaycaster::retraceWhenIdle(int x, int y) {
+    if (busyCount.load() != 0) return false;
+    if (worker.joinable()) worker.join();  // ended: collected, its writes seen
+    retracePixel(x, y);
+    return true;
+}
+
 void CRaycaster::beginRender(int w, int h) {
     stopBackgroundPass();
     snapshot = parentView->renderSnapshot();

@@ -33,7 +33,13 @@ public:
     virtual int refineRemaining();
     virtual int render(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress) = 0;
     virtual void shadePixel(int x, int y) = 0;
-    virtual void retracePixel(int x, int y) = 0;
+
+    // Casts one pixel again at once (the value under the cursor), unless a
+    // background pass is running: the pass writes the same entries and
+    // casts the pixel itself. Passes start only on this thread, so a pass
+    // that has ended here cannot start while the cast writes. Answers
+    // whether it cast.
+    bool retraceWhenIdle(int x, int y);
 
     // Stops a running background pass and waits until it has ended.
     void stopBackgroundPass();
@@ -110,6 +116,8 @@ protected:
     // The pixel's value through the volume's window, black for a miss.
     void shadeWindowed(int x, int y);
 
+    // One pixel cast exactly from its origin (through retraceWhenIdle).
+    virtual void retracePixel(int x, int y) = 0;
     virtual void castFirstPass(int x, int y) = 0;
     virtual void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) = 0;
     virtual void castExact(int x, int y) = 0;

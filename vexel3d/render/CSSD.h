@@ -19,7 +19,6 @@ public:
     int refineRemaining() override;
     int render(int width, int height, int coarseStep, int interpolationLimit, ProgressSink* progress) override;
     void shadePixel(int x, int y) override;
-    void retracePixel(int x, int y) override;
 
     // The surface search; moves start to the final point.
     void castSurface(int x, int y, Vec3& start, const Vec3& direction, const Vec3& origin);
@@ -36,6 +35,7 @@ public:
     std::unique_ptr<float[]> shade;  // 576 x 576, x-major
 
 protected:
+    void retracePixel(int x, int y) override;
     void castFirstPass(int x, int y) override;
     void refinePixel(int x, int y, int ax, int ay, int bx, int by, int step) override;
     void castExact(int x, int y) override { castFirstPass(x, y); }

@@ -45,6 +45,10 @@ using RendererFactory = std::function<std::unique_ptr<CRaycaster>(int mode, View
 enum class ViewNotice {
     CutPlaneLimitReached,
     NoSlotsForFactoryPresets,
+    // A state the peers could not take (longer than they read): not sent.
+    TooLongToShare,
+    // A peer's text longer than this window reads: not applied.
+    PeerTextTooLong,
 };
 
 class ViewCore : public RenderHost {

@@ -24,8 +24,8 @@ float halfDiagonal(const ViewCore& view) {
 }
 
 void clampSegmentationValues(int& low, int& high, int& radius) {
-    low = std::clamp(low, -CVolume::kMaxHU, CVolume::kMaxHU);
-    high = std::clamp(high, low, CVolume::kMaxHU);
+    low = std::clamp(low, -kMaxSegBoundHU, kMaxSegBoundHU);
+    high = std::clamp(high, low, kMaxSegBoundHU);
     radius = std::clamp(radius, kMinSegRadius, kMaxSegRadius);
 }
 

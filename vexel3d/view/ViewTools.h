@@ -18,8 +18,8 @@ float halfDiagonal(const ViewCore& view);
 // The camera stays inside this many half-diagonals of the volume centre.
 constexpr float kCameraLimit = 2.5f;
 // Segmentation values from outside the tools (profile, setup dialog) brought
-// into the ranges the tools keep: bounds within +-kMaxHU (high not below
-// low), the radius within kMinSegRadius..kMaxSegRadius.
+// into the ranges the tools keep: bounds within +-kMaxSegBoundHU (high not
+// below low), the radius within kMinSegRadius..kMaxSegRadius.
 void clampSegmentationValues(int& low, int& high, int& radius);
 // Places the camera at the proposed point, pulled in to 2.45 half-diagonals
 // from the volume centre; false (nothing moved) from 2.5 on.

@@ -78,8 +78,10 @@ constexpr float kMaxHue = 360.0f;
 constexpr float kMinSaturation = 0.001f, kMaxSaturation = 0.999f;
 constexpr float kMaxDiffuse = 0.999f;
 constexpr float kMinShine = 1.0f, kMaxShine = 50.0f;
-// Range of the flood-radius tool, in HU.
+// Range of the flood-radius tool, and of the density-range bounds (the
+// default upper bound, 3000, included), in HU.
 constexpr int kMinSegRadius = 1, kMaxSegRadius = 2000;
+constexpr int kMaxSegBoundHU = 3000;
 
 // No density under the cursor.
 constexpr int kNoProbeValue = -8888;
