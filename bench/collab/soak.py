@@ -4,7 +4,10 @@ on the phantom in its only cell. Host A (listening, holding the control) is
 driven by a long random script of valid input: tool and renderer commands,
 drags with every tool, wheel notches, cut planes made, moved and deleted,
 flood fills; host B follows. Afterwards both views are put in the standard
-pose and compared; the hosts' memory is sampled from /proc while they run.
+pose and compared, and so are the windows' saved states (every state line,
+the segmentation history among them); a third host restores A's saved
+layout and its picture is compared with A's (the saved road). The hosts'
+memory is sampled from /proc while they run.
 
 Then the same with random invalid bytes: a raw peer joins the session and
 sends garbage frames and malformed state texts to the window's cell while
@@ -77,14 +80,46 @@ def leader_script(rng, steps, work, series):
     # pose, no cut planes (the segmentation stays).
     lines += [f"command 0 {ISO_TOOL}", "command 0 32796", "command 0 32798", f"command 0 {RESET_VIEW}",
               "command 0 32790", "wait-idle 20000",
-              f"screenshot-cell 0 {work}/a-final.png", f"wait-file {work}/b-final.png 120000"]
+              f"screenshot-cell 0 {work}/a-final.png", f"save-layout {work}/a-layout.json",
+              f"wait-file {work}/b-final.png 120000"]
     return lines
 
 
 def follower_script(work, series):
     return [f"open {series}", "series 0 0", CREATE, "expect-window 0", "wait-idle 20000",
             f"screenshot-cell 0 {work}/b-ready.png", f"wait-file {work}/a-final.png 3600000", "wait 2000",
-            "wait-idle 20000", f"screenshot-cell 0 {work}/b-final.png"]
+            "wait-idle 20000", f"save-layout {work}/b-layout.json", f"screenshot-cell 0 {work}/b-final.png"]
+
+
+def state_lines(layout):
+    """The state lines of the 3D window a saved layout holds."""
+    import json
+    for cell in json.load(open(layout))["cells"]:
+        if cell.get("state"):
+            return [line for line in cell["state"].split("\n") if line.startswith(("J_", "cutpln"))]
+    return []
+
+
+def compare_states(a_layout, b_layout):
+    a, b = state_lines(a_layout), state_lines(b_layout)
+    differing = [f"A {x[:80]!r} B {y[:80]!r}" for x, y in zip(a, b) if x != y]
+    if len(a) != len(b):
+        differing.append(f"{len(a)} against {len(b)} lines")
+    return "state texts equal" if not differing else "state texts differ: " + "; ".join(differing[:3])
+
+
+def restore_saved(build, series, work):
+    """A third host opens the series and A's saved layout: the saved road."""
+    script = [f"open {series}", f"load-layout {work}/a-layout.json", "expect-window 0", "wait-idle 20000",
+              "wait 2000", "wait-idle 20000", f"screenshot-cell 0 {work}/c-final.png"]
+    open(f"{work}/c.script", "w").write("\n".join(script) + "\n")
+    common = ["--offscreen", "--no-docks", "--grid", "1x1", "--window-size", "900x800",
+              "--plugins", f"{build}/plugins/libvexel3d.so"]
+    done = subprocess.run([f"{build}/host/quarvia", *common, "--profile", f"{work}/c.ini", "--script",
+                           f"{work}/c.script"], stdout=open(f"{work}/c.log", "w"), stderr=subprocess.STDOUT)
+    if done.returncode != 0 or not os.path.exists(f"{work}/c-final.png"):
+        return f"restoring A's layout failed (exit {done.returncode}, see {work}/c.log)"
+    return "restored from A's layout: " + compare(f"{work}/a-final.png", f"{work}/c-final.png")
 
 
 def garbage_peer(port, stop_at, rng):
@@ -177,11 +212,13 @@ def run(build, series, minutes, work, invalid, rng):
     elapsed = time.time() - start
     lines = sum(1 for line in open(f"{work}/a.log") if line.startswith(("mouse", "command", "wheel")))
     diff = compare(f"{work}/a-final.png", f"{work}/b-final.png")
+    states = compare_states(f"{work}/a-layout.json", f"{work}/b-layout.json")
+    saved = restore_saved(build, series, work)
     print(f"{'invalid' if invalid else 'valid'}: {elapsed:.0f} s, A exit {a.returncode}, B exit {b.returncode}; "
           f"{lines} inputs on A ({lines / elapsed:.1f}/s), {garbage} garbage frames; "
           f"RSS A {rss_start[0] // 1024}->{rss_end[0] // 1024} MiB (peak {peak[0] // 1024}), "
           f"B {rss_start[1] // 1024}->{rss_end[1] // 1024} MiB (peak {peak[1] // 1024}); "
-          f"final pictures: {diff}")
+          f"final pictures: {diff}; {states}; {saved}")
     return a.returncode == 0 and b.returncode == 0
 
 

@@ -156,6 +156,14 @@ struct Peer {
             while (r && r->busyCount > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
         view.composeImage();  // the refined picture, as the worker's repaint shows it
     }
+    // What a window loading its series anew does to the view: the mask
+    // classified afresh, no planes, the reference frame's pose.
+    void reload() {
+        view.changeVolume().classify(0, 4095, -1024.0f, 1.0f);
+        view.m_segHistory.clear();
+        view.deleteAllCutPlanes();
+        view.applyReferenceFrame(0);
+    }
     // As the window does: the history goes on in batches until it is all in.
     void apply(const std::string& text) {
         applyPeerState(view, capture, actions, text);
@@ -453,6 +461,10 @@ DiffFailure runSequence(const DiffVolume& volume, const DiffSequence& actions, c
         if ((step + 1) % options.joinerEvery == 0 || i + 1 == actions.size()) {
             Peer d(volume);
             d.apply(merged.text());
+            // Its window opened on the series tells A which images it shows
+            // (a second image of its panel among them).
+            const std::vector<std::string> panel = {d.series.imageIds.back(), d.series.imageIds.front()};
+            if (startupListNeedsLoad(panel, a.series.imageIds)) a.reload();
             what = compareState(a, d);
             if (what.empty() && pictures) what = comparePictures(a, d, standard);
             if (!what.empty()) return fail(step, "joiner", what);

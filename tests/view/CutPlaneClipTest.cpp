@@ -153,7 +153,7 @@ TEST_F(Clipping, NothingBetweenTheTwoPlanesOfAWedgeShows) {
 // The surface search starts where the ray enters the cell, which may lie in
 // front of the kept segment: a crossing found there is material the plane
 // removed, a thin rim along the cut.
-TEST_F(Clipping, DISABLED_NoSurfaceShowsOnTheRemovedSideOfACut) {
+TEST_F(Clipping, NoSurfaceShowsOnTheRemovedSideOfACut) {
     const Vec3 normal = normalised(Vec3(1, -1, 0));
     addPlane(kWedgePoint, normal);
     int shown = 0, removed = 0;

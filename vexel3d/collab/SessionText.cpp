@@ -7,6 +7,7 @@
 #include "collab/StateText.h"
 #include "volume/SeriesState.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -93,6 +94,13 @@ SessionRestore parseSessionText(std::string_view text) {
         if (r.readDouble(d)) restore.sliceDistance = d;
     }
     return restore;
+}
+
+bool startupListNeedsLoad(const std::vector<std::string>& listed, const std::vector<std::string>& shown) {
+    if (listed.empty() || shown.empty()) return true;
+    return !std::all_of(listed.begin(), listed.end(), [&](const std::string& id) {
+        return std::find(shown.begin(), shown.end(), id) != shown.end();
+    });
 }
 
 bool madeByPlugin(std::string_view softwareVersions, std::string_view pluginId) {

@@ -48,6 +48,12 @@ struct SessionRestore {
 
 SessionRestore parseSessionText(std::string_view text);
 
+// Whether a startup list asks a window showing `shown` to load anew: not
+// when every listed image is one it shows (a peer opening its window on the
+// same series sends the images of its panel), which would throw away the
+// pose, planes and segmentation the peer is about to be sent.
+bool startupListNeedsLoad(const std::vector<std::string>& listed, const std::vector<std::string>& shown);
+
 // The (0018,1018) text of an image names this plug-in: both cut short
 // before the character that precedes "(Debug)".
 bool madeByPlugin(std::string_view softwareVersions, std::string_view pluginId);

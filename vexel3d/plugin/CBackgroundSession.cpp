@@ -15,7 +15,6 @@
 
 #include <QTimer>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,15 +94,7 @@ void CBackground::continueSegHistory(const std::string& history) {
 int CBackground::restoreFromText(const std::string& text) {
     const SessionRestore restore = parseSessionText(text);
     if (restore.source == SessionRestore::Source::StartupList) {
-        // A peer that opens a window on the series this one shows tells it
-        // so (with the images its panel shows, in the panel's order):
-        // reloading would throw away the pose, cut planes and segmentation
-        // that the peer is about to receive from here.
-        const std::vector<std::string>& shown = series.imageIds;
-        const bool allShown = std::all_of(restore.ids.begin(), restore.ids.end(), [&](const std::string& id) {
-            return std::find(shown.begin(), shown.end(), id) != shown.end();
-        });
-        if (series.m_bHasSeries && !restore.ids.empty() && allShown) return 1;
+        if (series.m_bHasSeries && !startupListNeedsLoad(restore.ids, series.imageIds)) return 1;
         return loadSeries(restore.ids) ? 1 : 0;
     }
     std::vector<std::string> ids = restore.ids;

@@ -125,7 +125,8 @@ void CSSD::castSurface(int x, int y, Vec3& P, const Vec3& D, const Vec3& O) {
             return;
         }
         ++ws.sampleCount[i];
-        if (volume->marchToIso(P, D, 0, dist) != -1) break;
+        // Never back before the clipped segment's entry: what lies there is cut away.
+        if (volume->marchToIso(P, D, 0, dist, e - dist) != -1) break;
     }
     ws.value[w] = static_cast<int>(volume->sampleTrilinear(P));
     ws.depth[w] = dist;

@@ -329,7 +329,7 @@ inline Float4 loadRow4(const uint16_t* values)
 
 } // namespace
 
-int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const
+int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance, float searchFrom) const
 {
     // The eight corners are read once, for both the all-below test and the
     // search.
@@ -359,7 +359,7 @@ int CVolume::marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) con
     slab(f.x, dir.x, ex, xx);
     slab(f.y, dir.y, ey, xy);
     slab(f.z, dir.z, ez, xz);
-    const float t0 = std::max(ex, std::max(ey, ez));
+    const float t0 = std::max(std::max(ex, std::max(ey, ez)), searchFrom);
     const float t1 = std::min(xx, std::min(xy, xz));
 
     // The interpolant as a polynomial in the local coordinates, so that each

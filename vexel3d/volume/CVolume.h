@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -106,8 +107,11 @@ public:
     // Searches the iso-surface in the cell of p along dir (mode 0: rising to
     // isoStored, mode 1: falling to it). -1: continue with the next cell,
     // 0: surface found at p, 1: give up the ray (51 cells in a row examined
-    // without a crossing on this thread).
-    int marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance) const;
+    // without a crossing on this thread). The search starts where the ray
+    // enters the cell, but not before searchFrom (along dir from p, at most
+    // 0): a ray clipped by a cut plane finds no surface on the removed side.
+    int marchToIso(Vec3& p, const Vec3& dir, int mode, float& distance,
+                   float searchFrom = -std::numeric_limits<float>::infinity()) const;
     // Starts the give-up count of marchToIso afresh for a new ray on this
     // thread, so that a ray's surface does not depend on the rays before it.
     static void beginRay();
