@@ -211,7 +211,7 @@ enum Kind : int {
     kLeftDrag,      // a, b: start; c, d: move; flags from (a + b) bits
     kRightDrag,     // as kLeftDrag, with the right button
     kWheel,         // a: notches (signed)
-    kKey,           // a: key index; b: flags
+    kKey,           // a: key index; b: flags; c: repeat (15 when a multiple of 3)
     kDoubleClick,   // a, b: point; c: shift
     kOutline,       // a, b: centre; c: radius; d: shift
     kPreset,        // a: preset index
@@ -258,7 +258,8 @@ void Driver::run(const DiffAction& act) {
         for (int i = 0; i < std::abs(act.a % 4) + 1; ++i) send(wheel(v, m_a.wheelSteps, act.a < 0 ? -120 : 120));
         break;
     case kKey:
-        send(navigationKey(v, kKeys[((act.a % kKeyCount) + kKeyCount) % kKeyCount], 1,
+        // A held key repeats: fifteen arrow steps orbit by exactly 90 degrees.
+        send(navigationKey(v, kKeys[((act.a % kKeyCount) + kKeyCount) % kKeyCount], act.c % 3 == 0 ? 15 : 1,
                            MOUSE_CTRL | ((act.b & 1) ? MOUSE_SHIFT : 0)));
         break;
     case kDoubleClick: {

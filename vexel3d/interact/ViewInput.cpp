@@ -142,21 +142,27 @@ int rightPress(ViewCore& view, ClientPoint point) {
     // The plane turns about the point grabbed, unless that is far off.
     const Vec3 hit =
         view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight) + ws.rayDir[i] * t;
-    if (length(hit - plane->point) < 500.0f) view.changePlanes().selected()->point = hit;
+    if (length(hit - plane->point) < 500.0f) {
+        CutPlane* grabbed = view.changePlanes().selected();
+        grabbed->point = hit;
+        grabbed->keepAsWritten();
+    }
     return CHANGE_CUT_PLANES;
 }
 
 int rightRelease(ViewCore& view, ViewWindow& window, int flags) {
     window.releaseCursorClip();
     view.m_bAnchorReset = true;
+    int mask = 0;
     if (view.m_iRightTool == TOOL_CUT_MOVE) {
         if (view.planes().selected()) {
             CutPlaneSet& planes = view.changePlanes();
             planes.recentre(*view.m_pVolume, planes.m_iSelectedCutPlane);
             view.m_iDragMode = DRAG_NONE;
+            // The plane's point moved: the peers' planes follow.
+            mask = CHANGE_CUT_PLANES;
         }
     }
-    int mask = 0;
     if (view.m_iDragMode == DRAG_CUT_LINE) {
         mask = view.createCutPlaneFromLine() ? CHANGE_CUT_PLANES : CHANGE_NONE;
     } else if (!view.m_bRoiClosed && view.m_iDragMode == DRAG_OUTLINE) {

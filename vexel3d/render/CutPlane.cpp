@@ -1,6 +1,7 @@
 #include "render/CutPlane.h"
 
 #include "render/math/PlaneMath.h"
+#include "render/math/SixDecimals.h"
 
 #include <cmath>
 
@@ -15,15 +16,16 @@ void CutPlane::recentre(const Vec3* sectionCentre)
 {
     if (sectionCentre) {
         point = *sectionCentre;
-        return;
+    } else {
+        normalise(normal);
+        Vec3 foot;
+        intersectRayPlane(anchor, normal, point, normal, foot);
+        if (approximatelyEqual(foot, anchor))
+            intersectRayPlane(anchor, negate(normal), point, normal, foot);
+        if (!approximatelyEqual(foot, anchor))
+            point = foot;
     }
-    normalise(normal);
-    Vec3 foot;
-    intersectRayPlane(anchor, normal, point, normal, foot);
-    if (approximatelyEqual(foot, anchor))
-        intersectRayPlane(anchor, negate(normal), point, normal, foot);
-    if (!approximatelyEqual(foot, anchor))
-        point = foot;
+    keepAsWritten();
 }
 
 void CutPlane::setNormalFromVectors(Vec3& a, Vec3& b)
@@ -32,6 +34,13 @@ void CutPlane::setNormalFromVectors(Vec3& a, Vec3& b)
     b -= point;
     normal = cross(a, b);
     normalise(normal);
+    keepAsWritten();
+}
+
+void CutPlane::keepAsWritten()
+{
+    point = sixDecimalValue(point);
+    normal = sixDecimalValue(normal);
 }
 
 void CutPlane::handles(Vec3& h1, Vec3& h2) const

@@ -26,6 +26,10 @@ public:
     // Two points 100 units from the point along two perpendicular in-plane
     // directions (the plane's rotation handles).
     void handles(Vec3& h1, Vec3& h2) const;
+    // Point and normal as the six-decimal text of a state line reads them
+    // back: a saved or shared plane cuts exactly where this one does. Every
+    // change the user makes ends with it.
+    void keepAsWritten();
     // The line where this plane meets the plane (q2, n2); false if parallel.
     bool intersectWithPlane(const Vec3& q2, const Vec3& n2, Vec3& linePoint,
                             Vec3& lineDirection) const;
