@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,26 @@ TEST(SegHistoryReader, ClosingRecordsWithoutAnOpenOperationAndTextAfterTheLastJA
         return true;
     });
     EXPECT_EQ(texts, std::vector<std::string>{removeBall()});
+}
+
+}  // namespace
+
+namespace {
+
+// The inside test of a replayed outline follows from the recorded direction
+// alone: a receiver whose camera's right axis lies along the cut keeps the
+// same voxels as one at the front pose.
+TEST_F(SegHistory, OutlineReplaysAlikeWhateverTheReceiversPose) {
+    applySegHistory(sender.view, squareOutline(true));
+    const size_t kept = keptCount(sender.ball.volume);
+    ASSERT_GT(kept, 0u);
+    // Exactly along it, as a pose orbited by a multiple of 90 degrees can be.
+    receiver.view.changeCamera().setAxes(Vec3(0, 0, 1), Vec3(1, 0, 0), Vec3(0, 1, 0));
+    Vec3 right, up;
+    receiver.camera.getUnitWorldAxes(right, up);
+    ASSERT_EQ(std::fabs(right.z), 1.0f) << "the right axis lies along the cut";
+    applySegHistory(receiver.view, squareOutline(true));
+    EXPECT_EQ(maskOf(receiver.ball.volume), maskOf(sender.ball.volume));
 }
 
 }  // namespace
