@@ -2,6 +2,8 @@
 // while images arrive, and texts from elsewhere that must not break a view.
 #include "collab/CaptureRecord.h"
 #include "collab/PeerState.h"
+#include "collab/SegHistoryReplay.h"
+#include "segment/SegmentHistory.h"
 #include "collab/StateText.h"
 
 #include "ViewFixture.h"
@@ -256,6 +258,52 @@ TEST_F(PeerText, NumbersKeepTheirPointUnderACommaLocale) {
               "J_camera 0 0.375000 0.492063 220.000000 0.500000 0.400000 30.000000\n");
     apply("J_camera 1 0.250000 0.100000 100.500000 0.500000 0.400000 30.000000\n");
     EXPECT_EQ(b.view.m_fHue, 100.5f);
+}
+
+}  // namespace
+
+namespace {
+
+// The edit line carries the selected plane first, then the mode: a round
+// trip cannot tell the two apart, the line's own text can.
+TEST_F(PeerText, CutPlaneEditLineCarriesTheSelectedPlaneThenTheMode) {
+    a.view.changePlanes().add(a.ball.volume, a.ball.volume.halfSize(), Vec3(20, 24, 24), Vec3(1, 0, 0));
+    a.view.changePlanes().add(a.ball.volume, a.ball.volume.halfSize(), Vec3(24, 30, 24), Vec3(0, 1, 0));
+    a.view.m_iToolGroup = GROUP_CUT_PLANES;
+    a.view.selectCutPlane(0);
+    a.view.m_bCutPlaneMode = true;
+    EXPECT_NE(stateOf(a, captureA, CHANGE_CUT_PLANES).find("\nJ_cutplaneedit 0 1\n"), std::string::npos);
+    b.view.changePlanes().add(b.ball.volume, b.ball.volume.halfSize(), Vec3(20, 24, 24), Vec3(1, 0, 0));
+    b.view.changePlanes().add(b.ball.volume, b.ball.volume.halfSize(), Vec3(24, 30, 24), Vec3(0, 1, 0));
+    apply("J_justspec dummy\nJ_control 1 6 0\nJ_cutplaneedit 1 0\n");
+    EXPECT_EQ(b.view.planes().m_iSelectedCutPlane, 1);
+    EXPECT_FALSE(b.view.m_bCutPlaneMode);
+}
+
+}  // namespace
+
+namespace {
+
+// A restored text has no next message: every operation of its history is
+// replayed at once. A peer's message goes in batches, and the window is
+// asked to go on with the rest.
+TEST_F(PeerText, RestoreReplaysEveryOperationAndAPeerMessageAsksToGoOn) {
+    std::string history;
+    const int operations = kMaxReplayedOperations + 8;
+    for (int i = 0; i < operations; ++i)
+        history += floodRecords(Vec3(2.0f + 0.25f * static_cast<float>(i), 3.0f, 3.0f), false, false, {}, 0, 100);
+    apply("J_seghistory " + history + "\n");
+    EXPECT_EQ(b.view.m_segHistory, history);
+    EXPECT_TRUE(actions.continued.empty());
+
+    ViewFixture c;
+    c.frame.completedFraction = 1.0;
+    CaptureRecord captureC;
+    applyPeerState(c.view, captureC, actions, "J_justspec dummy\nJ_seghistory " + history + "\n");
+    ASSERT_EQ(actions.continued.size(), 1u);
+    EXPECT_EQ(actions.continued[0], history);
+    EXPECT_EQ(applySegHistory(c.view, history).replayed, operations - kMaxReplayedOperations);
+    EXPECT_EQ(c.view.m_segHistory, history);
 }
 
 }  // namespace

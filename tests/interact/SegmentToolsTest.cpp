@@ -3,6 +3,7 @@
 // volume, and the reset command shows everything again; each operation
 // leaves its records in the view's history.
 #include "ViewFixture.h"
+#include "collab/SegHistoryReplay.h"
 #include "interact/ViewInput.h"
 #include "interact/ViewWindow.h"
 #include "render/RenderWorkspace.h"
@@ -143,6 +144,32 @@ TEST_F(SegmentTools, KeepOutlineAfterAKeptSmallObjectKeepsIt) {
     for (int z = 0; z < v.sizeZ; ++z)
         for (int i = 0; i < v.sizeX * v.sizeY; ++i) kept += (v.maskSlices[z][i] & 0x80) != 0;
     EXPECT_GT(kept, 200) << "the core is kept";
+}
+
+}  // namespace
+
+namespace {
+
+// An outline cut along the volume's diagonal sweeps the longest depth a
+// local cut makes: a follower replays it instead of refusing it.
+TEST_F(SegmentTools, OutlineAlongTheDiagonalIsReplayedByAFollower) {
+    view.changeCamera().lookAlong(normalised(Vec3(1, 1, 1)));
+    renderAndWait();
+    const ClientPoint corners[] = {{100, 100}, {300, 100}, {300, 300}, {100, 300}};
+    view.m_iRightTool = TOOL_ROI;
+    view.m_iNumRoiPoints = 0;
+    view.m_bRoiClosed = false;
+    for (const ClientPoint& c : corners) {
+        const ClientPoint px = view.clientToImage(c);
+        view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints++)] =
+            view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
+    }
+    view.m_iDragMode = DRAG_OUTLINE;
+    ASSERT_EQ(rightRelease(view, window, 0), CHANGE_SEGMENTATION);
+    ViewFixture follower;
+    const SegReplayResult replay = applySegHistory(follower.view, view.m_segHistory);
+    EXPECT_EQ(replay.replayed, 1);
+    EXPECT_EQ(replay.malformed, 0);
 }
 
 }  // namespace

@@ -306,3 +306,52 @@ TEST(Segmentation, ResetAfterAnySequenceRestoresEveryClass)
 }
 
 }  // namespace
+
+namespace {
+
+// The value range's upper bound is exclusive in every span rule: a wall of
+// exactly the upper bound stops keep and remove floods alike, with cut
+// planes bounding the flood (everything on their kept side) or without.
+TEST(Flood, WallAtExactlyTheUpperBoundStopsEveryFlood)
+{
+    auto walled = [](int i, int j, int k) {
+        const bool inside = j >= 10 && j <= 17 && k >= 10 && k <= 17;
+        if (!inside || i < 10 || i > 20) return kAir;
+        return i == 18 ? kHigh : kHigh - 1;
+    };
+    const std::vector<SegmentPlane> farPlane{{Vec3(1000, 0, 0), Vec3(1, 0, 0)}};
+    for (const bool bound : {false, true}) {
+        for (const bool keep : {true, false}) {
+            SegmentVolume v(kN, kN, kN, walled);
+            Segmenter segmenter(*v);
+            ASSERT_TRUE(segmenter.floodFromPoint(12, 12, 12, keep, bound, bound ? farPlane : kNoPlanes, kLow, kHigh));
+            EXPECT_EQ(v.kept(12, 13, 13), keep) << bound << keep;
+            EXPECT_EQ(v.kept(18, 13, 13), !keep) << "the wall " << bound << keep;
+            EXPECT_EQ(v.kept(19, 13, 13), !keep) << "behind the wall " << bound << keep;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A kept object that fills the grid leaves the clip box at its limits:
+// 3.5 voxels in from the low faces and 4.5 from the high ones, where the
+// last cells' corners end.
+TEST(Flood, KeptGridLeavesTheClipBoxAtItsLimits)
+{
+    SegmentVolume v(kN, kN, kN, [](int, int, int) { return kSoft; });
+    Segmenter segmenter(*v);
+    ASSERT_TRUE(segmenter.floodFromPoint(5, 5, 5, true, false, kNoPlanes, kLow, kHigh));
+    const CVolume& volume = *v;
+    const float high = kN - 4.5f, low = 3.5f;
+    EXPECT_EQ(volume.boundaryPoints[0].z, low);
+    EXPECT_EQ(volume.boundaryPoints[1].z, high);
+    EXPECT_EQ(volume.boundaryPoints[2].x, high);
+    EXPECT_EQ(volume.boundaryPoints[3].x, low);
+    EXPECT_EQ(volume.boundaryPoints[4].y, low);
+    EXPECT_EQ(volume.boundaryPoints[5].y, high);
+}
+
+}  // namespace
