@@ -2,6 +2,7 @@
 // the object under the cursor, a freehand outline cuts through the whole
 // volume, and the reset command shows everything again; each operation
 // leaves its records in the view's history.
+#include "QuietWindow.h"
 #include "ViewFixture.h"
 #include "collab/SegHistoryReplay.h"
 #include "interact/ViewInput.h"
@@ -20,19 +21,6 @@
 using namespace v3d;
 
 namespace {
-
-struct QuietWindow : ViewWindow {
-    void setCursorShape(CursorShape) override {}
-    void showCursor() override {}
-    void hideCursor() override {}
-    ClientPoint cursorScreenPosition() const override { return {0, 0}; }
-    void warpCursor(ClientPoint) override {}
-    void releaseCursorClip() override {}
-    void setWaitCursor(bool) override {}
-    int clientWidth() const override { return 400; }
-    int clientHeight() const override { return 400; }
-    QVWindowHandle frameHandle() const override { return nullptr; }
-};
 
 struct SegmentTools : ::testing::Test {
     ViewFixture fixture;
@@ -58,6 +46,21 @@ struct SegmentTools : ::testing::Test {
         const int w = RenderWorkspace::wide(px.x, px.y);
         return view.m_workspace->depth[w] > 0.0f && view.m_workspace->value[w] != RenderWorkspace::kNoValue &&
                view.m_workspace->depth[w] < view.m_workspace->exitDistance[RenderWorkspace::index(px.x, px.y)];
+    }
+    // A closed outline through the client points, as the drag collects it
+    // (the image pixel's ray origin of each), ended by the right release.
+    int cutOutline(std::initializer_list<ClientPoint> corners, int flags = 0) {
+        view.m_iRightTool = TOOL_ROI;
+        view.m_iNumRoiPoints = 0;
+        view.m_bRoiClosed = false;
+        for (const ClientPoint& c : corners) {
+            const ClientPoint px = view.clientToImage(c);
+            view.m_roiScreenPoints[static_cast<size_t>(view.m_iNumRoiPoints)] = c;
+            view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints++)] =
+                view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
+        }
+        view.m_iDragMode = DRAG_OUTLINE;
+        return rightRelease(view, window, flags);
     }
     int pick(ClientPoint point, int flags) {
         view.m_pressPoint = point;
@@ -92,21 +95,8 @@ TEST_F(SegmentTools, DoubleClickOnAirDoesNothing) {
 }
 
 TEST_F(SegmentTools, OutlineAroundTheLeftHalfKeepsOnlyThatHalf) {
-    // A closed outline over the left half of the image, drawn as the drag
-    // collects it: the image pixel's ray origin of each point.
-    const ClientPoint corners[] = {{5, 5}, {200, 5}, {200, 395}, {5, 395}};
-    view.m_iRightTool = TOOL_ROI;
-    view.m_iNumRoiPoints = 0;
-    view.m_bRoiClosed = false;
-    for (const ClientPoint& c : corners) {
-        const ClientPoint px = view.clientToImage(c);
-        view.m_roiScreenPoints[static_cast<size_t>(view.m_iNumRoiPoints)] = c;
-        view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints)] =
-            view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
-        ++view.m_iNumRoiPoints;
-    }
-    view.m_iDragMode = DRAG_OUTLINE;
-    EXPECT_EQ(rightRelease(view, window, 0), CHANGE_SEGMENTATION);
+    // A closed outline over the left half of the image.
+    EXPECT_EQ(cutOutline({{5, 5}, {200, 5}, {200, 395}, {5, 395}}), CHANGE_SEGMENTATION);
     EXPECT_EQ(view.m_segHistory.rfind("SEGROIBEGIN ", 0), 0u) << view.m_segHistory;
     renderAndWait();
     int left = 0, right = 0;
@@ -128,17 +118,7 @@ TEST_F(SegmentTools, KeepOutlineAfterAKeptSmallObjectKeepsIt) {
     // The dense core (1000 HU, radius 5) alone.
     Segmenter(view.changeVolume()).floodFromPoint(29.5f, 23.5f, 19.5f, true, false, {}, 1900, 4096);
     renderAndWait();
-    const ClientPoint corners[] = {{5, 5}, {395, 5}, {395, 395}, {5, 395}};
-    view.m_iRightTool = TOOL_ROI;
-    view.m_iNumRoiPoints = 0;
-    view.m_bRoiClosed = false;
-    for (const ClientPoint& c : corners) {
-        const ClientPoint px = view.clientToImage(c);
-        view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints++)] =
-            view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
-    }
-    view.m_iDragMode = DRAG_OUTLINE;
-    EXPECT_EQ(rightRelease(view, window, 0), CHANGE_SEGMENTATION);
+    EXPECT_EQ(cutOutline({{5, 5}, {395, 5}, {395, 395}, {5, 395}}), CHANGE_SEGMENTATION);
     const CVolume& v = *view.m_pVolume;
     long kept = 0;
     for (int z = 0; z < v.sizeZ; ++z)
@@ -155,17 +135,7 @@ namespace {
 TEST_F(SegmentTools, OutlineAlongTheDiagonalIsReplayedByAFollower) {
     view.changeCamera().lookAlong(normalised(Vec3(1, 1, 1)));
     renderAndWait();
-    const ClientPoint corners[] = {{100, 100}, {300, 100}, {300, 300}, {100, 300}};
-    view.m_iRightTool = TOOL_ROI;
-    view.m_iNumRoiPoints = 0;
-    view.m_bRoiClosed = false;
-    for (const ClientPoint& c : corners) {
-        const ClientPoint px = view.clientToImage(c);
-        view.m_roiPoints[static_cast<size_t>(view.m_iNumRoiPoints++)] =
-            view.m_pCamera->rayOriginForPixel(px.x, view.m_iImageWidth, px.y, view.m_iImageHeight);
-    }
-    view.m_iDragMode = DRAG_OUTLINE;
-    ASSERT_EQ(rightRelease(view, window, 0), CHANGE_SEGMENTATION);
+    ASSERT_EQ(cutOutline({{100, 100}, {300, 100}, {300, 300}, {100, 300}}), CHANGE_SEGMENTATION);
     ViewFixture follower;
     const SegReplayResult replay = applySegHistory(follower.view, view.m_segHistory);
     EXPECT_EQ(replay.replayed, 1);

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
+
 #include <memory>
 #include <sstream>
 #include <string>
@@ -335,6 +338,29 @@ TEST_F(FrameSeries, StateLongerThanPeersReadIsNotSentAndTheUserIsTold) {
     frame->view()->m_segHistory.clear();
     frame->sendStateToPeers(CHANGE_SEGMENTATION);
     EXPECT_EQ(fakeHost().count("QVSendDataToCollaborationPeers("), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The image tools' double-click: the bare marker line goes to the peers
+// first, then the capture's own message.
+TEST_F(FrameSeries, ImageToolDoubleClickSendsTheBareMarkerBeforeTheCapture) {
+    ASSERT_TRUE(frame->loadSeries(request()));
+    fakeHost().collaborationControl = 1;
+    int file = 0;
+    fakeHost().nextNewFile = reinterpret_cast<QVNewFileHandle>(&file);
+    fakeHost().nextAddedImageId = "1.2.3.9";
+    fakeHost().sentToPeers.clear();
+    CPerspective* view = frame->view();
+    const QPointF at(100, 100);
+    QMouseEvent click(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &click);
+    ASSERT_GE(fakeHost().sentToPeers.size(), 2u);
+    EXPECT_EQ(fakeHost().sentToPeers[0], "J_justspec dummy\n");
+    EXPECT_NE(fakeHost().sentToPeers[1].find("J_capture "), std::string::npos);
 }
 
 }  // namespace

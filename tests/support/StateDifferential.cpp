@@ -1,5 +1,6 @@
 #include "StateDifferential.h"
 
+#include "QuietWindow.h"
 #include "RecordingViewServices.h"
 #include "collab/CaptureRecord.h"
 #include "collab/PeerState.h"
@@ -89,21 +90,8 @@ bool diffVolumeNamed(const std::string& name, DiffVolume& volume) {
 
 namespace {
 
-constexpr int kClient = 400;
+constexpr int kClient = QuietWindow::kClient;
 constexpr int kStandardImage = 256;
-
-struct QuietWindow : ViewWindow {
-    void setCursorShape(CursorShape) override {}
-    void showCursor() override {}
-    void hideCursor() override {}
-    ClientPoint cursorScreenPosition() const override { return {0, 0}; }
-    void warpCursor(ClientPoint) override {}
-    void releaseCursorClip() override {}
-    void setWaitCursor(bool) override {}
-    int clientWidth() const override { return kClient; }
-    int clientHeight() const override { return kClient; }
-    QVWindowHandle frameHandle() const override { return nullptr; }
-};
 
 class PeerView : public ViewCore {
 public:
