@@ -5,7 +5,10 @@
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
 #include "collab/ImageList.h"
+#include "collab/SegHistoryReplay.h"
 #include "collab/SessionText.h"
+#include "segment/SegmentHistory.h"
+#include "segment/SegmentMask.h"
 #include "collab/StateLines.h"
 #include "render/Camera.h"
 
@@ -361,6 +364,28 @@ TEST_F(FrameSeries, ImageToolDoubleClickSendsTheBareMarkerBeforeTheCapture) {
     ASSERT_GE(fakeHost().sentToPeers.size(), 2u);
     EXPECT_EQ(fakeHost().sentToPeers[0], "J_justspec dummy\n");
     EXPECT_NE(fakeHost().sentToPeers[1].find("J_capture "), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Images arriving after a segmentation: the refreshed volume shows what the
+// history says; a new series starts with an empty history.
+TEST_F(FrameSeries, RefreshKeepsTheSegmentationAndANewSeriesStartsWithout) {
+    setCompletion(0.30);
+    ASSERT_TRUE(frame->loadSeries(request()));
+    // The cube (300 HU) removed by a flood from its centre.
+    const std::string history = floodRecords(Vec3(12, 12, 12), false, false, {}, 1000, 4096);
+    applySegHistory(*frame->view(), history, kReplayEverything);
+    ASSERT_EQ(frame->volume->cellMask[12][12][12] & kKeptBit, 0);
+    setCompletion(0.50);
+    frame->refreshTick();
+    ASSERT_EQ(fakeHost().count("QVUpdateVolume("), 1);
+    EXPECT_EQ(frame->view()->m_segHistory, history);
+    EXPECT_EQ(frame->volume->cellMask[12][12][12] & kKeptBit, 0) << "still removed";
+    ASSERT_TRUE(frame->loadSeries({"slice2"}));
+    EXPECT_TRUE(frame->view()->m_segHistory.empty());
 }
 
 }  // namespace

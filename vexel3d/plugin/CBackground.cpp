@@ -1,5 +1,7 @@
 #include "CBackground.h"
 
+#include "collab/SegHistoryReplay.h"
+
 #include "CProgress.h"
 #include "MessageTexts.h"
 #include "CV3dApp.h"
@@ -9,6 +11,7 @@
 #include "PluginIdentity.h"
 #include "ToolbarIcons.h"
 #include "collab/PeerState.h"
+#include "collab/SegHistoryReplay.h"
 #include "render/Camera.h"
 #include "plugin/CPerspective.h"
 #include "view/RendererFactory.h"
@@ -285,13 +288,25 @@ void CBackground::stopRefreshTimer() {
 CVolume& CBackground::volumeForChange() { return m_view->changeVolume(); }
 
 void CBackground::volumeReplaced() {
-    m_continuedHistory.clear();  // it was the old volume's
+    // The history and any replay still to come were the old volume's.
+    m_continuedHistory.clear();
+    m_view->m_segHistory.clear();
     m_view->deleteAllCutPlanes();
     m_view->applyReferenceFrame(0);
     m_view->requestRender(true);
 }
 
-void CBackground::volumeRefreshed() { m_view->requestRender(true); }
+void CBackground::volumeRefreshed() {
+    // Classifying the arriving images made every voxel visible again: the
+    // operations of the history are run anew, or the view would show less
+    // than its history (and every saved or shared state) says.
+    if (!m_view->m_segHistory.empty()) {
+        const std::string history = std::move(m_view->m_segHistory);
+        m_view->m_segHistory.clear();
+        applySegHistory(*m_view, history, kReplayEverything);
+    }
+    m_view->requestRender(true);
+}
 
 bool CBackground::reportLoad(SeriesLoadStatus status) {
     if (const char* text = loadMessage(status)) QVMessageBox(text, "Error", QV_MB_OK | QV_MB_TOPMOST);
