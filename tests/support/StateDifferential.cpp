@@ -169,6 +169,8 @@ public:
     Driver(Peer& a, std::function<void(const std::string&)> send) : m_a(a), m_send(std::move(send)) {}
 
     void run(const DiffAction& action);
+    // Called as each image is captured (the state it carries is A's now).
+    std::function<void()> onCapture;
 
 private:
     void send(int mask) {
@@ -228,6 +230,7 @@ void Driver::capture(int width) {
     if (c.captureSeriesUid.empty()) c.captureSeriesUid = std::string(uid) + ".0";
     c.lastCaptureSopUid = uid;
     c.lastCaptureWidth = c.lastCaptureHeight = width;
+    if (onCapture) onCapture();
     send(CHANGE_CAMERA_VECTORS | CHANGE_CAPTURE);
 }
 
@@ -426,10 +429,22 @@ DiffFailure runSequence(const DiffVolume& volume, const DiffSequence& actions, c
         failure.what = what;
         return failure;
     };
+    // The dropped-capture road: each captured image's state, restored in a
+    // fresh view, against A as it was when the image was made (a rotation
+    // series' images among them).
+    std::string captureWhat;
+    driver.onCapture = [&] {
+        if (!captureWhat.empty()) return;
+        const std::string carried = buildSessionText(true, a.view, a.series, a.capture, GroupLocation());
+        Peer dropped(volume);
+        dropped.apply(carried);
+        captureWhat = compareState(a, dropped);
+    };
     for (size_t i = 0; i < actions.size(); ++i) {
         const int step = static_cast<int>(i);
         driver.run(actions[i]);
         ++diffCounts().steps;
+        if (!captureWhat.empty()) return fail(step, "capture", captureWhat);
         const bool pictures = (step + 1) % options.pictureEvery == 0 || i + 1 == actions.size();
 
         // The saved-state road: A's text, and the same text written again by a restored view.

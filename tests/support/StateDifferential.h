@@ -6,6 +6,7 @@
 //   C  a view that applied every message A sent, in order (a peer);
 //   D  a fresh view given the hub's merged state (a late joiner, or a
 //      peer whose window was made anew);
+//   and each captured image's state restored as a dropped capture would be;
 // and A's text written, read back and written again. Each must equal A:
 // the mask voxel for voxel, the clip box, the state text, and the refined
 // picture at one standard pose pixel for pixel.
@@ -51,7 +52,7 @@ DiffSequence randomSequence(uint32_t seed, int length);
 struct DiffFailure {
     bool failed = false;
     int step = -1;       // index of the action after which the roads parted
-    std::string road;    // "saved", "peer", "joiner", "text"
+    std::string road;    // "saved", "peer", "joiner", "capture", "text"
     std::string what;    // what differed
 };
 
