@@ -4,8 +4,10 @@
 # isovalue and a window/level drag, a Shift double-click that removes the
 # object under it (the table of the chest CT); then the standard pose again
 # and a cut line; a quick capture; then it passes the control and B drives;
-# B gives it back and leaves, A drives on, and B joins again.
-# B's picture must follow A's at each step, and B must hold A's capture.
+# B gives it back and leaves, A drives on, and B joins again. A orbits; B
+# deletes its 3D window and makes it anew on the series.
+# B's picture must follow A's at each step, B must hold A's capture, and B's
+# new window must leave A's view as it was.
 set -u
 QUARVIA="$1"; PLUGINS="$2"; PHANTOM="$3"; CORPUS="$4"; PYTHON="$5"; DIFF="$6"; WORK="$7"
 rm -rf "$WORK"; mkdir -p "$WORK/a-out" "$WORK/b-out"
@@ -52,6 +54,10 @@ step() {  # NAME: A shows its picture, then waits until B has taken its own
   echo "wait-control 60000"; echo "wait-file $W/b-left 60000"
   echo "command 0 32797"; echo "command 0 5016"; echo "command 0 32810"; drag right 450 400 450 420
   step rejoin
+  drag left 300 350 340 350
+  step turned
+  echo "wait-file $W/b-recreated.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
+  echo "screenshot-cell 0 $W/a-recreated.png"
 } > "$W/a.script"
 follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "wait-file $W/a-$1.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
@@ -67,6 +73,9 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "wait-file $W/a-drove.png 60000"; echo "pass-control"; echo "collab-leave"; echo "touch $W/b-left"
   echo "wait-file $W/a-rejoin.png 60000"; echo "collab-join 127.0.0.1:$port"
   echo "wait 1500"; echo "wait-idle 20000"; echo "screenshot-cell 0 $W/b-rejoin.png"
+  follow turned
+  echo 'menu &Postprocessing\Vexel 3D\&Delete'; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"
+  echo "wait 2000"; echo "wait-idle 20000"; echo "screenshot-cell 0 $W/b-recreated.png"
 } > "$W/b.script"
 
 "$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
@@ -93,6 +102,11 @@ compare reset 0
 compare capture 0
 compare drove 0
 compare rejoin 0
+compare turned 0.004
+compare recreated 0.004
+if ! report=$("$PYTHON" "$DIFF" "$W/a-turned.png" "$W/a-recreated.png" 0); then
+  echo "B's new window moved A's view: $report"; fail=1
+fi
 if "$PYTHON" "$DIFF" "$W/b-ready.png" "$W/b-reset.png" 0 > /dev/null; then
   echo "B's picture never changed"; fail=1
 fi
