@@ -75,7 +75,9 @@ int isoHU(const CVolume& volume) { return std::clamp(volume.storedToHU(volume.is
 int hover(ViewCore& view, const Drag& drag) {
     CRaycaster* renderer = view.currentRenderer();
     if (!renderer || !renderer->hasImage || !view.m_pVolume) return 0;
-    int mask = 0;
+    // A value found is reported; so is its loss, or peers would go on
+    // showing the last one.
+    int mask = view.m_iProbeHU != kNoProbeValue ? CHANGE_PROBE : 0;
     view.m_iProbeHU = kNoProbeValue;
     if (view.isInsideImage(drag.point)) {
         const ClientPoint px = view.clientToImage(drag.point);

@@ -1,7 +1,5 @@
 #include "CBackground.h"
 
-#include "collab/SegHistoryReplay.h"
-
 #include "CProgress.h"
 #include "MessageTexts.h"
 #include "CV3dApp.h"
