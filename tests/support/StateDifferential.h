@@ -12,14 +12,8 @@
 // picture at one standard pose pixel for pixel.
 
 #include <cstdint>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
-
-namespace v3d {
-class CVolume;
-}
 
 // The voxels every view of a run is built from.
 struct DiffVolume {
@@ -59,8 +53,6 @@ struct DiffFailure {
 struct DiffOptions {
     // Compare the pictures every this many steps (and always at the end).
     int pictureEvery = 1;
-    // Make the late joiner anew every this many steps.
-    int joinerEvery = 1;
 };
 
 // Runs the sequence and checks after every step; stops at the first failure.
@@ -74,6 +66,5 @@ DiffSequence shrinkSequence(const DiffVolume& volume, const DiffSequence& failin
 struct DiffCounts {
     long steps = 0;
     long messages = 0;
-    long segmentationOps = 0;
 };
 DiffCounts& diffCounts();
