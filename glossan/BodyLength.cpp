@@ -41,8 +41,18 @@ void BodyLength::addHeaderLine(const char* data, size_t size) {
         *this = BodyLength();
         return;
     }
-    if (startsWithNoCase(data, size, "transfer-encoding:")) {
-        m_chunked = true;
+    static constexpr char kCodingName[] = "transfer-encoding:";
+    if (startsWithNoCase(data, size, kCodingName)) {
+        // Any coding voids the length; only a last coding of "chunked"
+        // marks the body's end (otherwise it ends when the server closes).
+        m_coded = true;
+        size_t end = size;
+        while (end > 0 && isBlank(data[end - 1])) --end;
+        static constexpr char kChunked[] = "chunked";
+        const size_t length = sizeof(kChunked) - 1;
+        const size_t nameEnd = sizeof(kCodingName) - 1;
+        m_chunked = end >= nameEnd + length && startsWithNoCase(data + end - length, length, kChunked) &&
+                    (end - length == nameEnd || data[end - length - 1] == ',' || isBlank(data[end - length - 1]));
         return;
     }
     static constexpr char kLengthName[] = "content-length:";

@@ -16,11 +16,14 @@ public:
 
     // The announced byte count, or -1 when none applies (no header, or a
     // transfer coding that makes the length meaningless).
-    int64_t announced() const { return m_chunked ? -1 : m_length; }
-    bool invalid() const { return m_invalid && !m_chunked; }
+    int64_t announced() const { return m_coded ? -1 : m_length; }
+    bool invalid() const { return m_invalid && !m_coded; }
+    // A chunked body carries its own end, which the transfer checks.
+    bool chunked() const { return m_chunked; }
 
 private:
     int64_t m_length = -1;
+    bool m_coded = false;
     bool m_chunked = false;
     bool m_invalid = false;
 };

@@ -4,6 +4,7 @@
 #include "DownloadProgress.h"
 #include "FileSink.h"
 #include "Manifest.h"
+#include "Sha256.h"
 
 #include "QVHostApi.h"
 
@@ -38,12 +39,18 @@ struct Transfer {
     CURL* curl = nullptr;
     DownloadProgress* progress = nullptr;
     int64_t maxBytes = 0;
+    FileCheck check;
     FileSink sink;
     BodyLength length;
+    Sha256 digest;
     uint64_t received = 0;
     DownloadStatus failure = DownloadStatus::Ok;
 
     explicit Transfer(std::string localPath) : sink(std::move(localPath)) {}
+
+    // Where the body must end: announced, else listed; -1 when only the
+    // chunked framing (checked by the transfer) or nothing tells.
+    int64_t expectedEnd() const { return length.announced() >= 0 ? length.announced() : check.size; }
 
     bool fail(DownloadStatus status) {
         if (failure == DownloadStatus::Ok) failure = status;
@@ -57,18 +64,22 @@ struct Transfer {
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         if (status != 200) return fail(DownloadStatus::BadStatus);
         if (length.invalid()) return fail(DownloadStatus::LengthMismatch);
-        if (length.announced() > maxBytes) return fail(DownloadStatus::TooLarge);
+        if (expectedEnd() < 0 && !length.chunked()) return fail(DownloadStatus::LengthUnknown);
+        if (length.announced() >= 0 && check.size >= 0 && length.announced() != check.size)
+            return fail(DownloadStatus::LengthMismatch);
+        if (expectedEnd() > maxBytes) return fail(DownloadStatus::TooLarge);
         return sink.open() || fail(DownloadStatus::WriteFailed);
     }
 
     bool accept(const char* data, size_t size) {
         if (!sink.isOpen() && !start()) return false;
-        const int64_t announced = length.announced();
-        // Bytes past the announced end are not part of this file: the
-        // announcement or the body is wrong, and either way the file is.
-        if (announced >= 0 && received + size > uint64_t(announced)) return fail(DownloadStatus::LengthMismatch);
+        const int64_t announced = length.announced(), end = expectedEnd();
+        // Bytes past the expected end are not part of this file: the
+        // announcement, the list or the body is wrong, and either way the file is.
+        if (end >= 0 && received + size > uint64_t(end)) return fail(DownloadStatus::LengthMismatch);
         if (received + size > uint64_t(maxBytes)) return fail(DownloadStatus::TooLarge);
         if (!sink.write(data, size)) return fail(DownloadStatus::WriteFailed);
+        if (!check.sha256.empty()) digest.add(data, size);
         received += size;
         if (checkCancel()) return false;
         if (progress && announced > 0) progress->setCurrentPosition(filePercent(received, uint64_t(announced)));
@@ -165,21 +176,24 @@ DownloadStatus fetch(const std::string& url, const DownloadLimits& limits, Trans
     if (result != CURLE_OK) return statusOf(result);
     // An empty body never reached the callback; its file is created here.
     if (!transfer.sink.isOpen() && !transfer.start()) return transfer.failure;
-    const int64_t announced = transfer.length.announced();
-    if (announced >= 0 && transfer.received != uint64_t(announced)) return DownloadStatus::LengthMismatch;
-    if (!transfer.sink.close()) return DownloadStatus::WriteFailed;
+    const int64_t end = transfer.expectedEnd();
+    if (end >= 0 && transfer.received != uint64_t(end)) return DownloadStatus::LengthMismatch;
+    if (!transfer.check.sha256.empty() && transfer.digest.hex() != transfer.check.sha256)
+        return DownloadStatus::ChecksumMismatch;
+    if (!transfer.sink.commit()) return DownloadStatus::WriteFailed;
     return DownloadStatus::Ok;
 }
 
 }  // namespace
 
 DownloadResult Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
-                        DownloadProgress* progress, const DownloadLimits& limits) {
+                        DownloadProgress* progress, const DownloadLimits& limits, const FileCheck& check) {
     if (!isSafeFileName(fileName)) return {DownloadStatus::UnsafeName, 0};
     const std::unique_ptr<char, ServerDeleter> server(QVGetCurrentServer());
     const std::string url = std::string(server ? server.get() : "") + encodeUrlPath(remoteFolder + fileName);
     Transfer transfer(localFolder + fileName);
     transfer.progress = progress;
+    transfer.check = check;
     const DownloadStatus status = fetch(url, limits, transfer);
     if (status != DownloadStatus::Ok) return {status, 0};
     return {status, static_cast<int32_t>(transfer.received)};

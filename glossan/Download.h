@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Manifest.h"
+
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -17,7 +19,9 @@ enum class DownloadStatus {
     TimedOut,        // no connection in time, too slow for too long, or over the time limit
     BadStatus,       // an answer other than 200, redirects included
     TooLarge,        // more bytes announced or received than allowed
-    LengthMismatch,  // body length differs from the announced one, or the announcement is unreadable
+    LengthMismatch,  // body length differs from the announced or listed one, or the announcement is unreadable
+    LengthUnknown,   // neither announced, nor chunked, nor listed: a cut body would look whole
+    ChecksumMismatch,  // the body is not what the list's checksum says
     Truncated,       // the transfer itself reports a body that ended early
     WriteFailed,     // the local file could not be created, written or flushed (disk full)
     Cancelled,       // the user pressed Cancel
@@ -45,11 +49,14 @@ struct DownloadLimits {
 // Fetches the host's current server + remoteFolder + fileName into
 // localFolder + fileName (both folders end with "/"). With a progress
 // sink, its current position follows the body when the length is known and
-// Cancel is checked after every block and while the network is quiet. The
-// body must match its Content-Length exactly, when there is one. A partly
-// written file stays where it is; a file is only created for a 200 answer.
+// Cancel is checked after every block and while the network is quiet. A
+// body is taken only when its end is known (Content-Length, chunked framing
+// or the listed size) and reached exactly, and when it matches every
+// listed check. The file appears under its name whole or not at all, and
+// only for a 200 answer.
 DownloadResult Download(const std::string& remoteFolder, const std::string& localFolder, const std::string& fileName,
-                        DownloadProgress* progress, const DownloadLimits& limits = DownloadLimits{});
+                        DownloadProgress* progress, const DownloadLimits& limits = DownloadLimits{},
+                        const FileCheck& check = FileCheck{});
 
 // The URL path with every segment percent-encoded ("/" kept between them).
 std::string encodeUrlPath(const std::string& path);

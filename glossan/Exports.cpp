@@ -8,11 +8,38 @@
 
 #include "QVPluginApi.h"
 
+#include <signal.h>
+
 #include <cstdlib>
 
 using namespace glossan;
 
+namespace {
+
+// A file-size limit must fail a write, not end the host: while the check
+// runs, the signal that would do so is ignored (unless the host handles it).
+class IgnoreFileSizeSignal {
+public:
+    IgnoreFileSizeSignal() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        m_changed = sigaction(SIGXFSZ, nullptr, &m_previous) == 0 && m_previous.sa_handler == SIG_DFL &&
+                    sigaction(SIGXFSZ, &ignore, nullptr) == 0;
+    }
+    ~IgnoreFileSizeSignal() {
+        if (m_changed) sigaction(SIGXFSZ, &m_previous, nullptr);
+    }
+
+private:
+    struct sigaction m_previous {};
+    bool m_changed = false;
+};
+
+}  // namespace
+
 QV_PLUGIN_EXPORT void QVPluginInitialize(void) {
+    const IgnoreFileSizeSignal ignoreFileSize;
     try {
         UpdateSettings settings;
         settings.hostDirectory = hostDirectory();

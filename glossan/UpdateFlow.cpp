@@ -10,6 +10,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -74,6 +75,7 @@ bool UpdateFlow::installNeeded() const {
 }
 
 void UpdateFlow::run() {
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.budgetMs);
     // Decided once without the lock, so that a current module costs no
     // write, and again under it, where it counts.
     if (!installNeeded()) return;
@@ -101,19 +103,20 @@ bool UpdateFlow::update() {
     createFolder(downloadFolder);
 
     CancelOnly manifestProgress(m_progress.get());
-    const DownloadResult manifestFile =
-        Download(kServerFolder, downloadFolder, kManifestName, &manifestProgress, m_settings.manifestLimits);
+    const DownloadResult manifestFile = fetch(kManifestName, &manifestProgress, m_settings.manifestLimits);
     std::optional<std::string> text;
     if (manifestFile.ok()) text = readManifestFile(downloadFolder + kManifestName, manifestFile.bytes);
+    std::optional<Manifest> manifest;
+    if (text) manifest = parseManifest(*text);
     // An empty list would stage an empty module over a working one.
-    if (!manifestFile.ok() || (text && text->empty())) {
+    if (!manifestFile.ok() || (text && text->empty()) || (manifest && manifest->status != ManifestStatus::Ok)) {
         m_progress.reset();
         tell(manifestFile.ok() ? UpdateEvent::ManifestFailed : manifestFailure(manifestFile.status));
         return false;
     }
     bool staged = false;
-    if (text) {
-        if (downloadAll(parseManifest(*text)))
+    if (manifest) {
+        if (downloadAll(*manifest))
             staged = stage();
         else
             deleteFolderRecursive(downloadFolder);
@@ -123,16 +126,14 @@ bool UpdateFlow::update() {
 }
 
 bool UpdateFlow::downloadAll(const Manifest& manifest) {
-    const std::string downloadFolder = folder("Glossan_Tmp/");
-    for (size_t i = 0; i < manifest.names.size(); ++i) {
-        const std::string& name = manifest.names[i];
+    for (size_t i = 0; i < manifest.entries.size(); ++i) {
+        const std::string& name = manifest.entries[i].name;
         if (m_progress) {
             m_progress->setLabel("Downloading " + name);
             m_progress->setCurrentPosition(0);
             m_progress->setOverallPosition(overallPosition(static_cast<int>(i + 1), manifest.lineFeeds));
         }
-        const DownloadResult result =
-            Download(kServerFolder, downloadFolder, name, m_progress.get(), m_settings.fileLimits);
+        const DownloadResult result = fetch(name, m_progress.get(), m_settings.fileLimits, manifest.entries[i].check);
         if (result.ok()) continue;
         tell(fileFailure(result.status), name);
         return false;
@@ -140,23 +141,41 @@ bool UpdateFlow::downloadAll(const Manifest& manifest) {
     return true;
 }
 
+DownloadResult UpdateFlow::fetch(const std::string& name, DownloadProgress* progress, DownloadLimits limits,
+                                 const FileCheck& check) const {
+    const long left = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count());
+    if (left <= 0) return {DownloadStatus::TimedOut, 0};
+    limits.totalTimeMs = limits.totalTimeMs > 0 ? std::min(limits.totalTimeMs, left) : left;
+    limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, left);
+    return Download(kServerFolder, folder("Glossan_Tmp/"), name, progress, limits, check);
+}
+
+bool UpdateFlow::discard(const std::string& path) {
+    const std::string trash = folder("Glossan_Trash");
+    deleteFolderRecursive(trash);
+    if (!pathExists(path)) return true;
+    return renameFolder(path, trash) && deleteFolderRecursive(trash);
+}
+
 void UpdateFlow::recoverEarlierStaging() {
     const std::string staged = folder("Glossan_New");
     const std::string discarded = folder("Glossan_Del");
+    deleteFolderRecursive(folder("Glossan_Trash"));
     if (!pathExists(staged) && pathExists(discarded)) m_settings.renameFolder(discarded, staged);
 }
 
 bool UpdateFlow::stage() {
     const std::string staged = folder("Glossan_New");
     const std::string discarded = folder("Glossan_Del");
-    deleteFolderRecursive(discarded);
+    discard(discarded);
     // An earlier staging that was never completed makes way; there may be none.
     m_settings.renameFolder(staged, discarded);
     if (!m_settings.renameFolder(folder("Glossan_Tmp"), staged)) {
         m_settings.renameFolder(discarded, staged);
         return false;
     }
-    deleteFolderRecursive(discarded);
+    discard(discarded);
     writeProfile("DownloadedVersionMS", m_settings.offered.ms);
     writeProfile("DownloadedVersionLS", m_settings.offered.ls);
     return true;

@@ -5,6 +5,7 @@
 #include "InstallMessage.h"
 #include "ModuleVersion.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,12 +25,18 @@ struct UpdateSettings {
     std::function<bool(const std::string& from, const std::string& to)> renameFolder = glossan::renameFolder;
     DownloadLimits fileLimits = DownloadLimits{};
     DownloadLimits manifestLimits = defaultManifestLimits();
+    // The whole check, lock to staging: every request gets what is left.
+    long budgetMs = kStartupBudgetMs;
 
     // A manifest is a list of names: more than 1 MiB of it is not one. Its
     // whole request, start-up's only wait without a window's worth of
     // progress to show, gets 25 seconds.
     static constexpr int64_t kManifestMaxBytes = 1 << 20;
     static constexpr long kManifestTimeMs = 25000;
+    // The host's start-up waits for the check: two minutes at most, however
+    // slowly or often the server answers. A module that cannot arrive in
+    // that time is tried again at the next start.
+    static constexpr long kStartupBudgetMs = 120000;
     static DownloadLimits defaultManifestLimits();
 };
 
@@ -62,10 +69,18 @@ private:
     // A start killed between setting the earlier staging aside and putting
     // the new one in its place left it as "Glossan_Del": it goes back.
     void recoverEarlierStaging();
+    // Deletes a folder by first renaming it to "Glossan_Trash", so that a
+    // start killed mid-delete leaves the part only under a name that is
+    // never restored. False when the folder is still there.
+    bool discard(const std::string& path);
+    // One request with the time that is left of the budget.
+    DownloadResult fetch(const std::string& name, DownloadProgress* progress, DownloadLimits limits,
+                         const FileCheck& check = FileCheck{}) const;
     std::string folder(const char* name) const;
     void tell(UpdateEvent event, const std::string& fileName = std::string());
 
     UpdateSettings m_settings;
+    std::chrono::steady_clock::time_point m_deadline;
     std::unique_ptr<CProgress> m_progress;
 };
 

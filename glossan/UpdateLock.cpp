@@ -32,6 +32,7 @@ UpdateLock::State UpdateLock::acquire() {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const int fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) return State::Unavailable;
+        if (m_betweenOpenAndLock) m_betweenOpenAndLock();
         int locked;
         do {
             locked = flock(fd, LOCK_EX | LOCK_NB);

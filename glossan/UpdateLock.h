@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace glossan {
@@ -23,9 +24,14 @@ public:
     State acquire();
     void release();
 
+    // Runs between opening the file and locking it: where another start's
+    // release and a third start's take can fall.
+    void setBetweenOpenAndLock(std::function<void()> step) { m_betweenOpenAndLock = std::move(step); }
+
 private:
     std::string m_path;
     int m_fd = -1;
+    std::function<void()> m_betweenOpenAndLock;
 };
 
 }  // namespace glossan

@@ -1,6 +1,7 @@
 #include "LayoutStore.h"
 
 #include "CellGrid.h"
+#include "FileWrite.h"
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "PluginManager.h"
@@ -40,12 +41,9 @@ bool LayoutStore::save(const QString& file, QString& error) const {
         }
         cells.append(entry);
     }
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(QJsonObject{{"cells", cells}}).toJson()) < 0) {
-        error = "cannot write " + file;
-        return false;
-    }
-    return true;
+    const FileWriteResult written = writeFileWhole(file, QJsonDocument(QJsonObject{{"cells", cells}}).toJson());
+    if (!written.ok()) error = fileWriteMessage(written, file);
+    return written.ok();
 }
 
 bool LayoutStore::load(const QString& file, QString& error) {

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,9 @@ bool parsePair(const QString& text, int low, int high, int& a, int& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit makes a write fail like a full disk; it must not
+    // end the viewer with whatever the user had open.
+    signal(SIGXFSZ, SIG_IGN);
     // The platform is chosen before the application exists.
     if (hasFlag(argc, argv, "--offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,5 +1,9 @@
 #include "NewDicomFile.h"
 
+#include "FileWrite.h"
+
+#include <dcmtk/dcmdata/dcostrmb.h>
+#include <dcmtk/dcmdata/dcwcache.h>
 #include <dcmtk/dcmdata/dctk.h>
 
 #include <QDir>
@@ -7,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace quarvia {
 
@@ -207,12 +212,38 @@ std::unique_ptr<DicomImage> NewDicomFile::write(const QString& folder, QString& 
         return nullptr;
     }
     const QString path = QDir(folder).filePath(QString::fromLatin1(sop.c_str()) + ".dcm");
-    const OFCondition status = m_file->saveFile(path.toLocal8Bit().constData(), EXS_LittleEndianExplicit);
-    if (status.bad()) {
-        error = QString("cannot write %1: %2").arg(path, status.text());
+    QByteArray bytes;
+    const OFCondition encoded = encode(bytes);
+    if (encoded.bad()) {
+        error = QString("cannot encode %1: %2").arg(path, encoded.text());
+        return nullptr;
+    }
+    const FileWriteResult written = writeFileWhole(path, bytes);
+    if (!written.ok()) {
+        error = fileWriteMessage(written, path);
         return nullptr;
     }
     return DicomImage::load(path, error);
+}
+
+OFCondition NewDicomFile::encode(QByteArray& bytes) {
+    // The file's bytes as saving it would write them, gathered in memory so
+    // that they reach the disk through one whole-or-nothing write.
+    std::vector<char> block(1 << 20);
+    DcmOutputBufferStream stream(block.data(), static_cast<offile_off_t>(block.size()));
+    DcmWriteCache cache;
+    m_file->transferInit();
+    OFCondition status = EC_StreamNotifyClient;
+    while (status == EC_StreamNotifyClient) {
+        status = m_file->write(stream, EXS_LittleEndianExplicit, EET_UndefinedLength, &cache, EGL_recalcGL);
+        if (status == EC_Normal) stream.flush();
+        void* data = nullptr;
+        offile_off_t length = 0;
+        stream.flushBuffer(data, length);
+        bytes.append(static_cast<const char*>(data), static_cast<qsizetype>(length));
+    }
+    m_file->transferEnd();
+    return status;
 }
 
 }  // namespace quarvia

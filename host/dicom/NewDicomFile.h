@@ -2,6 +2,7 @@
 
 #include "DicomImage.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 class DcmFileFormat;
+class OFCondition;
 
 namespace quarvia {
 
@@ -37,6 +39,7 @@ public:
 private:
     NewDicomFile() = default;
     bool editable(uint16_t group, uint16_t element) const;
+    OFCondition encode(QByteArray& bytes);
     void ensurePrivateCreator(uint16_t group, uint16_t element);
     void makeConsistent();
 

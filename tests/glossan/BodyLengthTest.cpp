@@ -39,6 +39,11 @@ TEST(BodyLength, TransferCodingOverridesTheLength) {
     const BodyLength length = headers({"Content-Length: 10\r\n", "Transfer-Encoding: chunked\r\n"});
     EXPECT_EQ(length.announced(), -1);
     EXPECT_FALSE(length.invalid());
+    EXPECT_TRUE(length.chunked());
+    // Only a last coding of chunked frames the body; any other ends it at the close.
+    EXPECT_FALSE(headers({"Content-Length: 10\r\n", "Transfer-Encoding: chunked, gzip\r\n"}).chunked());
+    EXPECT_FALSE(headers({"Content-Length: 10\r\n", "Transfer-Encoding: xchunked\r\n"}).chunked());
+    EXPECT_TRUE(headers({"Transfer-Encoding: gzip,Chunked \r\n"}).chunked());
 }
 
 TEST(BodyLength, InterimAnswerIsForgotten) {

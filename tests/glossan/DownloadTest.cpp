@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -28,9 +29,13 @@ protected:
     void TearDown() override { EXPECT_EQ(fakeHost().outstandingBlocks, 0) << "server string not released"; }
 
     DownloadResult fetch(const TestServer& server, const std::string& name, CProgress* progress = nullptr,
-                         const DownloadLimits& limits = DownloadLimits{}) {
+                         const DownloadLimits& limits = DownloadLimits{}, const FileCheck& check = FileCheck{}) {
         fakeHost().currentServer = server.url();
-        return Download(UpdateFlow::kServerFolder, localFolder(), name, progress, limits);
+        return Download(UpdateFlow::kServerFolder, localFolder(), name, progress, limits, check);
+    }
+    // Nothing but the named files: no half-written file, no temporary.
+    QStringList folderEntries() const {
+        return QDir(m_local.filePath("files")).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
     std::string localFolder() const { return m_local.filePath("files").toStdString() + "/"; }
     std::string localFile(const std::string& name) const { return localFolder() + name; }
@@ -42,7 +47,9 @@ protected:
     QTemporaryDir m_local;
 };
 
-TEST_F(DownloadTest, ResponseWithoutContentLengthIsReadToItsEnd) {
+// A body that ends at the close could have been cut anywhere: it is taken
+// only when the list says how long it is (or what it hashes to).
+TEST_F(DownloadTest, ResponseWithoutContentLengthIsRefusedUnlessTheListGivesItsSize) {
     TestServer server;
     ASSERT_TRUE(server.start({/*omitLength=*/true, 0, false, {}}));
     const std::string body = patternBytes(200000);
@@ -51,9 +58,34 @@ TEST_F(DownloadTest, ResponseWithoutContentLengthIsReadToItsEnd) {
     ProgressWatch watch;
     watch.attach(&window);
 
-    EXPECT_EQ(fetch(server, "a.dll", &window).bytes, 200000);
+    EXPECT_EQ(fetch(server, "a.dll", &window).status, DownloadStatus::LengthUnknown);
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(fetch(server, "a.dll", &window, {}, FileCheck{4096, ""}).status, DownloadStatus::LengthMismatch);
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(fetch(server, "a.dll", &window, {}, FileCheck{200000, ""}).bytes, 200000);
     EXPECT_EQ(readLocal("a.dll"), body);
-    EXPECT_TRUE(watch.current.empty()) << "the bar has nothing to measure against";
+    EXPECT_TRUE(watch.current.empty()) << "the bar has no announced length to measure against";
+}
+
+// The list's checksum catches a file that is not the one listed (changed
+// between requests, or altered on the way), whatever its length says.
+TEST_F(DownloadTest, ChecksumMismatchIsRefusedAndLeavesNoFile) {
+    TestServer server;
+    ASSERT_TRUE(server.start());
+    const std::string body = patternBytes(150000);
+    server.addFile("a.dll", body);
+    const std::string digest =
+        QCryptographicHash::hash(QByteArray::fromStdString(body), QCryptographicHash::Sha256).toHex().toStdString();
+    const std::string other =
+        QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex().toUpper().toStdString();
+
+    EXPECT_EQ(fetch(server, "a.dll", nullptr, {}, parseManifest("a.dll\tsha256=" + other).entries[0].check).status,
+              DownloadStatus::ChecksumMismatch);
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(fetch(server, "a.dll", nullptr, {}, FileCheck{150001, digest}).status, DownloadStatus::LengthMismatch);
+    EXPECT_EQ(fetch(server, "a.dll", nullptr, {}, FileCheck{150000, digest}).bytes, 150000);
+    EXPECT_EQ(readLocal("a.dll"), body);
+    EXPECT_EQ(folderEntries(), QStringList{"a.dll"});
 }
 
 TEST_F(DownloadTest, TwoFullBlocksWithContentLength) {
@@ -153,14 +185,11 @@ TEST_F(DownloadTest, CancelWritesTheCurrentBlockThenFails) {
     watch.onCurrentChanged = [](CProgress& progress, const std::string&, int) { pressCancel(progress); };
 
     EXPECT_EQ(fetch(server, "big.dll", &window).status, DownloadStatus::Cancelled);
-    const std::string written = readLocal("big.dll");
-    EXPECT_FALSE(written.empty());
-    EXPECT_LT(written.size(), body.size());
-    EXPECT_EQ(written, body.substr(0, written.size()));
+    EXPECT_TRUE(folderEntries().isEmpty()) << "the part written before Cancel goes with it";
     EXPECT_TRUE(window.isVisible()) << "Cancel does not close the window";
 }
 
-TEST_F(DownloadTest, ExistingLinkInTheDownloadFolderIsNotFollowed) {
+TEST_F(DownloadTest, ExistingLinkInTheDownloadFolderIsReplacedNotFollowed) {
     TestServer server;
     ASSERT_TRUE(server.start());
     server.addFile("a.dll", "module");
@@ -169,7 +198,9 @@ TEST_F(DownloadTest, ExistingLinkInTheDownloadFolderIsNotFollowed) {
         std::ofstream(target.toStdString()) << "keep";
     }
     ASSERT_TRUE(QFile::link(target, QString::fromStdString(localFile("a.dll"))));
-    EXPECT_EQ(fetch(server, "a.dll").status, DownloadStatus::WriteFailed);
+    EXPECT_EQ(fetch(server, "a.dll").status, DownloadStatus::Ok);
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(localFile("a.dll"))).isSymLink());
+    EXPECT_EQ(readLocal("a.dll"), "module");
     std::ifstream kept(target.toStdString());
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
 }

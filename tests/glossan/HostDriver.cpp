@@ -14,7 +14,6 @@
 #include <QApplication>
 
 #include <dlfcn.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -63,11 +62,11 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--go") == 0) go = argv[i + 1];
         if (std::strcmp(argv[i], "--ready") == 0) ready = argv[i + 1];
         if (std::strcmp(argv[i], "--file-size-limit") == 0) {
-            // A full disk, as a file that may grow no further; the write
-            // then fails instead of the signal ending the process.
+            // A full disk, as a file that may grow no further. The signal
+            // keeps its default (ending the process): the installer itself
+            // must turn the write into an ordinary failure.
             const rlim_t limit = std::strtoull(argv[i + 1], nullptr, 10);
             const rlimit bound{limit, limit};
-            signal(SIGXFSZ, SIG_IGN);
             if (setrlimit(RLIMIT_FSIZE, &bound) != 0) return 2;
         }
     }

@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <memory>
 
 namespace {
@@ -100,6 +102,39 @@ TEST(HostEndToEnd, StalledServerEndsStartUpWithErrorInstalling) {
     EXPECT_TRUE(errors.contains("[message box] Glossan Install: Error installing Glossan")) << errors.toStdString();
     EXPECT_LT(elapsed, 40000) << "start-up waited " << elapsed << " ms";
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_New")));
+}
+
+// Under a file-size limit (`ulimit -f`) a module file that outgrows it is
+// an ordinary download failure: the user is told, and the host runs on.
+TEST(HostEndToEnd, FileSizeLimitGivesAMessageAndARunningHost) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(placeHost(dir));
+    TestServer server;
+    ASSERT_TRUE(server.start());
+    server.addFile("files.txt", "a.dll\nb.dll\n");
+    server.addFile("a.dll", patternBytes(1000));
+    server.addFile("b.dll", patternBytes(300000));
+    QFile script(dir.filePath("run.script"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("idle\n");
+    script.close();
+
+    QProcess host;
+    host.setChildProcessModifier([] {
+        const rlimit bound{100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &bound);
+    });
+    host.start(dir.filePath("quarvia"),
+               {"--offscreen", "--plugins", dir.filePath("plugins/libglossan.so"), "--profile", dir.filePath("profile.ini"),
+                "--script", dir.filePath("run.script"), "--server", QString::fromStdString(server.url())});
+    ASSERT_TRUE(host.waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(host.readAllStandardError());
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("[message box] Glossan Install: Error downloading b.dll")) << errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_New")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_Tmp")));
 }
 
 TEST(HostEndToEnd, TwoHostsStartedTogetherUpdateOnce) {

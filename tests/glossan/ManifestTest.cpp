@@ -26,9 +26,39 @@ TEST(Manifest, LineEndings) {
     };
     for (const Case& c : cases) {
         const Manifest manifest = parseManifest(c.text);
-        EXPECT_EQ(manifest.names, c.names) << testing::PrintToString(c.text);
+        Names names;
+        for (const ManifestEntry& entry : manifest.entries) names.push_back(entry.name);
+        EXPECT_EQ(names, c.names) << testing::PrintToString(c.text);
         EXPECT_EQ(manifest.lineFeeds, c.lineFeeds) << testing::PrintToString(c.text);
     }
+}
+
+// Fields after a tab promise a size and a checksum; a list without them
+// reads as before, unknown keys are a newer server's, and a promise that
+// cannot be read refuses the whole list.
+TEST(Manifest, ReadsOptionalSizeAndChecksumFields) {
+    const std::string digest(64, 'A');
+    const Manifest manifest = parseManifest("a.dll\tsize=42\tsha256=" + digest + "\r\nb.dll\tsigned=x\nc.dll");
+    ASSERT_EQ(manifest.status, ManifestStatus::Ok);
+    ASSERT_EQ(manifest.entries.size(), 3u);
+    EXPECT_EQ(manifest.entries[0].name, "a.dll");
+    EXPECT_EQ(manifest.entries[0].check.size, 42);
+    EXPECT_EQ(manifest.entries[0].check.sha256, std::string(64, 'a'));
+    EXPECT_EQ(manifest.entries[1].name, "b.dll");
+    EXPECT_EQ(manifest.entries[1].check.size, -1);
+    EXPECT_TRUE(manifest.entries[2].check.sha256.empty());
+    for (const char* bad : {"a\tsize=", "a\tsize=-1", "a\tsize=2147483648", "a\tsize=1\tsize=1", "a\tsha256=abc",
+                            "a\tsha256=" "zz00000000000000000000000000000000000000000000000000000000000000"})
+        EXPECT_EQ(parseManifest(bad).status, ManifestStatus::BadField) << bad;
+}
+
+TEST(Manifest, RefusesMoreEntriesThanTheCap) {
+    std::string text;
+    for (size_t i = 0; i < Manifest::kMaxEntries; ++i) text += "f" + std::to_string(i) + "\n";
+    EXPECT_EQ(parseManifest(text).status, ManifestStatus::Ok);
+    const Manifest over = parseManifest(text + "one.more");
+    EXPECT_EQ(over.status, ManifestStatus::TooManyEntries);
+    EXPECT_TRUE(over.entries.empty());
 }
 
 TEST(Manifest, OverallPositionDividesByLineFeedsPlusOne) {

@@ -202,6 +202,52 @@ TEST_F(ProcessFaultTest, KilledAtRandomPointsTheStagingIsOldOrNewAndTheNextStart
     std::cout << "[ kills    ] whole run " << wholeRunMs << " ms, start after the kills " << recoverMs << " ms\n";
 }
 
+int entriesIn(const QString& folder) {
+    return static_cast<int>(QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Unsorted).size());
+}
+
+// Killed while the earlier staging, set aside, is being deleted: no part of
+// it may stay under a name a later start restores. The outside step then
+// takes the new staging away, and a start that fails must not stage a part.
+TEST_F(ProcessFaultTest, KilledWhileDeletingTheEarlierStagingLeavesItWholeOrGone) {
+    HostFolder host;
+    ASSERT_TRUE(host.valid());
+    ASSERT_TRUE(startServer());
+    // Large enough that its deletion is seen under way.
+    constexpr int kExtra = 20000;
+    QDir().mkpath(host.path("Glossan_New"));
+    for (int i = 0; i < kExtra; ++i) std::ofstream((host.path("Glossan_New/x") + QString::number(i)).toStdString());
+    const Tree earlier = host.tree("Glossan_New");
+    const int whole = static_cast<int>(earlier.size());
+
+    auto driver = host.start(m_server.url(), 0);
+    ASSERT_TRUE(driver->waitForStarted(30000));
+    bool caught = false;
+    while (!caught && driver->state() != QProcess::NotRunning) {
+        for (const char* name : {"Glossan_Del", "Glossan_Trash"}) {
+            const int left = entriesIn(host.path(name));
+            if (left > 0 && left < whole - 100) caught = true;
+        }
+        if (caught) kill(static_cast<pid_t>(driver->processId()), SIGKILL);
+    }
+    ASSERT_TRUE(driver->waitForFinished(30000));
+    ASSERT_TRUE(caught) << "the deletion finished before it was seen";
+    EXPECT_TRUE(host.tree("Glossan_New") == m_new) << describe(host.tree("Glossan_New"));
+    if (host.exists("Glossan_Del")) EXPECT_EQ(entriesIn(host.path("Glossan_Del")), whole) << "a part was left";
+
+    // The outside step completes the upgrade; the next start cannot reach
+    // its server.
+    ASSERT_TRUE(QDir(host.path("Glossan")).removeRecursively());
+    ASSERT_TRUE(QDir().rename(host.path("Glossan_New"), host.path("Glossan")));
+    m_server.stop();
+    auto next = host.start(m_server.url(), 0);
+    ASSERT_TRUE(next->waitForFinished(60000));
+    EXPECT_EQ(outputLines(*next), std::vector<std::string>{"Glossan Install|Error installing Glossan|16"});
+    if (host.exists("Glossan_New"))
+        EXPECT_EQ(entriesIn(host.path("Glossan_New")), whole) << "a part of a deleted staging was restored";
+    EXPECT_FALSE(host.exists("Glossan_Trash"));
+}
+
 // Several hosts started at once: the first to take the lock updates, the
 // others leave it to it without a word.
 void startTogether(int count) {

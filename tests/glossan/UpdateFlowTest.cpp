@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -217,6 +218,37 @@ TEST_F(UpdateFlowTest, LockThatCannotBeMadeIsAnInstallError) {
     EXPECT_TRUE(m_server.requests().empty());
     EXPECT_FALSE(exists("elsewhere"));
     EXPECT_FALSE(exists("Glossan_Tmp"));
+}
+
+// Start-up waits for one budget at most, however slowly a file arrives:
+// here a drip fast enough for the speed floor that would take minutes.
+TEST_F(UpdateFlowTest, DrippingFileEndsStartUpWithinTheBudget) {
+    TestServer server;
+    TestServer::Options options;
+    options.faults = {"a.dll=drip:600"};
+    ASSERT_TRUE(server.start(options));
+    server.addFile("files.txt", "a.dll\n");
+    server.addFile("a.dll", patternBytes(100000));
+    fakeHost().currentServer = server.url();
+    m_settings.budgetMs = 3000;
+    QElapsedTimer clock;
+    clock.start();
+    run();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(fakeHost().messageBoxes, (Names{"Glossan Install|Error downloading a.dll|16"}));
+    EXPECT_FALSE(exists("Glossan_New"));
+    EXPECT_FALSE(exists("Glossan_Tmp"));
+}
+
+// What a host gets without setting anything: every wait bounded, the
+// manifest's own request well inside the start-up budget.
+TEST(UpdateSettings, DefaultsBoundEveryWait) {
+    const UpdateSettings settings;
+    EXPECT_EQ(settings.budgetMs, UpdateSettings::kStartupBudgetMs);
+    EXPECT_GT(settings.manifestLimits.totalTimeMs, 0);
+    EXPECT_LT(settings.manifestLimits.totalTimeMs, settings.budgetMs);
+    EXPECT_EQ(settings.manifestLimits.maxBytes, UpdateSettings::kManifestMaxBytes);
+    EXPECT_GT(settings.fileLimits.lowSpeedBytesPerSecond, 0);
 }
 
 class UnsafeManifestName : public UpdateFlowTest, public ::testing::WithParamInterface<std::string> {};

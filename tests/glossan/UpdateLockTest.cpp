@@ -21,6 +21,24 @@ TEST(UpdateLock, SecondTakerFindsItBusyUntilReleased) {
     EXPECT_EQ(second.acquire(), UpdateLock::State::Held);
 }
 
+// Three starts interleaved: B opens the file A holds; A finishes (removing
+// it) and C makes and locks a new one; B's lock on the old, unnamed file
+// then succeeds, yet the update is C's.
+TEST(UpdateLock, LockOnAFileRemovedMeanwhileIsNotHeld) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("Glossan.lock").toStdString();
+    UpdateLock a(path), b(path), c(path);
+    ASSERT_EQ(a.acquire(), UpdateLock::State::Held);
+    bool once = false;
+    b.setBetweenOpenAndLock([&] {
+        if (once) return;
+        once = true;
+        a.release();
+        EXPECT_EQ(c.acquire(), UpdateLock::State::Held);
+    });
+    EXPECT_EQ(b.acquire(), UpdateLock::State::Busy);
+}
+
 TEST(UpdateLock, FileLeftByADeadHolderIsTakenOver) {
     QTemporaryDir scratch;
     const QString path = scratch.filePath("Glossan.lock");

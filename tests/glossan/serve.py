@@ -9,7 +9,7 @@ closes); --extra-length announces more bytes than are sent; --cert/--key
 serve TLS. --fault NAME=MODE[:ARG] misbehaves for one file:
   stall        reads the request and never answers
   stall-body   sends the headers and the first 100 bytes, then goes quiet
-  drip         sends the headers, then one byte a second
+  drip[:N]     sends the headers, then N bytes a second (default 1)
   reset        sends the headers and half the body, then resets the connection
   excess:N     announces N bytes fewer than it sends
   chunked-cut  sends half the body chunked, then closes without the last chunk
@@ -75,8 +75,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             body = self.body_of()
             self.start_body(len(body))
             if mode == "drip":
-                for byte in body:
-                    self.wfile.write(bytes([byte]))
+                rate = int(arg or 1)
+                for start in range(0, len(body), rate):
+                    self.wfile.write(body[start:start + rate])
                     self.wfile.flush()
                     time.sleep(1)
                 return

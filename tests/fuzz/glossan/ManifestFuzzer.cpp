@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <climits>
 #include <string>
 
 using namespace glossan;
@@ -20,21 +21,27 @@ void require(bool condition) {
 void checkManifest(const std::string& text) {
     const Manifest manifest = parseManifest(text);
     require(manifest.lineFeeds == std::count(text.begin(), text.end(), '\n'));
-    // Every name is a line of the text: no terminator inside, and together
-    // they are never longer than the text.
+    // A refused list names nothing; an accepted one has at most the cap of
+    // entries, each name a line of the text (no terminator or tab inside),
+    // together never longer than the text, and sizes the download can report.
+    if (manifest.status != ManifestStatus::Ok) require(manifest.entries.empty());
+    require(manifest.entries.size() <= Manifest::kMaxEntries);
     size_t total = 0;
-    for (const std::string& name : manifest.names) {
-        require(name.find_first_of("\r\n") == std::string::npos);
-        total += name.size();
+    for (const ManifestEntry& entry : manifest.entries) {
+        require(entry.name.find_first_of("\r\n\t") == std::string::npos);
+        require(entry.check.size >= -1 && entry.check.size <= INT32_MAX);
+        require(entry.check.sha256.empty() || entry.check.sha256.size() == 64);
+        total += entry.name.size();
     }
     require(total <= text.size());
-    require(manifest.names.size() <= text.size());
-    require(text.empty() == manifest.names.empty());
-    for (size_t k = 1; k <= manifest.names.size(); ++k) {
+    require(manifest.entries.size() <= text.size());
+    if (manifest.status == ManifestStatus::Ok) require(text.empty() == manifest.entries.empty());
+    for (size_t k = 1; k <= manifest.entries.size(); ++k) {
         const int position = overallPosition(static_cast<int>(k), manifest.lineFeeds);
         require(position >= 0);
     }
-    for (const std::string& name : manifest.names) {
+    for (const ManifestEntry& entry : manifest.entries) {
+        const std::string& name = entry.name;
         if (!isSafeFileName(name)) continue;
         // A name taken as safe cannot leave the download folder.
         require(!name.empty() && name.front() != '/');
