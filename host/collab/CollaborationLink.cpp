@@ -179,27 +179,12 @@ CollaborationLink::Peer* CollaborationLink::addPeer(QTcpSocket* socket) {
 
 void CollaborationLink::adopt(QTcpSocket* socket) {
     const QString name = endpointName(socket->peerAddress(), socket->peerPort());
-    if (connectedCount() >= m_settings.maxPeers) {
-        // Told why, then closed once the refusal is out.
-        socket->setParent(this);
-        const QString reason = fullReason(m_settings.maxPeers);
-        CollabFrame refusal;
-        refusal.kind = CollabFrame::Refused;
-        refusal.payload = reason.toUtf8();
-        socket->write(encodeFrame(refusal));
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        socket->disconnectFromHost();
-        report(Notice::PeerRefusedFull, name, reason);
-        return;
-    }
+    makeRoomForPending(socket->peerAddress());
     Peer* peer = addPeer(socket);
     peer->name = name;
+    peer->address = socket->peerAddress();
     peer->hubSide = std::make_unique<HubHandshake>(m_settings.key, SessionKey::newNonce());
     socket->write(encodeFrame(peer->hubSide->challenge()));
-    if (peer->hubSide->admitsWithoutAnswer()) {
-        enterSession(*peer);
-        return;
-    }
     // A stranger that never answers does not hold a place for long.
     const QPointer<QTcpSocket> guard = socket;
     QTimer::singleShot(m_settings.handshakeMs, socket, [this, peer, guard] {
@@ -207,9 +192,33 @@ void CollaborationLink::adopt(QTcpSocket* socket) {
     });
 }
 
-int CollaborationLink::connectedCount() const {
+void CollaborationLink::makeRoomForPending(const QHostAddress& address) {
+    // Oldest first (entries are in the order they came), silent ones before
+    // those whose answer is on its way.
+    auto evictOne = [&](bool sameAddressOnly) {
+        for (const bool silentOnly : {true, false})
+            for (auto& peer : m_peers)
+                if (peer->socket && peer->hubSide && !peer->inSession && !peer->closing &&
+                    (!sameAddressOnly || peer->address == address) && (!silentOnly || !peer->heard)) {
+                    peer->closing = true;
+                    peer->socket->abort();
+                    return;
+                }
+    };
+    auto pending = [&](bool sameAddressOnly) {
+        int n = 0;
+        for (const auto& peer : m_peers)
+            n += peer->socket && peer->hubSide && !peer->inSession && !peer->closing &&
+                 (!sameAddressOnly || peer->address == address);
+        return n;
+    };
+    while (pending(true) >= m_settings.maxPendingPerAddress) evictOne(true);
+    while (pending(false) >= m_settings.maxPending) evictOne(false);
+}
+
+int CollaborationLink::sessionCount() const {
     int n = 0;
-    for (const auto& peer : m_peers) n += peer->socket && !peer->closing ? 1 : 0;
+    for (const auto& peer : m_peers) n += peer->socket && peer->inSession && !peer->closing ? 1 : 0;
     return n;
 }
 
@@ -234,7 +243,9 @@ void CollaborationLink::readFrom(Peer& from) {
     const QPointer<QTcpSocket> socket = from.socket;
     if (!socket || from.closing) return;
     std::vector<CollabFrame> frames;
-    const bool sound = from.reader.feed(socket->readAll(), frames);
+    const QByteArray bytes = socket->readAll();
+    from.heard = from.heard || !bytes.isEmpty();
+    const bool sound = from.reader.feed(bytes, frames);
     for (const CollabFrame& frame : frames) {
         if (!socket || from.closing) return;
         if (!from.inSession) {
@@ -261,10 +272,21 @@ bool CollaborationLink::handshakeStep(Peer& peer, const CollabFrame& frame) {
     if (peer.hubSide) {
         const HubHandshake::Outcome outcome = peer.hubSide->take(frame);
         switch (outcome.step) {
-        case HubHandshake::Step::Accepted:
+        case HubHandshake::Step::Accepted: {
+            // Places in the session go to peers that opened it, not to
+            // connections that merely arrived.
+            if (sessionCount() >= m_settings.maxPeers) {
+                const QString reason = fullReason(m_settings.maxPeers);
+                peer.socket->write(encodeFrame(CollabFrame{CollabFrame::Refused, {}, 0, reason.toUtf8()}));
+                peer.closing = true;
+                report(Notice::PeerRefusedFull, peer.name, reason);
+                peer.socket->disconnectFromHost();  // after the refusal is out
+                return false;
+            }
             writeTo(peer, encodeFrame(outcome.reply));
             enterSession(peer);
             return true;
+        }
         case HubHandshake::Step::WrongKey:
             peer.socket->write(encodeFrame(outcome.reply));
             peer.closing = true;

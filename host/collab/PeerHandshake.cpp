@@ -29,7 +29,11 @@ PeerHandshake::Outcome PeerHandshake::take(const CollabFrame& frame) {
     if (!m_answered) {
         if (frame.kind != CollabFrame::Challenge) return (outcome.step = Step::Malformed), outcome;
         if (frame.payload.isEmpty()) {
-            outcome.step = m_key.isEmpty() ? Step::Open : Step::HubAsksNoKey;
+            if (!m_key.isEmpty()) return (outcome.step = Step::HubAsksNoKey), outcome;
+            // No key on either side: an empty answer says this is a peer.
+            m_answered = true;
+            outcome.hasReply = true;
+            outcome.reply.kind = CollabFrame::Answer;
             return outcome;
         }
         if (frame.payload.size() != SessionKey::kNonceBytes) return (outcome.step = Step::Malformed), outcome;
@@ -42,6 +46,7 @@ PeerHandshake::Outcome PeerHandshake::take(const CollabFrame& frame) {
         return outcome;
     }
     if (frame.kind != CollabFrame::Welcome) return (outcome.step = Step::Malformed), outcome;
+    if (m_key.isEmpty()) return (outcome.step = frame.payload.isEmpty() ? Step::Open : Step::Malformed), outcome;
     outcome.step = SessionKey::sameBytes(frame.payload, SessionKey::hubProof(m_key, m_hubNonce, m_nonce))
                        ? Step::Open
                        : Step::HubUnproven;

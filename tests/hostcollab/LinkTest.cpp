@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -46,6 +47,8 @@ TEST(CollabLink, PeerThatStopsReadingIsDroppedAndTheOtherGetsEverything) {
     stuck.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
     stuck.setReadBufferSize(1);
     stuck.connectToHost("127.0.0.1", hub.port());
+    ASSERT_TRUE(stuck.waitForConnected(5000));
+    stuck.write(quarvia::encodeFrame(CollabFrame{CollabFrame::Answer, {}, 0, {}}));  // a peer, as far as the hub can tell
     ASSERT_TRUE(waitFor([&] { return hub.peerCount() == 2; }));
 
     const int count = 200;
@@ -95,6 +98,52 @@ TEST(CollabLink, WrongKeyIsRefusedAndTheRightOneIsAdmitted) {
     ASSERT_TRUE(right.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
     EXPECT_EQ(hub.send("v", 0, "J_justspec dummy\nJ_renderer 1\n"), 1);
     ASSERT_TRUE(waitFor([&] { return got.size() == 1; }));
+}
+
+// Connections that never answer, reopened as soon as they are closed, hold
+// no place a peer with the key needs; a keyless hub is not locked either.
+TEST(CollabLink, PeerJoinsWhileEightSilentConnectionsKeepReconnecting) {
+    for (const QByteArray key : {QByteArray("shared secret"), QByteArray()}) {
+        CollabSettings settings;
+        settings.key = key;
+        CollaborationLink hub(nullptr, nullptr, settings);
+        QString error;
+        ASSERT_TRUE(hub.listen(0, error));
+        std::vector<std::unique_ptr<QTcpSocket>> silent;
+        for (int i = 0; i < 8; ++i) {
+            silent.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket* socket = silent.back().get();
+            QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                             [socket, &hub] { socket->connectToHost("127.0.0.1", hub.port()); });
+            socket->connectToHost("127.0.0.1", hub.port());
+        }
+        ASSERT_TRUE(waitFor([&] {
+            return std::all_of(silent.begin(), silent.end(),
+                               [](const auto& s) { return s->state() == QAbstractSocket::ConnectedState; });
+        }));
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            CollaborationLink peer(nullptr, nullptr, settings);
+            EXPECT_TRUE(peer.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+        }
+        for (auto& socket : silent) socket->disconnect();
+    }
+}
+
+// A keyed session lasts: the handshake's time limit is for the handshake.
+TEST(CollabLink, KeyedSessionOutlastsTheHandshakeLimit) {
+    CollabSettings settings;
+    settings.key = "shared secret";
+    settings.handshakeMs = 300;
+    CollaborationLink hub(nullptr, nullptr, settings);
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error));
+    std::vector<CollabFrame> got;
+    CollaborationLink peer([&](const CollabFrame& f) { got.push_back(f); }, nullptr, settings);
+    ASSERT_TRUE(peer.connectTo("127.0.0.1", hub.port(), error)) << error.toStdString();
+    waitFor([] { return false; }, 1200);
+    EXPECT_EQ(hub.peerCount(), 1);
+    EXPECT_EQ(hub.send("v", 0, "J_justspec dummy\nJ_renderer 1\n"), 1);
+    EXPECT_TRUE(waitFor([&] { return got.size() == 1; }));
 }
 
 // The hub's merged state reaches a peer that joins after it was sent.

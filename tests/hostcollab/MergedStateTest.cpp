@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -77,6 +81,63 @@ TEST(MergedState, LinesBeyondTheCapAreLeftOutAndTheOlderOnesStay) {
     EXPECT_EQ(state.take(many), MergedState::Take::OverCap);
     EXPECT_LE(state.bytes(), 4096u);
     EXPECT_LE(state.text().size(), 4096u + kMarker.size());
+}
+
+// The plain rule, one line at a time: what the merged state must equal for
+// any sequence of messages, however it finds its keywords.
+struct ModelState {
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::size_t bytes = 0, cap;
+    explicit ModelState(std::size_t maxBytes) : cap(maxBytes) {}
+    static bool isPlane(const std::string& k) {
+        return k.rfind("cutpln", 0) == 0 && k.size() > 11 && k.compare(k.size() - 5, 5, "data ") == 0 &&
+               k.find_first_not_of("0123456789", 6) == k.size() - 5;
+    }
+    void take(const std::string& message) {
+        if (message.rfind(kMarker, 0) != 0) return;
+        for (std::size_t at = kMarker.size(), end; (end = message.find('\n', at)) != std::string::npos; at = end + 1) {
+            const std::string line = message.substr(at, end + 1 - at);
+            const std::size_t blank = line.find(' ');
+            if (blank == std::string::npos) continue;
+            const std::string keyword = line.substr(0, blank + 1);
+            if (keyword == "J_capture " || keyword == "J_putunder " || keyword == "J_justspec ") continue;
+            if (keyword == "J_cutplanes ")
+                for (auto it = lines.begin(); it != lines.end();)
+                    it = isPlane(it->first) ? (bytes -= it->first.size() + it->second.size(), lines.erase(it)) : it + 1;
+            auto it = std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.first == keyword; });
+            const std::size_t old = it == lines.end() ? 0 : it->first.size() + it->second.size();
+            if (bytes - old + keyword.size() + line.size() > cap) continue;
+            bytes = bytes - old + keyword.size() + line.size();
+            if (it == lines.end()) lines.emplace_back(keyword, line);
+            else it->second = line;
+        }
+    }
+    std::string text() const {
+        std::string out = kMarker;
+        for (const auto& l : lines) out += l.second;
+        return out;
+    }
+};
+
+TEST(MergedState, RandomMessagesMergeAsThePlainRuleSays) {
+    std::mt19937 random(20261208);
+    const char* const keywords[] = {"J_renderer", "J_cutplanes", "cutpln0data", "cutpln1data", "cutpln12data",
+                                    "J_capture",  "J_seghistory", "K7",         "cutplnXdata", "J_justspec"};
+    for (int round = 0; round < 200; ++round) {
+        const std::size_t cap = round % 3 == 0 ? 300 : 1 << 20;
+        MergedState state(cap);
+        ModelState model(cap);
+        for (int message = 0; message < 30; ++message) {
+            std::string text = random() % 10 ? kMarker : std::string("J_justspec x\n");
+            for (int line = random() % 12; line > 0; --line)
+                text += keywords[random() % 10] + std::string(" ") + std::string(random() % 40, 'v') + "\n";
+            if (random() % 5 == 0) text += "unterminated";
+            state.take(text);
+            model.take(text);
+            ASSERT_EQ(state.text(), model.text()) << "round " << round << ", message " << message;
+            ASSERT_EQ(state.bytes(), model.bytes);
+        }
+    }
 }
 
 TEST(MergedStateStore, KeepsOneStatePerPluginAndCellUpToTheStreamLimit) {
