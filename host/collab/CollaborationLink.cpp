@@ -79,7 +79,9 @@ QString CollaborationLink::report(Notice what, const QString& peer, const QStrin
 }
 
 CollaborationLink::CollaborationLink(DataHandler onData, NoticeHandler onNotice, CollabSettings settings)
-    : m_onData(std::move(onData)), m_onNotice(std::move(onNotice)), m_settings(std::move(settings)) {}
+    : m_onData(std::move(onData)), m_onNotice(std::move(onNotice)), m_settings(std::move(settings)) {
+    m_clock.start();
+}
 
 CollaborationLink::~CollaborationLink() {
     for (auto& peer : m_peers)
@@ -100,6 +102,9 @@ bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QStrin
     connect(m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server->nextPendingConnection()) adopt(socket);
     });
+    auto* stallCheck = new QTimer(this);
+    connect(stallCheck, &QTimer::timeout, this, [this] { dropStalledReaders(); });
+    stallCheck->start(std::max(100, m_settings.stallMs / 4));
     m_hasControl = true;
     return true;
 }
@@ -171,7 +176,15 @@ CollaborationLink::Peer* CollaborationLink::addPeer(QTcpSocket* socket) {
     peer->socket = socket;
     // Until the handshake is done, a frame is a few dozen bytes.
     peer->reader.setMaxFrame(kMaxHandshakeFrameBytes);
+    // Unread bytes stay with the system, not in this process: a sender the
+    // hub holds back is held back by its own connection.
+    socket->setReadBufferSize(1024 * 1024);
+    peer->progressAtMs = m_clock.elapsed();
     connect(socket, &QTcpSocket::readyRead, this, [this, peer] { readFrom(*peer); });
+    connect(socket, &QTcpSocket::bytesWritten, this, [this, peer] {
+        peer->progressAtMs = m_clock.elapsed();
+        if (isHub()) releaseHeldSenders();
+    });
     connect(socket, &QTcpSocket::disconnected, this, [this, peer] { peerGone(*peer); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     return peer;
@@ -242,6 +255,10 @@ void CollaborationLink::readFrom(Peer& from) {
     // away: only the guarded socket is looked at after it.
     const QPointer<QTcpSocket> socket = from.socket;
     if (!socket || from.closing) return;
+    if (isHub() && from.inSession && (from.held || relayBacklogged())) {
+        from.held = true;
+        return;
+    }
     std::vector<CollabFrame> frames;
     const QByteArray bytes = socket->readAll();
     from.heard = from.heard || !bytes.isEmpty();
@@ -266,6 +283,58 @@ void CollaborationLink::readFrom(Peer& from) {
     }
     // A peer that sends garbage is dropped, the others stay.
     if (!sound && socket && !from.closing) drop(from, isHub() ? Notice::PeerGarbage : Notice::HubGarbage);
+    if (isHub() && socket && !from.closing && from.inSession) spendFrames(from, int(frames.size()));
+}
+
+bool CollaborationLink::relayBacklogged() const {
+    for (const auto& peer : m_peers)
+        if (peer->socket && peer->inSession && !peer->closing &&
+            peer->socket->bytesToWrite() > m_settings.relayHighWaterBytes)
+            return true;
+    return false;
+}
+
+void CollaborationLink::releaseHeldSenders() {
+    if (relayBacklogged()) return;
+    for (auto& peer : m_peers) {
+        if (!peer->held || !peer->socket || peer->closing) continue;
+        if (peer->frameTokens < 0) continue;  // its own rate, not the readers, holds it
+        peer->held = false;
+        // What arrived meanwhile is waiting; no new signal would say so.
+        if (peer->socket->bytesAvailable() > 0) readFrom(*peer);
+        if (relayBacklogged()) return;
+    }
+}
+
+bool CollaborationLink::spendFrames(Peer& from, int frames) {
+    const qint64 now = m_clock.elapsed();
+    const double rate = m_settings.maxFramesPerSecond;
+    if (from.tokensAtMs < 0) from.frameTokens = rate;
+    else from.frameTokens = std::min(rate, from.frameTokens + (now - from.tokensAtMs) * rate / 1000.0);
+    from.tokensAtMs = now;
+    from.frameTokens -= frames;
+    if (from.frameTokens >= 0) return true;
+    // Over its rate: not read again until the allowance is back above zero.
+    from.held = true;
+    const int waitMs = int(-from.frameTokens * 1000.0 / rate) + 1;
+    const QPointer<QTcpSocket> guard = from.socket;
+    Peer* sender = &from;
+    QTimer::singleShot(waitMs, this, [this, guard, sender] {
+        if (!guard || sender->closing) return;
+        sender->frameTokens = std::max(sender->frameTokens, 0.0);
+        releaseHeldSenders();
+    });
+    return false;
+}
+
+void CollaborationLink::dropStalledReaders() {
+    const qint64 now = m_clock.elapsed();
+    for (auto& peer : m_peers)
+        if (peer->socket && peer->inSession && !peer->closing &&
+            peer->socket->bytesToWrite() > m_settings.relayHighWaterBytes &&
+            now - peer->progressAtMs > m_settings.stallMs)
+            drop(*peer, Notice::PeerNotReading, QString::number(peer->socket->bytesToWrite()));
+    releaseHeldSenders();
 }
 
 bool CollaborationLink::handshakeStep(Peer& peer, const CollabFrame& frame) {

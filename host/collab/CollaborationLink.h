@@ -6,6 +6,7 @@
 #include "PeerHandshake.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -31,12 +32,23 @@ struct CollabSettings {
     static constexpr int kMaxPendingPerAddress = 8;
     static constexpr qint64 kMaxUnsentBytes = 16 * 1024 * 1024;
     static constexpr int kHandshakeMs = 3000;
+    // Relaying: while any peer has more than the high water waiting, the
+    // hub reads nothing more to relay, so a fast sender is held to the pace
+    // of the slowest reader instead of getting it dropped; a peer that makes
+    // no progress at all for the stall time is the one dropped. Each sender
+    // is also held to a frame rate far above what a person's drags make.
+    static constexpr qint64 kRelayHighWaterBytes = 4 * 1024 * 1024;
+    static constexpr int kStallMs = 3000;
+    static constexpr int kMaxFramesPerSecond = 1000;
 
     QByteArray key;                           // empty: no session key
     int maxPeers = kMaxPeers;                 // peers in the session at once
     int maxPending = kMaxPending;             // connections still in the handshake
     int maxPendingPerAddress = kMaxPendingPerAddress;
     qint64 maxUnsentBytes = kMaxUnsentBytes;  // queued for one peer before it is dropped
+    qint64 relayHighWaterBytes = kRelayHighWaterBytes;
+    int stallMs = kStallMs;
+    int maxFramesPerSecond = kMaxFramesPerSecond;
     int handshakeMs = kHandshakeMs;           // a connection that has not opened the session by then goes
 };
 
@@ -84,6 +96,10 @@ private:
         QString name;
         QHostAddress address;
         bool heard = false;  // has sent a byte
+        bool held = false;   // not read for now: relaying waits for readers, or its rate is spent
+        double frameTokens = 0;
+        qint64 tokensAtMs = -1;
+        qint64 progressAtMs = 0;  // last time bytes left for it (or it joined)
         FrameReader reader;
         bool inSession = false;
         bool closing = false;  // dropped or refused on purpose: its going is not news
@@ -107,11 +123,19 @@ private:
     int sessionCount() const;
     // Frees a handshake place for a new connection from `address`.
     void makeRoomForPending(const QHostAddress& address);
+    // Hub: whether relaying must wait for a peer to read; senders held for
+    // it are read again once no peer is over the high water.
+    bool relayBacklogged() const;
+    void releaseHeldSenders();
+    // Hub: spends a sender's frame allowance; false when it must pause.
+    bool spendFrames(Peer& from, int frames);
+    void dropStalledReaders();
 
     DataHandler m_onData;
     NoticeHandler m_onNotice;
     CollabSettings m_settings;
     QTcpServer* m_server = nullptr;
+    QElapsedTimer m_clock;
     // Stable addresses: a peer's handlers hold on to its entry.
     std::vector<std::unique_ptr<Peer>> m_peers;
     MergedStateStore m_state;

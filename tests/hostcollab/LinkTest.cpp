@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -127,6 +128,46 @@ TEST(CollabLink, PeerJoinsWhileEightSilentConnectionsKeepReconnecting) {
         }
         for (auto& socket : silent) socket->disconnect();
     }
+}
+
+// A peer that floods the session with valid state is held to the pace of
+// the slowest reader; a reader that keeps reading is never dropped for it.
+TEST(CollabLink, FloodingPeerDoesNotGetAReadingFollowerDropped) {
+    QStringList notices;
+    CollaborationLink hub(nullptr, [&](const QString& t) { notices << t; });
+    QString error;
+    ASSERT_TRUE(hub.listen(0, error));
+    const QByteArray hello = quarvia::encodeFrame(CollabFrame{CollabFrame::Answer, {}, 0, {}});
+    // The follower reads 64 KiB every 10 ms: steadily, far slower than the flood.
+    QTcpSocket follower;
+    follower.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 65536);
+    follower.setReadBufferSize(65536);
+    follower.connectToHost("127.0.0.1", hub.port());
+    ASSERT_TRUE(follower.waitForConnected(5000));
+    follower.write(hello);
+    qint64 followerRead = 0;
+    QTimer reading;
+    QObject::connect(&reading, &QTimer::timeout, [&] { followerRead += follower.read(65536).size(); });
+    reading.start(10);
+    QTcpSocket flooder;
+    flooder.connectToHost("127.0.0.1", hub.port());
+    ASSERT_TRUE(flooder.waitForConnected(5000));
+    flooder.write(hello);
+    ASSERT_TRUE(waitFor([&] { return hub.peerCount() == 2; }));
+
+    const QByteArray state = "J_justspec dummy\nJ_renderer 1\nJ_pad " + QByteArray(60000, 'x') + "\n";
+    const QByteArray frame = quarvia::encodeFrame(CollabFrame{CollabFrame::Data, "v", 0, state});
+    qint64 flooded = 0;
+    QElapsedTimer clock;
+    clock.start();
+    waitFor([&] {
+        while (flooder.bytesToWrite() < 4 * frame.size()) flooded += flooder.write(frame);
+        return clock.elapsed() > 4000;
+    }, 6000);
+    EXPECT_GT(flooded - followerRead, CollabSettings::kMaxUnsentBytes) << "the flood was not a flood";
+    EXPECT_GT(followerRead, 0);
+    EXPECT_EQ(follower.state(), QAbstractSocket::ConnectedState);
+    EXPECT_FALSE(said(notices, "does not read")) << notices.join('\n').toStdString();
 }
 
 // A keyed session lasts: the handshake's time limit is for the handshake.
