@@ -23,5 +23,11 @@ for target in state_text:state seg_history:seghistory image_list:imagelist; do
     rm -rf "$work"
     mkdir -p "$work"
     cp "$SOURCE/corpus/$seeds"/* "$work/"
-    "$BUILD/fuzz_$name" -max_total_time="$SECONDS_EACH" -max_len=16384 -print_final_stats=1 "$work" 2>&1 | tail -12
+    # A finding fails the run (libFuzzer's own exit code, 77, reads as a skip here).
+    status=0
+    "$BUILD/fuzz_$name" -max_total_time="$SECONDS_EACH" -max_len=16384 -print_final_stats=1 \
+      -error_exitcode=1 -timeout_exitcode=1 -artifact_prefix="$BUILD/fuzz_$name-" "$work" >"$BUILD/fuzz_$name.log" 2>&1 ||
+      status=$?
+    tail -12 "$BUILD/fuzz_$name.log"
+    [ "$status" -eq 0 ] || { echo "fuzz_$name found a failing input (see $BUILD/fuzz_$name.log)"; exit 1; }
 done

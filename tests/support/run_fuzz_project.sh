@@ -24,6 +24,8 @@ for target in "$@"; do
   seeds="$HERE/seeds/${target%_fuzz}"
   echo "$target: $SECONDS_EACH s on $seeds"
   UBSAN_OPTIONS=print_stacktrace=1 \
+    # A finding fails the run: libFuzzer's own exit code, 77, reads as a skip.
     "$BUILD/$target" -max_total_time="$SECONDS_EACH" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+      -error_exitcode=1 -timeout_exitcode=1 \
       -artifact_prefix="$BUILD/$target-" "$scratch" "$seeds"
 done

@@ -2,6 +2,7 @@
 
 #include "QVPluginApi.h"
 #include "collab/CaptureRecord.h"
+#include "collab/PeerCaptureBudget.h"
 #include "collab/PeerSender.h"
 #include "collab/PeerState.h"
 #include "interact/ExportRun.h"
@@ -68,7 +69,10 @@ public:
                                  const std::string& seriesUid, uint32_t seriesNumber,
                                  const std::string& replacedImageId = std::string());
     bool captureAndShare(int width, int height, bool replace);
+    // A peer's put-under request: a quick capture within the peers' allowance.
     void quickCapture() override;
+    // The user's own quick capture.
+    void userQuickCapture();
     void exportImages(const ExportOptions& options);
     // Command "Capture images": the export dialog, then the export.
     void captureImagesCommand();
@@ -143,9 +147,14 @@ private:
         CBackground& m_frame;
     };
 
+    // False (after telling the user once) when peers have asked for more
+    // images than the window makes for them.
+    bool peerCaptureAllowed();
+
     // A peer's history still to replay (in batches, between events).
     std::string m_continuedHistory;
     bool m_continueScheduled = false;
+    PeerCaptureBudget m_peerCaptures;
     HostPeers m_hostPeers{*this};
     PeerSender* m_peerSender = &m_hostPeers;
     HostSeriesPort m_seriesPort;

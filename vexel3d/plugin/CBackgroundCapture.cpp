@@ -18,6 +18,7 @@
 
 #include <QApplication>
 
+#include <chrono>
 #include <cstdio>
 
 namespace v3d {
@@ -159,7 +160,22 @@ bool CBackground::captureAndShare(int width, int height, bool replace) {
     return true;
 }
 
+bool CBackground::peerCaptureAllowed() {
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    switch (m_peerCaptures.take(now.count())) {
+    case PeerCaptureBudget::Verdict::Allowed: return true;
+    case PeerCaptureBudget::Verdict::RefusedTellUser: m_view->notify(ViewNotice::PeerCapturesLimited); return false;
+    case PeerCaptureBudget::Verdict::Refused: return false;
+    }
+    return false;
+}
+
 void CBackground::quickCapture() {
+    if (peerCaptureAllowed()) userQuickCapture();
+}
+
+void CBackground::userQuickCapture() {
     WaitCursor wait;
     {
         std::unique_ptr<CProgress> progress = progressOverActiveWindow("Exporting image", *this);
@@ -171,6 +187,7 @@ void CBackground::quickCapture() {
 }
 
 void CBackground::captureForPeer(const PeerCapture& request) {
+    if (!peerCaptureAllowed()) return;
     WaitCursor wait;
     std::unique_ptr<CProgress> progress = progressOverActiveWindow("Exporting image", *this);
     ProgressAdapter sink(*progress);

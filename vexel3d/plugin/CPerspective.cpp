@@ -428,7 +428,7 @@ void CPerspective::mouseDoubleClickEvent(QMouseEvent* event) {
         // The bare marker first: the peers repaint and bring their window
         // forward before the capture's own message arrives.
         m_frame->peerSender().sendToPeersFromView(kStateMarkerLine);
-        m_frame->quickCapture();
+        m_frame->userQuickCapture();
         return;
     }
     sendMask(doubleClickPick(*this, clientPointOf(event->position()), flagsOf(event->buttons(), event->modifiers())));

@@ -36,6 +36,9 @@ const char* noticeMessage(ViewNotice notice) {
     case ViewNotice::PeerTextTooLong:
         return "A participant's view could not be followed: its segmentation is too long. Ask them to reset "
                "segmentation.";
+    case ViewNotice::PeerCapturesLimited:
+        return "A participant asked for more images than this window makes for others (400 at once, then 40 a "
+               "minute): the images past that were not made here.";
     }
     return nullptr;
 }

@@ -49,6 +49,8 @@ enum class ViewNotice {
     TooLongToShare,
     // A peer's text longer than this window reads: not applied.
     PeerTextTooLong,
+    // Peers asked for more images than this window makes for them.
+    PeerCapturesLimited,
 };
 
 class ViewCore : public RenderHost {

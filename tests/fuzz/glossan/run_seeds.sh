@@ -10,4 +10,5 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/corpus"
 exec "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+  -error_exitcode=1 -timeout_exitcode=1 \
   -artifact_prefix="$work/" "$work/corpus" "$seeds"
