@@ -1,12 +1,15 @@
 #include "CollaborationLink.h"
 
+#include "SecureChannel.h"
 #include "SessionKey.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 namespace quarvia {
 
@@ -28,6 +31,9 @@ enum class CollaborationLink::Notice {
     HubGarbage,
     HubNoHandshake,
     HubNotReading,
+    PeerChannelBroken,
+    HubRefusedChannel,
+    HubChannelBroken,
 };
 
 namespace {
@@ -69,7 +75,22 @@ QString CollaborationLink::report(Notice what, const QString& peer, const QStrin
         break;
     case Notice::HubUnproven: text = "the hub at " + peer + " did not prove the session key: not joining"; break;
     case Notice::HubGarbage: text = "the hub at " + peer + " sent bytes that are not collaboration frames"; break;
-    case Notice::HubNoHandshake: text = "the hub at " + peer + " did not open the session in time"; break;
+    case Notice::HubNoHandshake:
+        text = "the hub at " + peer + " did not open the session in time";
+        // A keyed hub speaks only TLS and waits for it: say what to try.
+        if (m_settings.key.isEmpty())
+            text += QString(" (if it asks for a session key, give one with --collab-key-file FILE or ") +
+                    SessionKey::kEnvironmentVariable + ")";
+        break;
+    case Notice::PeerChannelBroken:
+        text = "peer " + peer + " dropped: its secure connection failed (" + detail + ")";
+        break;
+    case Notice::HubRefusedChannel:
+        text = "refused by the hub at " + peer + ": wrong session key, or the hub asks for none (" + detail + ")";
+        break;
+    case Notice::HubChannelBroken:
+        text = "left the session: the secure connection to the hub at " + peer + " failed (" + detail + ")";
+        break;
     case Notice::HubNotReading:
         text = "left the session: the hub at " + peer + " does not read what is sent to it (" + detail + " bytes waiting)";
         break;
@@ -92,7 +113,7 @@ CollaborationLink::~CollaborationLink() {
 }
 
 bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QString& error) {
-    m_server = new QTcpServer(this);
+    m_server = m_settings.key.isEmpty() ? new QTcpServer(this) : new TlsServer(m_settings.key, this);
     if (!m_server->listen(address, port)) {
         error = m_server->errorString();
         delete m_server;
@@ -110,8 +131,18 @@ bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QStrin
 }
 
 bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& error) {
-    auto* socket = new QTcpSocket(this);
-    socket->connectToHost(host, port);
+    QTcpSocket* socket = nullptr;
+    auto encrypted = std::make_shared<bool>(false);
+    if (m_settings.key.isEmpty()) {
+        socket = new QTcpSocket(this);
+        socket->connectToHost(host, port);
+    } else {
+        auto* secure = new QSslSocket(this);
+        SecureChannel::arm(*secure, m_settings.key);
+        connect(secure, &QSslSocket::encrypted, this, [encrypted] { *encrypted = true; });
+        secure->connectToHostEncrypted(host, port);
+        socket = secure;
+    }
     if (!socket->waitForConnected(5000)) {
         error = socket->errorString();
         delete socket;
@@ -145,6 +176,9 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
     tick.start(10);
     if (!settled()) wait.exec();
     if (guard && peer->inSession && !peer->closing) return true;
+    // The hub closing a channel that never opened: it did not take our key.
+    if (m_joinFailure.isEmpty() && !m_settings.key.isEmpty() && !*encrypted)
+        m_joinFailure = report(Notice::HubRefusedChannel, name, "the secure channel could not be opened");
     if (m_joinFailure.isEmpty())
         m_joinFailure = report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake
                                                                                           : Notice::HubClosed,
@@ -186,6 +220,9 @@ CollaborationLink::Peer* CollaborationLink::addPeer(QTcpSocket* socket) {
         if (isHub()) releaseHeldSenders();
     });
     connect(socket, &QTcpSocket::disconnected, this, [this, peer] { peerGone(*peer); });
+    if (auto* secure = qobject_cast<QSslSocket*>(socket))
+        connect(secure, &QAbstractSocket::errorOccurred, this,
+                [this, peer](QAbstractSocket::SocketError error) { secureChannelFailed(*peer, error); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     return peer;
 }
@@ -284,6 +321,24 @@ void CollaborationLink::readFrom(Peer& from) {
     // A peer that sends garbage is dropped, the others stay.
     if (!sound && socket && !from.closing) drop(from, isHub() ? Notice::PeerGarbage : Notice::HubGarbage);
     if (isHub() && socket && !from.closing && from.inSession) spendFrames(from, int(frames.size()));
+}
+
+void CollaborationLink::secureChannelFailed(Peer& peer, QAbstractSocket::SocketError error) {
+    if (peer.closing || !peer.socket || error == QAbstractSocket::RemoteHostClosedError) return;
+    const QString why = peer.socket->errorString();
+    // A handshake that fails is a key that differs (or no TLS at all on the
+    // other side); a failure later is a connection changed on the way.
+    if (error == QAbstractSocket::SslHandshakeFailedError && !peer.inSession) {
+        if (isHub()) {
+            peer.closing = true;
+            report(Notice::PeerRefusedWrongKey, peer.name);
+            peer.socket->abort();
+        } else {
+            drop(peer, Notice::HubRefusedChannel, why);
+        }
+        return;
+    }
+    drop(peer, isHub() ? Notice::PeerChannelBroken : Notice::HubChannelBroken, why);
 }
 
 bool CollaborationLink::relayBacklogged() const {

@@ -130,6 +130,7 @@ private:
     // Hub: spends a sender's frame allowance; false when it must pause.
     bool spendFrames(Peer& from, int frames);
     void dropStalledReaders();
+    void secureChannelFailed(Peer& peer, QAbstractSocket::SocketError error);
 
     DataHandler m_onData;
     NoticeHandler m_onNotice;

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -157,17 +158,85 @@ TEST(CollabLink, FloodingPeerDoesNotGetAReadingFollowerDropped) {
 
     const QByteArray state = "J_justspec dummy\nJ_renderer 1\nJ_pad " + QByteArray(60000, 'x') + "\n";
     const QByteArray frame = quarvia::encodeFrame(CollabFrame{CollabFrame::Data, "v", 0, state});
-    qint64 flooded = 0;
-    QElapsedTimer clock;
-    clock.start();
-    waitFor([&] {
-        while (flooder.bytesToWrite() < 4 * frame.size()) flooded += flooder.write(frame);
-        return clock.elapsed() > 4000;
-    }, 6000);
-    EXPECT_GT(flooded - followerRead, CollabSettings::kMaxUnsentBytes) << "the flood was not a flood";
+    // 64 MiB offered at once: four times what the follower reads meanwhile.
+    for (int i = 0; i < 64 * 1024 * 1024 / frame.size(); ++i) flooder.write(frame);
+    waitFor([] { return false; }, 4000);
     EXPECT_GT(followerRead, 0);
     EXPECT_EQ(follower.state(), QAbstractSocket::ConnectedState);
     EXPECT_FALSE(said(notices, "does not read")) << notices.join('\n').toStdString();
+}
+
+// A man in the middle on loopback: forwards both ways, keeps what passed,
+// and on request flips a byte of, or slips a frame of its own into, what
+// goes to the hub.
+class Proxy {
+public:
+    explicit Proxy(quint16 hubPort) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, hubPort] {
+            m_down = m_server.nextPendingConnection();
+            m_up = new QTcpSocket(&m_server);
+            m_up->connectToHost("127.0.0.1", hubPort);
+            m_up->waitForConnected(5000);
+            QObject::connect(m_down, &QTcpSocket::readyRead, [this] {
+                QByteArray bytes = m_down->readAll();
+                m_seen += bytes;
+                if (flipNext && !bytes.isEmpty()) bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x20);
+                flipNext = false;
+                m_up->write(bytes);
+            });
+            QObject::connect(m_up, &QTcpSocket::readyRead, [this] {
+                const QByteArray bytes = m_up->readAll();
+                m_seen += bytes;
+                m_down->write(bytes);
+            });
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    const QByteArray& seen() const { return m_seen; }
+    void inject(const QByteArray& bytes) { m_up->write(bytes); }
+    bool flipNext = false;
+
+private:
+    QTcpServer m_server;
+    QTcpSocket* m_down = nullptr;
+    QTcpSocket* m_up = nullptr;
+    QByteArray m_seen;
+};
+
+// A keyed session through someone in the middle: nothing of the state is
+// readable on the wire, and a changed byte or a frame slipped in ends the
+// connection with a message instead of reaching a window.
+TEST(CollabLink, KeyedSessionIsUnreadableAndTamperingEndsIt) {
+    for (const bool flip : {true, false}) {
+        QStringList notices;
+        CollabSettings settings;
+        settings.key = "shared secret";
+        std::vector<CollabFrame> atHub;
+        CollaborationLink hub([&](const CollabFrame& f) { atHub.push_back(f); },
+                              [&](const QString& t) { notices << t; }, settings);
+        QString error;
+        ASSERT_TRUE(hub.listen(0, error));
+        Proxy proxy(hub.port());
+        std::vector<CollabFrame> atPeer;
+        CollaborationLink peer([&](const CollabFrame& f) { atPeer.push_back(f); }, nullptr, settings);
+        ASSERT_TRUE(peer.connectTo("127.0.0.1", proxy.port(), error)) << error.toStdString();
+        hub.send("v", 0, "J_justspec dummy\nJ_renderer 1\n");
+        peer.send("v", 0, "J_justspec dummy\nJ_threshold 300\n");
+        ASSERT_TRUE(waitFor([&] { return atPeer.size() == 1 && atHub.size() == 1; }));
+        EXPECT_FALSE(proxy.seen().contains("J_")) << "state readable on the wire";
+        EXPECT_FALSE(proxy.seen().contains("justspec"));
+
+        if (flip) {
+            proxy.flipNext = true;
+            peer.send("v", 0, "J_justspec dummy\nJ_renderer 2\n");
+        } else {
+            proxy.inject(quarvia::encodeFrame(CollabFrame{CollabFrame::Data, "v", 0, "J_justspec dummy\nJ_renderer 0\n"}));
+        }
+        ASSERT_TRUE(waitFor([&] { return hub.peerCount() == 0; })) << (flip ? "flipped" : "injected");
+        EXPECT_EQ(atHub.size(), 1u) << "a changed or foreign frame reached the hub's window";
+        EXPECT_TRUE(said(notices, "secure connection failed")) << notices.join('\n').toStdString();
+    }
 }
 
 // A keyed session lasts: the handshake's time limit is for the handshake.
