@@ -132,7 +132,7 @@ bool CollaborationLink::listen(const QHostAddress& address, quint16 port, QStrin
 
 bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& error) {
     QTcpSocket* socket = nullptr;
-    auto encrypted = std::make_shared<bool>(false);
+    auto encrypted = std::make_shared<bool>(false), heard = std::make_shared<bool>(false);
     if (m_settings.key.isEmpty()) {
         socket = new QTcpSocket(this);
         socket->connectToHost(host, port);
@@ -148,6 +148,7 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
         delete socket;
         return false;
     }
+    connect(socket, &QTcpSocket::readyRead, this, [heard] { *heard = true; });
     Peer* peer = addPeer(socket);
     const QString name = endpointName(socket->peerAddress(), port);
     peer->name = name;
@@ -179,10 +180,13 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
     // The hub closing a channel that never opened: it did not take our key.
     if (m_joinFailure.isEmpty() && !m_settings.key.isEmpty() && !*encrypted)
         m_joinFailure = report(Notice::HubRefusedChannel, name, "the secure channel could not be opened");
+    // Closed before a word of the handshake: as good as no handshake (a
+    // keyed hub waits for TLS that a keyless joiner never starts).
     if (m_joinFailure.isEmpty())
-        m_joinFailure = report(guard && guard->state() == QAbstractSocket::ConnectedState ? Notice::HubNoHandshake
-                                                                                          : Notice::HubClosed,
-                               name);
+        m_joinFailure = report(
+            (guard && guard->state() == QAbstractSocket::ConnectedState) || !*heard ? Notice::HubNoHandshake
+                                                                                     : Notice::HubClosed,
+            name);
     error = m_joinFailure;
     if (guard) {
         peer->closing = true;
