@@ -24,6 +24,9 @@ bool isCutPlaneLine(std::string_view keyword) {
 MergedState::Take MergedState::take(std::string_view message) {
     if (message.substr(0, kMarker.size()) != kMarker) return Take::NotState;
     bool fitted = true;
+    // Room in the index for every line the cap could hold, once.
+    const std::size_t lines = std::size_t(std::count(message.begin(), message.end(), '\n'));
+    m_index.reserve(std::min(m_index.size() + lines, m_maxBytes / 4));
     std::size_t at = kMarker.size();
     while (at < message.size()) {
         const std::size_t end = message.find('\n', at);
@@ -41,27 +44,30 @@ MergedState::Take MergedState::take(std::string_view message) {
 }
 
 bool MergedState::keep(std::string_view keyword, std::string_view line) {
-    const auto found = m_index.find(std::string(keyword));
-    Line* kept = found == m_index.end() ? nullptr : &m_lines[found->second];
-    const std::size_t old = kept ? kept->keyword.size() + kept->line.size() : 0;
+    const auto found = m_index.find(keyword);
+    const std::size_t at = found == m_index.end() ? m_lines.size() : found->second;
+    const std::size_t old = at < m_lines.size() ? m_lines[at].keywordLength + m_lines[at].line.size() : 0;
     const std::size_t now = keyword.size() + line.size();
     if (m_bytes - old + now > m_maxBytes) return false;  // the older line stays
     m_bytes = m_bytes - old + now;
-    if (kept) {
-        kept->line.assign(line);
+    if (at < m_lines.size()) {
+        // The index views the line's own bytes, which a longer line moves.
+        m_index.erase(found);
+        m_lines[at].line.assign(line);
+        m_index.emplace(m_lines[at].keyword(), at);
         return true;
     }
-    m_index.emplace(std::string(keyword), m_lines.size());
     if (isCutPlaneLine(keyword)) m_cutPlaneLines.push_back(m_lines.size());
-    m_lines.push_back({std::string(keyword), std::string(line)});
+    m_lines.push_back({std::string(line), keyword.size()});
+    m_index.emplace(m_lines.back().keyword(), m_lines.size() - 1);
     return true;
 }
 
 void MergedState::dropCutPlaneLines() {
     for (const std::size_t at : m_cutPlaneLines) {
         Line& l = m_lines[at];
-        m_bytes -= l.keyword.size() + l.line.size();
-        m_index.erase(l.keyword);
+        m_bytes -= l.keywordLength + l.line.size();
+        m_index.erase(l.keyword());
         l.live = false;
         ++m_deadLines;
     }
@@ -70,8 +76,8 @@ void MergedState::dropCutPlaneLines() {
 }
 
 void MergedState::compact() {
-    std::vector<Line> live;
-    live.reserve(m_lines.size() - m_deadLines);
+    m_index.clear();
+    std::deque<Line> live;
     for (Line& l : m_lines)
         if (l.live) live.push_back(std::move(l));
     m_lines = std::move(live);
@@ -79,8 +85,8 @@ void MergedState::compact() {
     m_index.clear();
     m_cutPlaneLines.clear();
     for (std::size_t at = 0; at < m_lines.size(); ++at) {
-        m_index.emplace(m_lines[at].keyword, at);
-        if (isCutPlaneLine(m_lines[at].keyword)) m_cutPlaneLines.push_back(at);
+        m_index.emplace(m_lines[at].keyword(), at);
+        if (isCutPlaneLine(m_lines[at].keyword())) m_cutPlaneLines.push_back(at);
     }
 }
 

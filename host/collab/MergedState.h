@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,9 +39,10 @@ public:
 
 private:
     struct Line {
-        std::string keyword;  // with its blank
-        std::string line;     // the whole line with its line feed
-        bool live = true;     // false once replaced by a new cut-plane group
+        std::string line;           // the whole line with its line feed
+        std::size_t keywordLength;  // the keyword (with its blank) is the line's start
+        bool live = true;           // false once replaced by a new cut-plane group
+        std::string_view keyword() const { return std::string_view(line).substr(0, keywordLength); }
     };
     bool keep(std::string_view keyword, std::string_view line);
     void dropCutPlaneLines();
@@ -49,8 +51,9 @@ private:
     // Lines in the order their keywords were first seen; a keyword is found
     // through the index, so a text of N keywords costs N lookups, not N^2/2
     // comparisons, and dropped lines are swept only when they are many.
-    std::vector<Line> m_lines;
-    std::unordered_map<std::string, std::size_t> m_index;
+    // A deque: lines never move, so the index can hold views of their keywords.
+    std::deque<Line> m_lines;
+    std::unordered_map<std::string_view, std::size_t> m_index;
     std::vector<std::size_t> m_cutPlaneLines;
     std::size_t m_deadLines = 0;
     std::size_t m_bytes = 0;
