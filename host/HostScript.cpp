@@ -218,6 +218,15 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             const bool done = command == "save-layout" ? host.layouts().save(rest, why) : host.layouts().load(rest, why);
             if (!done) return fail(why);
             runUntilIdle();
+        } else if (command == "dialog") {
+            // "dialog NAME=VALUE ...": answers the next collaboration dialog.
+            QMap<QString, QString> fields;
+            for (const QString& field : rest.split(' ', Qt::SkipEmptyParts))
+                fields[field.section('=', 0, 0)] = field.section('=', 1);
+            host.answerNextDialog(fields);
+        } else if (command == "expect-collab") {
+            const QString status = host.collaborationStatus();
+            if (!status.contains(rest)) return fail("the collaboration indicator says \"" + status + "\"");
         } else if (command == "pass-control") {
             if (!host.passCollaborationControl()) return fail("this host does not hold the control");
             runUntilIdle();

@@ -1,6 +1,7 @@
 #include "HostWindow.h"
 
 #include "CellGrid.h"
+#include "CollabSessionDialog.h"
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "LayoutStore.h"
@@ -17,6 +18,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QHostAddress>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -67,7 +69,16 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     file->addAction("&Open Files...", this, [this] { openFromMenu(false); });
     file->addAction("Open &Folder...", this, [this] { openFromMenu(true); });
     QMenu* collaboration = menuBar()->addMenu("&Collaboration");
-    collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
+    m_hostAction = collaboration->addAction("&Host a Session...", this, [this] { startSessionFromMenu(true); });
+    m_joinAction = collaboration->addAction("&Join a Session...", this, [this] { startSessionFromMenu(false); });
+    m_leaveAction = collaboration->addAction("&Leave Session", this, [this] {
+        leaveCollaboration();
+        notice("left the collaboration session");
+        updateCollaborationIndicator();
+    });
+    collaboration->addSeparator();
+    m_passAction = collaboration->addAction("&Pass Control", this, [this] { passCollaborationControl(); });
+    connect(collaboration, &QMenu::aboutToShow, this, &HostWindow::updateCollaborationIndicator);
     QAction* exitAction = file->addAction("E&xit", this, &QWidget::close);
     QToolBar* pluginBar = addToolBar("Plug-ins");
     pluginBar->setObjectName("pluginToolbar");
@@ -83,6 +94,12 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_viewer = new ViewerFrame(*this, *file, exitAction);
     for (int i = 0; i < m_grid->cellCount(); ++i) m_grid->cell(i)->installEventFilter(this);
     connect(m_grid, &CellGrid::cellAdded, this, [this](QWidget* cell) { cell->installEventFilter(this); });
+    m_collabIndicator = new QLabel(this);
+    statusBar()->addPermanentWidget(m_collabIndicator);
+    auto* indicatorTimer = new QTimer(this);
+    connect(indicatorTimer, &QTimer::timeout, this, &HostWindow::updateCollaborationIndicator);
+    indicatorTimer->start(250);
+    updateCollaborationIndicator();
     resize(1024, 768);
     if (!options.openPaths.isEmpty()) openPaths(options.openPaths);
 }
@@ -239,7 +256,55 @@ void HostWindow::catchUpNewWindows() {
     if (fresh) m_collaboration->requestState();
 }
 
-bool HostWindow::passCollaborationControl() { return m_collaboration && m_collaboration->passControl(); }
+bool HostWindow::passCollaborationControl() {
+    if (!m_collaboration) return false;
+    const bool passed = m_collaboration->passControl();
+    if (!passed) notice("the control was not passed: " + QString(m_collaboration->hasControl()
+                                                                     ? "no other host is in the session"
+                                                                     : "this host does not hold it"));
+    updateCollaborationIndicator();
+    return passed;
+}
+
+QString HostWindow::collaborationStatus() const {
+    if (!m_collaboration) return "Not in a collaboration session";
+    const int peers = m_collaboration->peerCount();
+    const QString where = m_collaboration->isHub()
+                              ? QString("Hosting a session (%1 peer%2)").arg(peers).arg(peers == 1 ? "" : "s")
+                              : QString("In a session");
+    const QString driver = m_collaboration->driver();
+    return where + ": " + (driver.isEmpty() ? QString("this host drives") : driver + " drives");
+}
+
+void HostWindow::updateCollaborationIndicator() {
+    const bool inSession = m_collaboration != nullptr;
+    m_hostAction->setEnabled(!inSession);
+    m_joinAction->setEnabled(!inSession);
+    m_leaveAction->setEnabled(inSession);
+    // With a session it stays enabled: passing to nobody says why it did not.
+    m_passAction->setEnabled(inSession);
+    m_collabIndicator->setText(collaborationStatus());
+}
+
+void HostWindow::startSessionFromMenu(bool host) {
+    CollabSessionDialog dialog(host ? CollabSessionDialog::Mode::Host : CollabSessionDialog::Mode::Join, this);
+    if (!m_dialogAnswers.isEmpty()) {
+        dialog.answer(m_dialogAnswers);
+        m_dialogAnswers.clear();
+    } else if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    QString error;
+    QByteArray key;
+    if (!SessionKey::load(dialog.keyFile(), key, error)) {
+        messageBox(error, "Collaboration", QV_MB_ICONHAND);
+        return;
+    }
+    m_options.collabKey = key;
+    if (!joinCollaboration(host ? dialog.endpoint() : QString(), host ? QString() : dialog.endpoint(), error))
+        messageBox(error, "Collaboration", QV_MB_ICONHAND);
+    updateCollaborationIndicator();
+}
 
 void HostWindow::notice(const QString& text) {
     std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));

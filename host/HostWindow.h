@@ -4,11 +4,15 @@
 #include "ProfileStore.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
 #include <QStringList>
 
 #include <memory>
 #include <vector>
+
+class QAction;
+class QLabel;
 
 namespace quarvia {
 
@@ -85,6 +89,11 @@ public:
     // Closes this host's side of the session.
     void leaveCollaboration();
     bool passCollaborationControl();
+    // The collaboration indicator's text: whether there is a session and who drives.
+    QString collaborationStatus() const;
+    // The next collaboration dialog is answered with these fields instead
+    // of the user (the test script's way through it).
+    void answerNextDialog(const QMap<QString, QString>& fields) { m_dialogAnswers = fields; }
 
     // Message boxes: shown, or logged and answered OK when offscreen.
     int messageBox(const QString& text, const QString& caption, uint32_t flags);
@@ -109,6 +118,9 @@ protected:
 
 private:
     void openFromMenu(bool folder);
+    // Host (listen) or Join from the Collaboration menu; a failure is told in a message box.
+    void startSessionFromMenu(bool host);
+    void updateCollaborationIndicator();
     // A plug-in window opened after joining missed the state sent at
     // joining: the hub is asked for it again.
     void catchUpNewWindows();
@@ -127,6 +139,12 @@ private:
     QStringList m_messageLog;
     std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
     bool m_catchUpQueued = false;
+    QMap<QString, QString> m_dialogAnswers;
+    QAction* m_hostAction = nullptr;
+    QAction* m_joinAction = nullptr;
+    QAction* m_leaveAction = nullptr;
+    QAction* m_passAction = nullptr;
+    QLabel* m_collabIndicator = nullptr;  // in the status bar
 };
 
 }  // namespace quarvia

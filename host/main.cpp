@@ -4,6 +4,8 @@
 #include "HostWindow.h"
 #include "collab/SessionKey.h"
 
+#include "QVHostApi.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -113,14 +115,16 @@ int main(int argc, char** argv) {
 
     quarvia::HostWindow window(options);
     if (width > 0) window.resize(width, height);
+    window.show();
     if (parser.isSet(listenOption) || parser.isSet(connectOption)) {
+        // A session that cannot be opened is told in the window; the
+        // viewer itself goes on.
         QString error;
         if (!window.joinCollaboration(parser.value(listenOption), parser.value(connectOption), error)) {
             std::fprintf(stderr, "quarvia: collaboration: %s\n", qPrintable(error));
-            return 2;
+            window.messageBox(error, "Collaboration", QV_MB_ICONHAND);
         }
     }
-    window.show();
     window.loadPlugins();
 
     if (parser.isSet(scriptOption) || parser.isSet(screenshotOption)) {

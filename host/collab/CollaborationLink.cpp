@@ -144,7 +144,9 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
         socket = secure;
     }
     if (!socket->waitForConnected(5000)) {
-        error = socket->errorString();
+        error = "cannot reach a session at " + endpointName(QHostAddress(host), port) + ": " + socket->errorString();
+        if (QHostAddress(host).isNull()) error = "cannot reach a session at " + host + ":" + QString::number(port) +
+                                                 ": " + socket->errorString();
         delete socket;
         return false;
     }
@@ -503,6 +505,12 @@ void CollaborationLink::peerGone(Peer& peer) {
         m_hasControl = true;
         report(Notice::ControlReturned, peer.name);
     }
+}
+
+QString CollaborationLink::driver() const {
+    if (m_hasControl) return QString();
+    if (isHub() && m_tokenHolder) return "peer " + m_tokenHolder->name;
+    return "another host";
 }
 
 bool CollaborationLink::passControl() {

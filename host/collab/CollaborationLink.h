@@ -78,6 +78,9 @@ public:
     bool isHub() const { return m_server != nullptr; }
 
     bool hasControl() const { return m_hasControl; }
+    // Who drives, for the user: empty when this host does; on the hub the
+    // peer holding the control; on a joining host "another host".
+    QString driver() const;
     // Hands the token to a peer; false when this host does not hold it or
     // has nobody to give it to.
     bool passControl();

@@ -235,12 +235,12 @@ def wrong_key(ctx):
     wait_listening(port)
 
     intruder = Host(ctx, "b", ["--collab-connect", f"127.0.0.1:{port}", "--collab-key-file", wrong], "quit\n")
-    intruder.finish(expected=2)
+    intruder.finish()
     check(f"refused by the hub at 127.0.0.1:{port}: wrong session key" in intruder.err(), intruder.err())
     hub.wait_for_err("refused: wrong session key")
 
     keyless = Host(ctx, "d", ["--collab-connect", f"127.0.0.1:{port}"], "quit\n")
-    keyless.finish(expected=2)
+    keyless.finish()
     check("asks for a session key" in keyless.err(), keyless.err())
 
     friend = Host(ctx, "c", ["--collab-connect", f"127.0.0.1:{port}"],
@@ -253,7 +253,7 @@ def wrong_key(ctx):
 
     # Beyond loopback a key is required; nothing is opened without one.
     open_hub = Host(ctx, "e", ["--collab-listen", f"0.0.0.0:{free_port()}"], "quit\n")
-    open_hub.finish(expected=2)
+    open_hub.finish()
     check("a session key is required" in open_hub.err(), open_hub.err())
 
     # A hub that does not know the key is not trusted by a joiner that does:
@@ -268,7 +268,7 @@ def wrong_key(ctx):
     hello = conn.recv(5)
     check(hello[:2] == b"\x16\x03", f"the joiner did not open with TLS: {hello!r}")
     conn.sendall(frame(CHALLENGE, os.urandom(32)))
-    joiner.finish(expected=2)
+    joiner.finish()
     check("wrong session key, or the hub asks for none" in joiner.err(), joiner.err())
     conn.close()
     fake.close()
@@ -461,11 +461,47 @@ def rejoin(ctx):
     print("late joiner got the merged state:\n" + expected.decode())
 
 
+def menus(ctx):
+    """As a user does it, from the Collaboration menu of two real hosts with
+    a session key: host, join, pass control and leave; the indicator names
+    the driver on both sides; joining where nobody listens is a message and
+    the host goes on."""
+    port = free_port()
+    key = ctx.write("menu.key", b"menu session key\n")
+    hub = Host(ctx, "a", [],
+               f"expect-collab Not in a collaboration session\n"
+               f"dialog address=127.0.0.1 port={port} key-file={key}\n"
+               "menu &Collaboration\\&Host a Session...\n"
+               "expect-collab Hosting a session (0 peers): this host drives\n"
+               "wait-peers 1 30000\nexpect-collab Hosting a session (1 peer): this host drives\n"
+               f"wait-file {ctx.path('joined')} 30000\n"
+               "menu &Collaboration\\&Pass Control\nexpect-collab : peer 127.0.0.1:\n"
+               f"touch {ctx.path('passed')}\n"
+               "wait-control 30000\nexpect-collab this host drives\nwait-peers 0 30000\n")
+    wait_listening(port)
+    follower = Host(ctx, "b", [],
+                    f"dialog address=127.0.0.1:{port} key-file={key}\n"
+                    "menu &Collaboration\\&Join a Session...\nexpect-collab In a session: another host drives\n"
+                    f"touch {ctx.path('joined')}\nwait-file {ctx.path('passed')} 30000\nwait-control 30000\n"
+                    "expect-collab In a session: this host drives\n"
+                    "menu &Collaboration\\&Leave Session\nexpect-collab Not in a collaboration session\n")
+    follower.finish()
+    hub.finish()
+    check("control returned to this host" in hub.err(), hub.err())
+    lost = Host(ctx, "c", [],
+                f"dialog address=127.0.0.1:{free_port()}\nmenu &Collaboration\\&Join a Session...\n"
+                "expect-collab Not in a collaboration session\n")
+    lost.finish()
+    check("[message box] Collaboration: " in lost.err(), lost.err())
+    print("hosted, joined, passed the control and left from the menus; a failed join is a message")
+
+
 SCENARIOS = {
     "WrongSessionKeyIsRefusedOnBothSidesAndTheRightOneWorks": wrong_key,
     "SlowReaderIsDroppedWhileTheOthersKeepInStep": slow_reader,
     "NinthPeerIsRefusedAndStrangersAreDroppedUnheard": limits,
     "RejoiningPeerReceivesTheMergedState": rejoin,
+    "MenusHostJoinPassControlAndLeave": menus,
 }
 
 if __name__ == "__main__":
