@@ -15,6 +15,7 @@
 
 #include "QVHostApi.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QHostAddress>
@@ -94,6 +95,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_viewer = new ViewerFrame(*this, *file, exitAction);
     for (int i = 0; i < m_grid->cellCount(); ++i) m_grid->cell(i)->installEventFilter(this);
     connect(m_grid, &CellGrid::cellAdded, this, [this](QWidget* cell) { cell->installEventFilter(this); });
+    qApp->installEventFilter(this);
     m_collabIndicator = new QLabel(this);
     statusBar()->addPermanentWidget(m_collabIndicator);
     auto* indicatorTimer = new QTimer(this);
@@ -231,6 +233,15 @@ void HostWindow::leaveCollaboration() {
 }
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A follower's clicks in a plug-in window are ignored by the plug-in:
+    // the user is told why (at most every few seconds), the click goes on.
+    if (event->type() == QEvent::MouseButtonPress && m_collaboration && !m_collaboration->hasControl() &&
+        watched->isWidgetType() && inPluginWindow(static_cast<QWidget*>(watched)) &&
+        (!m_ignoredInputTold.isValid() || m_ignoredInputTold.elapsed() > kIgnoredInputNoticeMs)) {
+        m_ignoredInputTold.start();
+        notice("input ignored: " + m_collaboration->driver() +
+               " drives the collaboration session (the driver can pass the control: Collaboration > Pass Control)");
+    }
     // Plug-in windows are children of their cells; they are recorded after
     // their creation returns, so the look comes once the event is handled.
     if (event->type() == QEvent::ChildAdded && m_collaboration && !m_collaboration->isHub() && !m_catchUpQueued) {
@@ -254,6 +265,14 @@ void HostWindow::catchUpNewWindows() {
         fresh = true;
     }
     if (fresh) m_collaboration->requestState();
+}
+
+bool HostWindow::inPluginWindow(QWidget* widget) const {
+    for (int i = 0; i < m_grid->cellCount(); ++i) {
+        QWidget* window = m_grid->cell(i)->pluginWindow();
+        if (window && (window == widget || window->isAncestorOf(widget))) return true;
+    }
+    return false;
 }
 
 bool HostWindow::passCollaborationControl() {

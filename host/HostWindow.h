@@ -3,6 +3,7 @@
 #include "PluginManager.h"
 #include "ProfileStore.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
@@ -121,6 +122,7 @@ private:
     // Host (listen) or Join from the Collaboration menu; a failure is told in a message box.
     void startSessionFromMenu(bool host);
     void updateCollaborationIndicator();
+    bool inPluginWindow(QWidget* widget) const;
     // A plug-in window opened after joining missed the state sent at
     // joining: the hub is asked for it again.
     void catchUpNewWindows();
@@ -145,6 +147,8 @@ private:
     QAction* m_leaveAction = nullptr;
     QAction* m_passAction = nullptr;
     QLabel* m_collabIndicator = nullptr;  // in the status bar
+    static constexpr int kIgnoredInputNoticeMs = 5000;
+    QElapsedTimer m_ignoredInputTold;
 };
 
 }  // namespace quarvia

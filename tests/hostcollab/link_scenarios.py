@@ -480,14 +480,17 @@ def menus(ctx):
                "wait-control 30000\nexpect-collab this host drives\nwait-peers 0 30000\n")
     wait_listening(port)
     follower = Host(ctx, "b", [],
+                    "menu Probe\\&Open\n"
                     f"dialog address=127.0.0.1:{port} key-file={key}\n"
                     "menu &Collaboration\\&Join a Session...\nexpect-collab In a session: another host drives\n"
+                    "mouse 0 press 10 10 left\n"
                     f"touch {ctx.path('joined')}\nwait-file {ctx.path('passed')} 30000\nwait-control 30000\n"
                     "expect-collab In a session: this host drives\n"
                     "menu &Collaboration\\&Leave Session\nexpect-collab Not in a collaboration session\n")
     follower.finish()
     hub.finish()
     check("control returned to this host" in hub.err(), hub.err())
+    check("input ignored: another host drives the collaboration session" in follower.err(), follower.err())
     lost = Host(ctx, "c", [],
                 f"dialog address=127.0.0.1:{free_port()}\nmenu &Collaboration\\&Join a Session...\n"
                 "expect-collab Not in a collaboration session\n")
