@@ -144,9 +144,8 @@ bool CollaborationLink::connectTo(const QString& host, quint16 port, QString& er
         socket = secure;
     }
     if (!socket->waitForConnected(5000)) {
-        error = "cannot reach a session at " + endpointName(QHostAddress(host), port) + ": " + socket->errorString();
-        if (QHostAddress(host).isNull()) error = "cannot reach a session at " + host + ":" + QString::number(port) +
-                                                 ": " + socket->errorString();
+        const QString where = (host.contains(':') ? "[" + host + "]" : host) + ":" + QString::number(port);
+        error = "cannot reach a session at " + where + ": " + socket->errorString();
         delete socket;
         return false;
     }
