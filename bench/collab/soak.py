@@ -9,7 +9,8 @@ the segmentation history among them); a third host restores A's saved
 layout and its picture is compared with A's (the saved road). The hosts'
 memory is sampled from /proc while they run.
 
-Then the same with random invalid bytes: a raw peer joins the session and
+With --key the session is keyed (TLS). Then the same with random invalid
+bytes (always keyless: the raw peer speaks no TLS): a raw peer joins and
 sends garbage frames and malformed state texts to the window's cell while
 A keeps driving; both hosts must survive and B must still follow.
 
@@ -127,7 +128,12 @@ def garbage_peer(port, stop_at, rng):
     sent = 0
     try:
         s = socket.create_connection(("127.0.0.1", port), timeout=5)
-    except OSError:
+        # Past the handshake first (the keyless answer), or nothing is read.
+        head = s.recv(4)
+        s.recv(struct.unpack(">I", head)[0])
+        answer = struct.pack(">Bi", 4, 0) + struct.pack(">I", 0) + struct.pack(">I", 0)
+        s.sendall(struct.pack(">I", len(answer)) + answer)
+    except (OSError, struct.error):
         return 0
     texts = [b"J_justspec dummy\nJ_cutplanes 99\n", b"J_justspec dummy\nJ_camvectors nan 1 2 3 4 5\n",
              b"J_justspec dummy\nJ_seghistory SEGROIBEGIN 0 0 1 1 99999 0 5J\n",
@@ -166,7 +172,7 @@ def compare(first, second):
     return f"{view} view pixels and {bar} tool-bar pixels differ"
 
 
-def run(build, series, minutes, work, invalid, rng):
+def run(build, series, minutes, work, invalid, rng, key=None):
     os.makedirs(work, exist_ok=True)
     for f in os.listdir(work):
         if f.endswith(".png"):
@@ -178,6 +184,9 @@ def run(build, series, minutes, work, invalid, rng):
     quarvia = f"{build}/host/quarvia"
     plugin = f"{build}/plugins/libvexel3d.so"
     common = ["--offscreen", "--no-docks", "--grid", "1x1", "--window-size", "900x800", "--plugins", plugin]
+    if key:
+        open(f"{work}/session.key", "w").write(key + "\n")
+        common += ["--collab-key-file", f"{work}/session.key"]
     a = subprocess.Popen([quarvia, *common, "--profile", f"{work}/a.ini", "--collab-listen", str(port),
                           "--script", f"{work}/a.script"], stdout=open(f"{work}/a.log", "w"), stderr=subprocess.STDOUT)
     for _ in range(100):
@@ -214,7 +223,7 @@ def run(build, series, minutes, work, invalid, rng):
     diff = compare(f"{work}/a-final.png", f"{work}/b-final.png")
     states = compare_states(f"{work}/a-layout.json", f"{work}/b-layout.json")
     saved = restore_saved(build, series, work)
-    print(f"{'invalid' if invalid else 'valid'}: {elapsed:.0f} s, A exit {a.returncode}, B exit {b.returncode}; "
+    print(f"{'invalid' if invalid else 'valid'}{' (TLS)' if key else ''}: {elapsed:.0f} s, A exit {a.returncode}, B exit {b.returncode}; "
           f"{lines} inputs on A ({lines / elapsed:.1f}/s), {garbage} garbage frames; "
           f"RSS A {rss_start[0] // 1024}->{rss_end[0] // 1024} MiB (peak {peak[0] // 1024}), "
           f"B {rss_start[1] // 1024}->{rss_end[1] // 1024} MiB (peak {peak[1] // 1024}); "
@@ -228,6 +237,7 @@ def main():
     p.add_argument("--minutes", type=float, default=10)
     p.add_argument("--series", default="")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--key", default="", help="run the valid phase in a keyed (TLS) session with this key")
     args = p.parse_args()
     rng = random.Random(args.seed)
     work = tempfile.mkdtemp(prefix="soak-")
@@ -236,7 +246,7 @@ def main():
         series = f"{work}/phantom"
         subprocess.run([f"{args.build}/tools/phantom/phantom", "--out", series, "--size", "128x128x80"],
                        check=True, stdout=subprocess.DEVNULL)
-    ok = run(args.build, series, args.minutes, f"{work}/valid", False, rng)
+    ok = run(args.build, series, args.minutes, f"{work}/valid", False, rng, args.key or None)
     ok = run(args.build, series, args.minutes, f"{work}/invalid", True, rng) and ok
     print(f"work folder: {work}")
     return 0 if ok else 1
