@@ -9,7 +9,9 @@
 #include "PluginIdle.h"
 #include "PluginRouter.h"
 #include "ViewerFrame.h"
+#include "api/HostApiSupport.h"
 #include "collab/CollaborationLink.h"
+#include "collab/SessionGreeting.h"
 #include "collab/SessionKey.h"
 #include "dicom/StudyDatabase.h"
 
@@ -196,8 +198,17 @@ bool HostWindow::joinCollaboration(const QString& listenOn, const QString& conne
     CollabSettings settings;
     settings.key = m_options.collabKey;
     auto link = std::make_unique<CollaborationLink>(
-        [this](const CollabFrame& frame) { m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload); },
+        [this](const CollabFrame& frame) {
+            if (frame.pluginId == kGreetingStream)
+                tellWhatTheSessionShows(frame.payload);
+            else
+                m_router->deliverPeerData(frame.pluginId, frame.cellIndex, frame.payload);
+        },
         [this](const QString& text) { notice(text); }, settings);
+    link->setGreeting([this] {
+        const std::vector<ShownSeries> shown = shownSeries();
+        return shown.empty() ? QByteArray() : QByteArray::fromStdString(encodeGreeting(shown));
+    });
     if (!listenOn.isEmpty()) {
         QHostAddress address;
         quint16 port = 0;
@@ -265,6 +276,39 @@ void HostWindow::catchUpNewWindows() {
         fresh = true;
     }
     if (fresh) m_collaboration->requestState();
+}
+
+std::vector<ShownSeries> HostWindow::shownSeries() const {
+    std::vector<ShownSeries> shown;
+    for (const int id : liveVolumeGroups()) {
+        const SeriesGroup* group = m_database->groupById(id);
+        const DicomImage* first = group && !group->imageIds.empty() ? m_database->image(group->imageIds.front()) : nullptr;
+        if (!first) continue;
+        const ImageTexts& t = first->texts();
+        shown.push_back({group->seriesUid, t.patientName.toStdString(), t.studyDescription.toStdString(),
+                         t.studyDate.toStdString(), std::to_string(first->seriesNumber()),
+                         t.seriesDescription.toStdString(), t.modality.toStdString()});
+    }
+    return shown;
+}
+
+void HostWindow::tellWhatTheSessionShows(const QByteArray& payload) {
+    std::vector<ShownSeries> shown;
+    if (!decodeGreeting(std::string_view(payload.constData(), size_t(payload.size())), shown)) return;
+    for (const ShownSeries& s : shown) {
+        bool here = false;
+        for (const SeriesGroup* group : m_database->groups()) here = here || group->seriesUid == s.seriesUid;
+        const QString date = s.date.size() == 8 ? QString::fromStdString(s.date.substr(0, 4) + "-" + s.date.substr(4, 2) +
+                                                                         "-" + s.date.substr(6, 2))
+                                                : QString::fromStdString(s.date);
+        const QString what = QString("%1, %2 %3, series %4 %5 (%6)")
+                                 .arg(QString::fromStdString(s.patient), QString::fromStdString(s.study), date,
+                                      QString::fromStdString(s.number), QString::fromStdString(s.description),
+                                      QString::fromStdString(s.modality));
+        notice("the session's host shows " + what +
+               (here ? QString(": it is among this host's studies")
+                     : QString(": this host does not have it; open that series here to follow in 3D")));
+    }
 }
 
 bool HostWindow::inPluginWindow(QWidget* widget) const {

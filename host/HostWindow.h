@@ -18,6 +18,7 @@ class QLabel;
 namespace quarvia {
 
 class CellGrid;
+struct ShownSeries;
 class CollaborationLink;
 class LayoutStore;
 class MessageList;
@@ -123,6 +124,10 @@ private:
     void startSessionFromMenu(bool host);
     void updateCollaborationIndicator();
     bool inPluginWindow(QWidget* widget) const;
+    // What this host's 3D windows show, for a peer joining its session.
+    std::vector<ShownSeries> shownSeries() const;
+    // A joiner hears what the session's host shows and whether it has it.
+    void tellWhatTheSessionShows(const QByteArray& payload);
     // A plug-in window opened after joining missed the state sent at
     // joining: the hub is asked for it again.
     void catchUpNewWindows();

@@ -11,10 +11,14 @@
 #include <exception>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace quarvia {
 
 inline HostWindow* host() { return HostWindow::instance(); }
+
+// The series groups that plug-ins hold volumes of (what their 3D windows show).
+std::vector<int> liveVolumeGroups();
 
 // A malloc'd copy the plug-in releases with QVFree; null when out of memory.
 char* duplicate(const QString& text);

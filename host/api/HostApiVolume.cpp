@@ -6,8 +6,10 @@
 
 #include "QVHostApi.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <vector>
 
 using quarvia::host;
 using quarvia::HostVolume;
@@ -17,6 +19,11 @@ namespace {
 std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>>& volumes() {
     static std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>> live;
     return live;
+}
+// The series group each live volume was built from.
+std::map<QVVolumeRecord*, int>& volumeGroups() {
+    static std::map<QVVolumeRecord*, int> groups;
+    return groups;
 }
 HostVolume* volumeOf(QVVolumeRecord* record) {
     const auto it = volumes().find(record);
@@ -50,6 +57,7 @@ QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
         }
         QVVolumeRecord* record = &volume->record();
         volumes().emplace(record, std::move(volume));
+        volumeGroups()[record] = group ? group->id : 0;
         return record;
     });
 }
@@ -64,7 +72,15 @@ void QVUpdateVolume(QVVolumeRecord* record) {
 void QVReleaseVolume(QVVolumeRecord* record) {
     quarvia::guardedVoid(__func__, [&] {
         volumes().erase(record);
+        volumeGroups().erase(record);
     });
+}
+
+std::vector<int> quarvia::liveVolumeGroups() {
+    std::vector<int> ids;
+    for (const auto& [record, id] : volumeGroups())
+        if (id && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    return ids;
 }
 
 double QVGetCompletionRate(const char* imageId) {

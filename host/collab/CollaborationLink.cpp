@@ -1,6 +1,7 @@
 #include "CollaborationLink.h"
 
 #include "SecureChannel.h"
+#include "SessionGreeting.h"
 #include "SessionKey.h"
 
 #include <QElapsedTimer>
@@ -446,6 +447,10 @@ void CollaborationLink::enterSession(Peer& peer) {
     peer.inSession = true;
     peer.reader.setMaxFrame(kMaxFrameBytes);
     report(isHub() ? Notice::PeerJoined : Notice::Joined, peer.name);
+    if (isHub() && m_greeting) {
+        const QByteArray greeting = m_greeting();
+        if (!greeting.isEmpty()) writeTo(peer, encodeFrame(CollabFrame{CollabFrame::Data, kGreetingStream, 0, greeting}));
+    }
     // Late joiners get the latest state of every stream.
     if (isHub()) sendMergedState(peer);
 }

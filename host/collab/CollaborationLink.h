@@ -91,6 +91,9 @@ public:
     // Asks the hub for the merged state again (a window opened after
     // joining missed it); false on the hub or outside a session.
     bool requestState();
+    // Hub: what to send a peer as it joins, ahead of the merged state, as
+    // data of the host's own stream (empty: nothing).
+    void setGreeting(std::function<QByteArray()> greeting) { m_greeting = std::move(greeting); }
 
 private:
     enum class Notice;
@@ -137,6 +140,7 @@ private:
 
     DataHandler m_onData;
     NoticeHandler m_onNotice;
+    std::function<QByteArray()> m_greeting;
     CollabSettings m_settings;
     QTcpServer* m_server = nullptr;
     QElapsedTimer m_clock;

@@ -2,6 +2,7 @@
 // ends the handshake with its reason.
 #include "collab/HubHandshake.h"
 #include "collab/PeerHandshake.h"
+#include "collab/SessionGreeting.h"
 #include "collab/SessionKey.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,26 @@ TEST(CollabSessionKey, ComparisonSeesEveryByte) {
     EXPECT_TRUE(SessionKey::sameBytes("abcd", "abcd"));
     EXPECT_FALSE(SessionKey::sameBytes("abcd", "abce"));
     EXPECT_FALSE(SessionKey::sameBytes("abcd", "abc"));
+}
+
+// What the hub shows reaches a joiner as written; bytes that do not keep
+// the grammar (too many series, a field too long or with control bytes,
+// a line cut short) are refused whole.
+TEST(SessionGreeting, RoundTripsAndRefusesWhatBreaksTheGrammar) {
+    const std::vector<quarvia::ShownSeries> shown{
+        {"1.2.3", "DOE JOHN", "CT chest", "20261208", "3", "Lung\t1 mm", "CT"}, {"1.2.4", "", "", "", "", "", "MR"}};
+    std::vector<quarvia::ShownSeries> read;
+    ASSERT_TRUE(quarvia::decodeGreeting(quarvia::encodeGreeting(shown), read));
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].description, "Lung1 mm") << "a tab inside a field is dropped, not a new field";
+    EXPECT_EQ(read[1].modality, "MR");
+    const std::string head = "quarvia-shows 1\n";
+    for (const std::string bad : {head + "a\tb\n", head + "a\tb\tc\td\te\tf\tg", std::string("quarvia-shows 2\n"),
+                                  head + "a\tb\tc\td\te\tf\tg\x01\n", head + std::string(200, 'x') + "\tb\tc\td\te\tf\tg\n"})
+        EXPECT_FALSE(quarvia::decodeGreeting(bad, read)) << bad;
+    std::string many = head;
+    for (size_t i = 0; i <= quarvia::kMaxShown; ++i) many += "a\tb\tc\td\te\tf\tg\n";
+    EXPECT_FALSE(quarvia::decodeGreeting(many, read));
 }
 
 }  // namespace
