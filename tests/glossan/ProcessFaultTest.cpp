@@ -210,6 +210,11 @@ int entriesIn(const QString& folder) {
 // it may stay under a name a later start restores. The outside step then
 // takes the new staging away, and a start that fails must not stage a part.
 TEST_F(ProcessFaultTest, KilledWhileDeletingTheEarlierStagingLeavesItWholeOrGone) {
+#ifdef __SANITIZE_THREAD__
+    // The kill must land while one process deletes and this one watches the
+    // count fall; ThreadSanitizer slows the watching past the deleting.
+    GTEST_SKIP() << "a race between whole processes, not between threads";
+#endif
     HostFolder host;
     ASSERT_TRUE(host.valid());
     ASSERT_TRUE(startServer());
@@ -223,7 +228,10 @@ TEST_F(ProcessFaultTest, KilledWhileDeletingTheEarlierStagingLeavesItWholeOrGone
     auto driver = host.start(m_server.url(), 0);
     ASSERT_TRUE(driver->waitForStarted(30000));
     bool caught = false;
-    while (!caught && driver->state() != QProcess::NotRunning) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!caught && driver->state() != QProcess::NotRunning && !driver->waitForFinished(0) &&
+           clock.elapsed() < 60000) {
         for (const char* name : {"Glossan_Del", "Glossan_Trash"}) {
             const int left = entriesIn(host.path(name));
             if (left > 0 && left < whole - 100) caught = true;
