@@ -95,8 +95,8 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
     m_viewer = new ViewerFrame(*this, *file, exitAction);
-    for (int i = 0; i < m_grid->cellCount(); ++i) m_grid->cell(i)->installEventFilter(this);
-    connect(m_grid, &CellGrid::cellAdded, this, [this](QWidget* cell) { cell->installEventFilter(this); });
+    // Cells gaining plug-in windows, and clicks in those windows: seen at
+    // the application, as they may come from any cell.
     qApp->installEventFilter(this);
     m_collabIndicator = new QLabel(this);
     statusBar()->addPermanentWidget(m_collabIndicator);
@@ -255,7 +255,8 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     // Plug-in windows are children of their cells; they are recorded after
     // their creation returns, so the look comes once the event is handled.
-    if (event->type() == QEvent::ChildAdded && m_collaboration && !m_collaboration->isHub() && !m_catchUpQueued) {
+    if (event->type() == QEvent::ChildAdded && qobject_cast<HostCell*>(watched) && m_collaboration &&
+        !m_collaboration->isHub() && !m_catchUpQueued) {
         m_catchUpQueued = true;
         QTimer::singleShot(0, this, [this] { catchUpNewWindows(); });
     }
@@ -340,6 +341,8 @@ QString HostWindow::collaborationStatus() const {
 }
 
 void HostWindow::updateCollaborationIndicator() {
+    // A joined session whose hub has gone is over: Host and Join come back.
+    if (m_collaboration && !m_collaboration->isHub() && m_collaboration->peerCount() == 0) leaveCollaboration();
     const bool inSession = m_collaboration != nullptr;
     m_hostAction->setEnabled(!inSession);
     m_joinAction->setEnabled(!inSession);

@@ -70,12 +70,19 @@ TEST(HostEndToEnd, StartUpStagesTheModuleAndReportsTheUpgrade) {
 const QString kUpgradedBox =
     "[message box] Glossan Install: Glossan has been upgraded.\nThe upgrade will be finished after the next restart.";
 
-// Starts the copied host with the installer alone and its own profile.
-std::unique_ptr<QProcess> startHost(const QTemporaryDir& dir, const TestServer& server, const QString& profile) {
+// Starts the copied host with the installer alone and its own profile,
+// optionally under a file-size limit.
+std::unique_ptr<QProcess> startHost(const QTemporaryDir& dir, const TestServer& server, const QString& profile,
+                                    rlim_t fileSizeLimit = RLIM_INFINITY) {
     QFile script(dir.filePath("run.script"));
     if (!script.exists() && script.open(QIODevice::WriteOnly)) script.write("idle\n");
     script.close();
     auto host = std::make_unique<QProcess>();
+    if (fileSizeLimit != RLIM_INFINITY)
+        host->setChildProcessModifier([fileSizeLimit] {
+            const rlimit bound{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &bound);
+        });
     host->start(dir.filePath("quarvia"),
                 {"--offscreen", "--plugins", dir.filePath("plugins/libglossan.so"), "--profile", dir.filePath(profile),
                  "--script", dir.filePath("run.script"), "--server", QString::fromStdString(server.url())});
@@ -115,23 +122,11 @@ TEST(HostEndToEnd, FileSizeLimitGivesAMessageAndARunningHost) {
     server.addFile("files.txt", "a.dll\nb.dll\n");
     server.addFile("a.dll", patternBytes(1000));
     server.addFile("b.dll", patternBytes(300000));
-    QFile script(dir.filePath("run.script"));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("idle\n");
-    script.close();
-
-    QProcess host;
-    host.setChildProcessModifier([] {
-        const rlimit bound{100000, 100000};
-        setrlimit(RLIMIT_FSIZE, &bound);
-    });
-    host.start(dir.filePath("quarvia"),
-               {"--offscreen", "--plugins", dir.filePath("plugins/libglossan.so"), "--profile", dir.filePath("profile.ini"),
-                "--script", dir.filePath("run.script"), "--server", QString::fromStdString(server.url())});
-    ASSERT_TRUE(host.waitForFinished(120000));
-    const QString errors = QString::fromLocal8Bit(host.readAllStandardError());
-    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit) << errors.toStdString();
-    EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
+    auto host = startHost(dir, server, "profile.ini", 100000);
+    ASSERT_TRUE(host->waitForFinished(120000));
+    const QString errors = QString::fromLocal8Bit(host->readAllStandardError());
+    EXPECT_EQ(host->exitStatus(), QProcess::NormalExit) << errors.toStdString();
+    EXPECT_EQ(host->exitCode(), 0) << errors.toStdString();
     EXPECT_TRUE(errors.contains("[message box] Glossan Install: Error downloading b.dll")) << errors.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_New")));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("Glossan_Tmp")));

@@ -496,6 +496,15 @@ def menus(ctx):
                 "expect-collab Not in a collaboration session\n")
     lost.finish()
     check("[message box] Collaboration: " in lost.err(), lost.err())
+    # A session whose hub has gone is over for the joiner: Host and Join again.
+    port = free_port()
+    short = Host(ctx, "e", ["--collab-listen", str(port)], "wait-peers 1 30000\nwait 300\n")
+    wait_listening(port)
+    left = Host(ctx, "f", ["--collab-connect", f"127.0.0.1:{port}"],
+                f"wait-file {ctx.path('e.gone')} 30000\nwait 1000\nexpect-collab Not in a collaboration session\n")
+    short.finish()
+    ctx.touch("e.gone")
+    left.finish()
     print("hosted, joined, passed the control and left from the menus; a failed join is a message")
 
 
