@@ -4,7 +4,9 @@
 #include "collab/SegHistoryReader.h"
 #include "collab/SegHistoryReplay.h"
 #include "segment/SegmentHistory.h"
+#include "segment/KeptMaskCodec.h"
 #include "segment/Segmenter.h"
+#include "view/ViewSegmentation.h"
 
 #include "ViewFixture.h"
 
@@ -199,6 +201,44 @@ TEST_F(SegHistory, OutlineReplaysAlikeWhateverTheReceiversPose) {
     ASSERT_EQ(std::fabs(right.z), 1.0f) << "the right axis lies along the cut";
     applySegHistory(receiver.view, squareOutline(true));
     EXPECT_EQ(maskOf(receiver.ball.volume), maskOf(sender.ball.volume));
+}
+
+}  // namespace
+
+namespace {
+
+// A mask set whole on the sender (a ball's worth of voxels kept), as its record.
+std::string importedMaskRecords(ViewFixture& sender) {
+    const CVolume& v = *sender.view.m_pVolume;
+    std::vector<uint8_t> kept(size_t(v.sizeX) * v.sizeY * v.sizeZ);
+    for (size_t i = 0; i < kept.size(); ++i) kept[i] = (i * 2654435761u) % 7 < 3 && i % 5 != 0;
+    EXPECT_EQ(importKeptMask(sender.view, kept.data(), kept.size(), nullptr), MaskImportStatus::Ok);
+    return sender.view.m_segHistory;
+}
+
+TEST_F(SegHistory, RefusesMaskRecordsForAnotherGridOrWithLettersThatDoNotUnpack) {
+    const std::string good = importedMaskRecords(sender);
+    auto refused = [&](const std::string& text) {
+        ViewFixture fresh;
+        const SegReplayResult r = applySegHistory(fresh.view, text);
+        return r.malformed == 1 && r.replayed == 0 && fresh.view.m_segHistory.empty();
+    };
+    const size_t data = good.find("SEGMASKDATA ") + 12;
+    std::string wrongGrid = good, badLetter = good, shortened = good, longer = good;
+    wrongGrid.replace(wrongGrid.find(' '), 3, " 47");  // sizeX 48 -> 47...
+    badLetter[data + 5] = '*';
+    shortened.erase(data + 5, 1);
+    longer.insert(data + 5, "A");
+    for (const std::string* text : {&wrongGrid, &badLetter, &shortened, &longer}) EXPECT_TRUE(refused(*text)) << *text;
+    // Deflated runs that cover one voxel too many or too few.
+    for (int extra : {-1, 1}) {
+        std::vector<uint32_t> runs{0, uint32_t(48 * 48 * 48 + extra)};
+        const std::string letters = packKeptRuns(runs);
+        EXPECT_TRUE(refused(maskRecords(48, 48, 48, ClipBox{}, letters, 0))) << extra;
+    }
+    ViewFixture fresh;
+    EXPECT_EQ(applySegHistory(fresh.view, good).replayed, 1);
+    EXPECT_EQ(maskOf(*fresh.view.m_pVolume), maskOf(*sender.view.m_pVolume));
 }
 
 }  // namespace

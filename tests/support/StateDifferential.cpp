@@ -16,6 +16,7 @@
 #include "view/RendererFactory.h"
 #include "view/ViewCommands.h"
 #include "view/ViewCore.h"
+#include "view/ViewSegmentation.h"
 #include "view/ViewToolCommands.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"
@@ -210,6 +211,7 @@ enum Kind : int {
     kQuickCapture,  // nothing
     kMiddle,        // cycles the right tool
     kHover,         // a, b: point
+    kImportMask,    // a, b, c: ball centre; d: radius, odd: the box from the voxels
     kKindCount
 };
 
@@ -308,6 +310,25 @@ void Driver::run(const DiffAction& act) {
     case kQuickCapture: capture(256); break;
     case kMiddle: send(middlePress(v, at(act.a, act.b))); break;
     case kHover: send(mouseMove(v, m_a.window, at(act.a, act.b), 0)); break;
+    case kImportMask: {
+        // What stays visible, cut down to a ball: a segmentation made elsewhere.
+        const CVolume& vol = *v.m_pVolume;
+        const int cx = std::abs(act.a) % vol.sizeX, cy = std::abs(act.b) % vol.sizeY, cz = std::abs(act.c) % vol.sizeZ;
+        const int r = 4 + std::abs(act.d) % 24;
+        std::vector<uint8_t> kept(size_t(vol.sizeX) * size_t(vol.sizeY) * size_t(vol.sizeZ));
+        size_t i = 0;
+        for (int z = 0; z < vol.sizeZ; ++z)
+            for (int y = 0; y < vol.sizeY; ++y)
+                for (int x = 0; x < vol.sizeX; ++x, ++i)
+                    kept[i] = (vol.cellMask[z][y][x] & CVolume::kKeptBit) &&
+                              (x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz) <= r * r;
+        const ClipBox given{float(cx - r), float(cx + r) + 0.25f, float(cy - r), float(cy + r), float(cz - r), float(cz + r)};
+        if (importKeptMask(v, kept.data(), kept.size(), (act.d & 1) ? nullptr : &given) == MaskImportStatus::Ok) {
+            v.requestRender(true);
+            send(CHANGE_SEGMENTATION);
+        }
+        break;
+    }
     default: break;
     }
     m_a.renderAndWait();
@@ -391,7 +412,7 @@ bool parseSequence(const std::string& text, DiffSequence& actions) {
 DiffSequence randomSequence(uint32_t seed, int length) {
     std::mt19937 rng(seed);
     // Weights: segmentation and camera work most often, as users do.
-    const int weights[kKindCount] = {6, 6, 6, 2, 2, 5, 4, 1, 1, 1, 1, 1};
+    const int weights[kKindCount] = {6, 6, 6, 2, 2, 5, 4, 1, 1, 1, 1, 1, 2};
     std::discrete_distribution<int> kind(std::begin(weights), std::end(weights));
     std::uniform_int_distribution<int> any(-1000, 1000);
     DiffSequence actions;

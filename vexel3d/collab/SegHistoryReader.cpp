@@ -2,6 +2,7 @@
 
 #include "collab/StateLines.h"
 #include "render/CutPlane.h"
+#include "segment/SegmentHistory.h"
 
 #include <cmath>
 
@@ -34,7 +35,7 @@ public:
     bool record(std::string_view record);
 
 private:
-    enum class Open { None, Seed, Outline };
+    enum class Open { None, Seed, Outline, Mask };
 
     bool close() {
         m_open = Open::None;
@@ -45,7 +46,9 @@ private:
         m_op.kind = kind;
         m_op.text.assign(record);
         m_op.text += 'J';
-        m_open = kind == HistoryOperation::Kind::Seed ? Open::Seed : Open::Outline;
+        m_open = kind == HistoryOperation::Kind::Seed      ? Open::Seed
+                 : kind == HistoryOperation::Kind::Outline ? Open::Outline
+                                                           : Open::Mask;
     }
     void append(std::string_view record) {
         m_op.text.append(record);
@@ -55,6 +58,8 @@ private:
     void seedBegin(std::string_view record);
     void outlinePoint(std::string_view record);
     void outlineBegin(std::string_view record);
+    void maskBegin(std::string_view record);
+    void maskData(std::string_view record);
 
     const std::function<bool(HistoryOperation&)>& m_onOperation;
     HistoryOperation m_op;
@@ -120,6 +125,39 @@ void Reader::outlineBegin(std::string_view record) {
     m_op.points.reserve(static_cast<size_t>(count));
 }
 
+void Reader::maskBegin(std::string_view record) {
+    begin(HistoryOperation::Kind::Mask, record);
+    FieldReader r(record.substr(13));
+    ClipBox& c = m_op.clip;
+    uint32_t letters = 0;
+    int32_t ordinal = 0;
+    if (!r.readInt(m_op.sizeX) || !r.readInt(m_op.sizeY) || !r.readInt(m_op.sizeZ) || !r.readFloat(c.lowX) ||
+        !r.readFloat(c.highX) || !r.readFloat(c.lowY) || !r.readFloat(c.highY) || !r.readFloat(c.lowZ) ||
+        !r.readFloat(c.highZ) || !r.readUnsigned(letters) || !r.readInt(ordinal) || !r.atEnd() || letters > kMaxMaskLetters ||
+        ordinal < 0) {
+        m_op.malformed = true;
+        return;
+    }
+    for (int size : {m_op.sizeX, m_op.sizeY, m_op.sizeZ})
+        if (size < 1 || size > kMaxGridSize) m_op.malformed = true;
+    // An empty box lies at most this far outside the grid; nothing sets one farther.
+    const float reach = 4.0f * float(kMaxGridSize) + 300.0f;
+    for (float face : {c.lowX, c.highX, c.lowY, c.highY, c.lowZ, c.highZ})
+        if (!(std::fabs(face) <= reach)) m_op.malformed = true;
+    m_op.announcedLetters = letters;
+    m_op.letters.reserve(letters);
+}
+
+void Reader::maskData(std::string_view record) {
+    const std::string_view letters = record.substr(12);
+    append(record);
+    if (m_open != Open::Mask) return;
+    if (letters.size() > kMaskLettersPerRecord || m_op.letters.size() + letters.size() > m_op.announcedLetters)
+        m_op.malformed = true;
+    else
+        m_op.letters.append(letters);
+}
+
 bool Reader::record(std::string_view record) {
     if (!printable(record)) {
         // Whatever it was meant to be, the operation is not a sender's own.
@@ -127,6 +165,8 @@ bool Reader::record(std::string_view record) {
             begin(HistoryOperation::Kind::Seed, record);
         else if (startsWith(record, "SEGROIBEGIN "))
             begin(HistoryOperation::Kind::Outline, record);
+        else if (startsWith(record, "SEGMASKBEGIN "))
+            begin(HistoryOperation::Kind::Mask, record);
         if (m_open != Open::None) m_op.malformed = true;
         return true;
     }
@@ -147,6 +187,15 @@ bool Reader::record(std::string_view record) {
         outlinePoint(record);
     } else if (startsWith(record, "SEGROIBEGIN ")) {
         outlineBegin(record);
+    } else if (record == "SEGMASKEND") {
+        if (m_open != Open::Mask) return true;
+        append(record);
+        if (m_op.letters.size() != m_op.announcedLetters) m_op.malformed = true;
+        return close();
+    } else if (startsWith(record, "SEGMASKDATA ")) {
+        maskData(record);
+    } else if (startsWith(record, "SEGMASKBEGIN ")) {
+        maskBegin(record);
     }
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Cuts a received segmentation history into its operations: a seed
-// operation (SEGBEGIN, its SEGCUTPLANE records, SEGEND) or an outline
-// operation (SEGROIBEGIN, its SEGROIPOINT records, SEGROIEND). Each
+// operation (SEGBEGIN, its SEGCUTPLANE records, SEGEND), an outline
+// operation (SEGROIBEGIN, its SEGROIPOINT records, SEGROIEND) or a mask set
+// whole (SEGMASKBEGIN, its SEGMASKDATA records, SEGMASKEND). Each
 // operation keeps its exact text, which is what the replay compares with
 // the local history. A record of a known form whose fields do not parse
 // exactly (nothing after them) or lie outside what any local operation
@@ -22,9 +23,11 @@ namespace v3d {
 constexpr int kMaxOutlinePoints = 1024;
 // Stored values run from 0 to this.
 constexpr int kMaxStoredValue = 16383;
+// No grid the host builds is longer than this along an axis.
+constexpr int kMaxGridSize = 4096;
 
 struct HistoryOperation {
-    enum class Kind { Seed, Outline };
+    enum class Kind { Seed, Outline, Mask };
     Kind kind = Kind::Seed;
     std::string text;  // the records, each with its final J
     bool malformed = false;
@@ -44,6 +47,13 @@ struct HistoryOperation {
     float startDepth = 0.0f;
     int depthRange = 0;
     std::vector<Vec3> points;
+
+    // Mask operation: the grid it was made for, the clip box and the packed
+    // kept runs (KeptMaskCodec).
+    int sizeX = 0, sizeY = 0, sizeZ = 0;
+    ClipBox clip;
+    size_t announcedLetters = 0;
+    std::string letters;
 };
 
 // Calls onOperation for every closed operation in text order; returning

@@ -2,6 +2,7 @@
 
 #include "collab/SegHistoryReader.h"
 #include "render/Camera.h"
+#include "segment/KeptMaskCodec.h"
 #include "segment/OutlineCut.h"
 #include "segment/Segmenter.h"
 #include "view/ViewCore.h"
@@ -46,9 +47,22 @@ bool outlineFitsVolume(const HistoryOperation& op, const ViewCore& view) {
     return perimeter <= std::max(kMaxPerimeterHalfDiagonals * h, kMaxPerimeterViewWidths * Camera::kMaxViewWidth);
 }
 
-void replay(ViewCore& view, const HistoryOperation& op) {
+// The kept runs of a mask operation made for this grid; empty when it was
+// made for another or does not unpack.
+std::vector<uint32_t> maskRunsFor(const HistoryOperation& op, const ViewCore& view) {
+    std::vector<uint32_t> runs;
+    const CVolume& v = *view.m_pVolume;
+    if (op.sizeX != v.sizeX || op.sizeY != v.sizeY || op.sizeZ != v.sizeZ) return runs;
+    const uint64_t voxels = uint64_t(v.sizeX) * uint64_t(v.sizeY) * uint64_t(v.sizeZ);
+    if (unpackKeptRuns(op.letters, voxels, runs) != MaskCodecStatus::Ok) runs.clear();
+    return runs;
+}
+
+void replay(ViewCore& view, const HistoryOperation& op, const std::vector<uint32_t>& maskRuns) {
     Segmenter segmenter(view.changeVolume());
-    if (op.kind == HistoryOperation::Kind::Seed) {
+    if (op.kind == HistoryOperation::Kind::Mask) {
+        segmenter.setKeptRuns(maskRuns, &op.clip);
+    } else if (op.kind == HistoryOperation::Kind::Seed) {
         segmenter.floodFromPoint(op.seed.x, op.seed.y, op.seed.z, op.add, op.boundByCutPlanes, op.planes, op.low,
                                  op.high);
     } else if (!op.points.empty()) {
@@ -98,8 +112,13 @@ SegReplayResult applySegHistory(ViewCore& view, const std::string& history, int 
             ++result.alreadyHeld;
             return true;
         }
+        std::vector<uint32_t> maskRuns;
+        if (op.kind == HistoryOperation::Kind::Mask && (maskRuns = maskRunsFor(op, view)).empty()) {
+            ++result.malformed;
+            return true;
+        }
         if (!busy) view.setWaitCursor(busy = true);
-        replay(view, op);
+        replay(view, op, maskRuns);
         held.insert(op.text);
         ++result.replayed;
         return true;

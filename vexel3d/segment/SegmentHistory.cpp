@@ -73,4 +73,36 @@ std::string outlineRecords(const Vec3& direction, bool keep, const std::vector<V
     return text;
 }
 
+int countHistoryOperations(std::string_view history)
+{
+    int count = 0;
+    size_t start = 0;
+    for (size_t end = history.find(kRecordEnd); end != std::string_view::npos;
+         start = end + 1, end = history.find(kRecordEnd, start)) {
+        const std::string_view record = history.substr(start, end - start);
+        count += record == "SEGEND" || record == "SEGROIEND" || record == "SEGMASKEND";
+    }
+    return count;
+}
+
+std::string maskRecords(int sizeX, int sizeY, int sizeZ, const ClipBox& clip, const std::string& packedRuns,
+                        int ordinal)
+{
+    std::string text = "SEGMASKBEGIN";
+    appendInts(text, {sizeX, sizeY, sizeZ});
+    appendFloats(text, {clip.lowX, clip.highX, clip.lowY, clip.highY, clip.lowZ, clip.highZ});
+    text += ' ';
+    text += std::to_string(packedRuns.size());
+    appendInts(text, {ordinal});
+    text += kRecordEnd;
+    for (size_t at = 0; at < packedRuns.size(); at += kMaskLettersPerRecord) {
+        text += "SEGMASKDATA ";
+        text.append(packedRuns, at, kMaskLettersPerRecord);
+        text += kRecordEnd;
+    }
+    text += "SEGMASKEND";
+    text += kRecordEnd;
+    return text;
+}
+
 }  // namespace v3d

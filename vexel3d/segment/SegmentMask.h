@@ -86,4 +86,13 @@ struct KeptBox {
     }
 };
 
+// The faces of the volume's clip box in index units, as boundaryPoints 3
+// and 2 (x), 4 and 5 (y), 0 and 1 (z) hold them; the normals never change.
+struct ClipBox {
+    float lowX = 0, highX = 0, lowY = 0, highY = 0, lowZ = 0, highZ = 0;
+};
+
+ClipBox clipBoxOf(const CVolume& volume);
+void setClipBox(CVolume& volume, const ClipBox& box);
+
 }  // namespace v3d

@@ -322,12 +322,81 @@ void Segmenter::clipBoxFromKeptBox()
     auto high = [](int keptMax, float size) {
         return std::min(float(keptMax + kClipMargin), size - kClipHighestFromEnd);
     };
-    v.boundaryPoints[0] = Vec3(sx / 2, sy / 2, low(kept.minZ));
-    v.boundaryPoints[1] = Vec3(sx / 2, sy / 2, high(kept.maxZ, sz));
-    v.boundaryPoints[2] = Vec3(high(kept.maxX, sx), sy / 2, sz / 2);
-    v.boundaryPoints[3] = Vec3(low(kept.minX), sy / 2, sz / 2);
-    v.boundaryPoints[4] = Vec3(sx / 2, low(kept.minY), sz / 2);
-    v.boundaryPoints[5] = Vec3(sx / 2, high(kept.maxY, sy), sz / 2);
+    ClipBox box;
+    box.lowZ = low(kept.minZ);
+    box.highZ = high(kept.maxZ, sz);
+    box.highX = high(kept.maxX, sx);
+    box.lowX = low(kept.minX);
+    box.lowY = low(kept.minY);
+    box.highY = high(kept.maxY, sy);
+    setClipBox(v, box);
+}
+
+void Segmenter::setKeptRuns(const std::vector<uint32_t>& runs, const ClipBox* clip)
+{
+    CVolume& v = volume_;
+    const size_t perSlice = size_t(v.sizeX) * size_t(v.sizeY);
+    const size_t count = perSlice * size_t(v.sizeZ);
+    uint8_t* mask = count ? v.maskSlices.front() : nullptr;
+    kept.start(v);
+    size_t at = 0;
+    bool keptRun = false;
+    for (uint32_t run : runs) {
+        const size_t end = std::min(count, at + run);
+        const uint8_t flag = keptRun ? kKeptBit : kMarkedBit;
+        if (keptRun && end > at) {
+            // The first and last voxel of the run bound it in its rows.
+            for (size_t i : {at, end - 1}) {
+                const size_t slice = i / perSlice, inSlice = i % perSlice;
+                kept.extend(int(inSlice % size_t(v.sizeX)), int(inSlice / size_t(v.sizeX)), int(slice));
+            }
+            // A run that crosses rows covers whole rows in between.
+            if ((at / size_t(v.sizeX)) != ((end - 1) / size_t(v.sizeX))) {
+                kept.extendX(0);
+                kept.extendX(v.sizeX - 1);
+            }
+        }
+        for (size_t i = at; i < end; ++i) mask[i] = uint8_t((mask[i] & kClassBitsMask) | flag);
+        at = end;
+        keptRun = !keptRun;
+    }
+    if (clip) {
+        // The rays sample within these faces: a box from elsewhere never
+        // reaches beyond the ones a kept box gives (an empty box stays empty).
+        ClipBox box = *clip;
+        box.lowX = std::max(box.lowX, kClipLowestFace);
+        box.lowY = std::max(box.lowY, kClipLowestFace);
+        box.lowZ = std::max(box.lowZ, kClipLowestFace);
+        box.highX = std::min(box.highX, float(v.sizeX) - kClipHighestFromEnd);
+        box.highY = std::min(box.highY, float(v.sizeY) - kClipHighestFromEnd);
+        box.highZ = std::min(box.highZ, float(v.sizeZ) - kClipHighestFromEnd);
+        setClipBox(v, box);
+    } else {
+        clipBoxFromKeptBox();
+    }
+}
+
+ClipBox clipBoxOf(const CVolume& volume)
+{
+    ClipBox box;
+    box.lowZ = volume.boundaryPoints[0].z;
+    box.highZ = volume.boundaryPoints[1].z;
+    box.highX = volume.boundaryPoints[2].x;
+    box.lowX = volume.boundaryPoints[3].x;
+    box.lowY = volume.boundaryPoints[4].y;
+    box.highY = volume.boundaryPoints[5].y;
+    return box;
+}
+
+void setClipBox(CVolume& v, const ClipBox& box)
+{
+    const float sx = float(v.sizeX), sy = float(v.sizeY), sz = float(v.sizeZ);
+    v.boundaryPoints[0] = Vec3(sx / 2, sy / 2, box.lowZ);
+    v.boundaryPoints[1] = Vec3(sx / 2, sy / 2, box.highZ);
+    v.boundaryPoints[2] = Vec3(box.highX, sy / 2, sz / 2);
+    v.boundaryPoints[3] = Vec3(box.lowX, sy / 2, sz / 2);
+    v.boundaryPoints[4] = Vec3(sx / 2, box.lowY, sz / 2);
+    v.boundaryPoints[5] = Vec3(sx / 2, box.highY, sz / 2);
 }
 
 }  // namespace v3d

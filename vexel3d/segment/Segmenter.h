@@ -60,6 +60,11 @@ public:
     // Barrier voxels hidden with their class recomputed; kept voxels
     // unmarked and boxed.
     void finishRegion();
+    // Every voxel's kept bit from runs (see KeptMaskCodec), whatever it was:
+    // hidden voxels marked, kept ones unmarked, classes unchanged. The clip
+    // box becomes clip when given (limited to the faces a kept box can
+    // have), else the box around the kept voxels.
+    void setKeptRuns(const std::vector<uint32_t>& runs, const ClipBox* clip);
     // The volume's clip box from the kept bounding box (empty when nothing
     // stayed visible, so that every ray misses).
     void clipBoxFromKeptBox();

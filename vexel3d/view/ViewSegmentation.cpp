@@ -4,6 +4,7 @@
 #include "render/RenderWorkspace.h"
 #include "render/math/SixDecimals.h"
 #include "segment/FloodBounds.h"
+#include "segment/KeptMaskCodec.h"
 #include "segment/OutlineCut.h"
 #include "segment/SegmentHistory.h"
 #include "segment/Segmenter.h"
@@ -79,6 +80,30 @@ void cutWithOutline(ViewCore& view, const std::vector<Vec3>& exactPoints, const 
     Segmenter segmenter(view.changeVolume());
     cutAlongOutline(segmenter, points, direction, outlineTestAxis(direction), startDepth, depthRange, keep);
     view.m_segHistory += outlineRecords(direction, keep, points, startDepth, depthRange);
+}
+
+MaskImportStatus importKeptMask(ViewCore& view, const uint8_t* kept, size_t count, const ClipBox* clip) {
+    if (!view.m_pVolume || !view.m_pCamera) return MaskImportStatus::NoVolume;
+    const CVolume& v = *view.m_pVolume;
+    if (count != size_t(v.sizeX) * size_t(v.sizeY) * size_t(v.sizeZ) || count == 0) return MaskImportStatus::WrongSize;
+    Busy busy(view);
+    const std::vector<uint32_t> runs = keptRunsOfBytes(kept, count);
+    const std::string packed = packKeptRuns(runs);
+    if (packed.empty() || packed.size() > kMaxMaskLetters) return MaskImportStatus::TooDetailed;
+    Segmenter segmenter(view.changeVolume());
+    if (clip) {
+        // The faces as the record carries them: a peer's replay sets these.
+        ClipBox exact = *clip;
+        for (float* face : {&exact.lowX, &exact.highX, &exact.lowY, &exact.highY, &exact.lowZ, &exact.highZ})
+            *face = sixDecimalValue(*face);
+        segmenter.setKeptRuns(runs, &exact);
+    } else {
+        segmenter.setKeptRuns(runs, nullptr);
+    }
+    // The box as set, so that a replay sets the very same one.
+    view.m_segHistory +=
+        maskRecords(v.sizeX, v.sizeY, v.sizeZ, clipBoxOf(v), packed, countHistoryOperations(view.m_segHistory));
+    return MaskImportStatus::Ok;
 }
 
 void resetViewSegmentation(ViewCore& view) {
