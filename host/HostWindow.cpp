@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
 #include <QMenu>
@@ -183,6 +184,15 @@ bool HostWindow::showSeries(int groupId, int cellIndex) {
     // The cell's own panel carries the series to its plug-in window, as a drop does.
     if (cell->pluginWindow()) m_router->dropPanelOnWindow(*cell, *cell);
     return true;
+}
+
+QStringList HostWindow::offerFilesToWindow(const QStringList& paths, int cellIndex) {
+    HostCell* cell = m_grid->cell(cellIndex);
+    if (!cell || !cell->pluginWindow()) return paths;
+    QStringList left;
+    for (const QString& path : paths)
+        if (!QFileInfo(path).isFile() || !m_router->dropFileOnWindow(*cell, path)) left << path;
+    return left;
 }
 
 bool HostWindow::dropPanel(int fromCell, int toCell) {

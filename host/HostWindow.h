@@ -77,6 +77,9 @@ public:
     // A series shown in a cell: its panel, or the plug-in window there
     // takes it as a dropped panel.
     bool showSeries(int groupId, int cellIndex);
+    // Offers dropped files to the plug-in window of a cell; answers those it
+    // did not take.
+    QStringList offerFilesToWindow(const QStringList& paths, int cellIndex);
     ViewerFrame& viewer() const { return *m_viewer; }
     // A panel dragged onto a cell: a plug-in window there receives it, an
     // ordinary cell takes over the group.

@@ -169,6 +169,13 @@ bool PluginRouter::dropPanelOnWindow(HostCell& target, HostCell& source) {
     return true;
 }
 
+bool PluginRouter::dropFileOnWindow(HostCell& target, const QString& path) {
+    QWidget* window = target.pluginWindow();
+    if (!window) return false;
+    const QByteArray utf8 = path.toUtf8();
+    return qv::sendMessage(qv::handleOf(window), QV_MSG_DROP_FILE, reinterpret_cast<uintptr_t>(utf8.constData()), 0) == 1;
+}
+
 void PluginRouter::deliverPeerData(const std::string& pluginId, int cellIndex, const QByteArray& bytes) {
     HostCell* target = m_grid.cell(cellIndex);
     if (!target || target->pluginId() != pluginId || !target->pluginWindow()) {

@@ -51,6 +51,9 @@ public:
     void destroyPluginWindow(QWidget* window);
     // Hands an image panel to the plug-in window of a cell (a drop).
     bool dropPanelOnWindow(HostCell& target, HostCell& source);
+    // Offers a dropped file to the plug-in window of a cell: true when the
+    // window took it (the host then leaves it alone).
+    bool dropFileOnWindow(HostCell& target, const QString& path);
     // Peer bytes for a plug-in: to its window in that cell, else its first window.
     void deliverPeerData(const std::string& pluginId, int cellIndex, const QByteArray& bytes);
     // Removes every plug-in window and everything the plug-ins registered.

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 namespace quarvia {
 
@@ -16,7 +17,7 @@ namespace {
 const char* const kSeriesMime = "application/x-quarvia-series";
 constexpr int kThumbnail = 48;
 enum Column { kName, kModality, kImages, kState, kColumns };
-enum Role { kGroupRole = Qt::UserRole + 1, kStudyRole };
+enum Role { kGroupRole = Qt::UserRole + 1, kStudyRole, kObjectPathRole };
 
 // The tree with series items that drag as "this series".
 class SeriesTree : public QTreeWidget {
@@ -24,8 +25,15 @@ public:
     using QTreeWidget::QTreeWidget;
 
 protected:
-    QStringList mimeTypes() const override { return {kSeriesMime}; }
+    QStringList mimeTypes() const override { return {kSeriesMime, "text/uri-list"}; }
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override {
+        // An object (a segmentation) drags as its file, as from a file manager.
+        const QString objectPath = items.isEmpty() ? QString() : items.front()->data(kName, kObjectPathRole).toString();
+        if (!objectPath.isEmpty()) {
+            auto* mime = new QMimeData;
+            mime->setUrls({QUrl::fromLocalFile(objectPath)});
+            return mime;
+        }
         const int group = items.isEmpty() ? 0 : StudyBrowser::groupOf(items.front());
         if (!group) return nullptr;
         auto* mime = new QMimeData;
@@ -106,6 +114,16 @@ void StudyBrowser::refresh() {
                                        .scaled(QSize(kThumbnail, kThumbnail), Qt::KeepAspectRatio, Qt::SmoothTransformation);
             item->setIcon(kName, QPixmap::fromImage(picture));
         }
+        for (const StoredObject* object : m_database.objects(study)) {
+            auto* item = new QTreeWidgetItem(studyItem);
+            item->setText(kName, object->seriesDescription.isEmpty() ? QString("Segmentation") : object->seriesDescription);
+            item->setText(kModality, object->modality);
+            item->setData(kName, kObjectPathRole, object->path);
+            item->setData(kName, kStudyRole, QString::fromStdString(study));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+            item->setToolTip(kName, "Drag onto a 3D window of its series to show it there");
+        }
+        if (images == 0) studyItem->setText(kName, "(segmentations only)");
         studyItem->setText(kImages, QString::number(images));
         studyItem->setExpanded(true);
     }
@@ -134,8 +152,8 @@ void StudyBrowser::updateLoadState() {
 QTreeWidgetItem* StudyBrowser::seriesItem(int index) const {
     for (int s = 0; s < m_tree->topLevelItemCount(); ++s) {
         QTreeWidgetItem* study = m_tree->topLevelItem(s);
-        if (index < study->childCount()) return study->child(index);
-        index -= study->childCount();
+        for (int i = 0; i < study->childCount(); ++i)
+            if (groupOf(study->child(i)) && index-- == 0) return study->child(i);
     }
     return nullptr;
 }
@@ -150,13 +168,19 @@ QStringList StudyBrowser::lines() const {
     int series = 0;
     for (int s = 0; s < m_tree->topLevelItemCount(); ++s) {
         QTreeWidgetItem* study = m_tree->topLevelItem(s);
+        int groups = 0;
+        for (int i = 0; i < study->childCount(); ++i) groups += groupOf(study->child(i)) ? 1 : 0;
         out << QString("study %1 | %2 | %3 series | %4 images")
                    .arg(s)
                    .arg(study->text(kName))
-                   .arg(study->childCount())
+                   .arg(groups)
                    .arg(study->text(kImages));
         for (int i = 0; i < study->childCount(); ++i) {
             QTreeWidgetItem* item = study->child(i);
+            if (!groupOf(item)) {
+                out << QString("object | %1 | %2").arg(item->text(kName), item->text(kModality));
+                continue;
+            }
             out << QString("series %1 | %2 | %3 | %4 images | loaded %5 | thumbnail %6")
                        .arg(series++)
                        .arg(item->text(kName), item->text(kModality), item->text(kImages), item->text(kState))

@@ -49,7 +49,9 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     connect(&host.grid(), &CellGrid::seriesDropped, this, [this](int group, int cell) { m_host.showSeries(group, cell); });
     connect(&host.grid(), &CellGrid::filesDropped, this, [this](const QStringList& paths, int cell) {
         m_host.grid().setActiveCell(cell);
-        m_host.openPaths(paths);
+        // A 3D window takes what it reads itself (a segmentation of its series).
+        const QStringList left = m_host.offerFilesToWindow(paths, cell);
+        if (!left.isEmpty()) m_host.openPaths(left);
     });
 
     m_recentMenu = new QMenu("Open &Recent", &fileMenu);

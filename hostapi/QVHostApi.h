@@ -212,6 +212,12 @@ QV_HOST_FN int QVNewFileNewSeriesUID(QVNewFileHandle file, const char* seriesUid
    and then owns the file; null on failure (the caller destroys the file). */
 QV_HOST_FN char* QVNewFileAddToViewer(QVNewFileHandle file);
 QV_HOST_FN void QVDestroyNewFile(QVNewFileHandle file);
+/* Optional: adds a complete DICOM file the plug-in made (preamble, meta
+   header and dataset) that is not an image, such as a segmentation, to its
+   study. Answers the object's SOP instance UID (QVFree); null on failure,
+   with the reason in *error when error is not null (QVFree). */
+QV_HOST_FN char* QVAddDicomObjectToViewer(const char* pluginIdentity, const void* bytes, int64_t length, char** error);
+typedef char* (*QVAddDicomObjectToViewerFn)(const char*, const void*, int64_t, char**);
 
 /* Collaboration */
 QV_HOST_FN int QVHasCollaborationControl(void);

@@ -19,7 +19,11 @@ enum {
     QV_MSG_GET_STATE = QV_WM_APP + 4,
     QV_MSG_OPEN_IN_VIEW = QV_WM_APP + 5,
     QV_MSG_PEER_DATA = QV_WM_APP + 6,
-    QV_MSG_IDLE = QV_WM_APP + 8
+    QV_MSG_IDLE = QV_WM_APP + 8,
+    /* A file dropped on the window: wParam is its path (UTF-8, NUL-ended).
+       Answers 1 when the window takes the file (the host then does not open
+       it as images), 0 to leave it to the host. */
+    QV_MSG_DROP_FILE = QV_WM_APP + 9
 };
 
 /* Notification codes of a routed command. */

@@ -3,12 +3,17 @@
 
 #include "HostCell.h"
 #include "ImagePanel.h"
+#include "FileWrite.h"
 #include "dicom/NewDicomFile.h"
+#include "dicom/StoredObject.h"
 #include "dicom/StudyDatabase.h"
 
 #include "QVHostApi.h"
 
+#include <QDir>
+
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -101,4 +106,26 @@ void QVDestroyNewFile(QVNewFileHandle file) {
     quarvia::guardedVoid(__func__, [&] {
         files().erase(file);
     });
+}
+char* QVAddDicomObjectToViewer(const char* identity, const void* bytes, int64_t length, char** error) {
+    if (error) *error = nullptr;
+    QString why;
+    char* id = quarvia::guarded<char*>(__func__, nullptr, [&]() -> char* {
+        if (!host() || !identity || !bytes || length <= 0 || length > std::numeric_limits<int>::max())
+            return (why = "no file to add"), nullptr;
+        const QByteArray file(static_cast<const char*>(bytes), static_cast<int>(length));
+        quarvia::StoredObject object;
+        if (!quarvia::parseStoredObject(file, object, why)) return nullptr;
+        const QString folder = host()->outputFolder();
+        if (!QDir().mkpath(folder)) return (why = "cannot make the folder " + folder), nullptr;
+        object.path = QDir(folder).filePath(QString::fromStdString(object.sopUid) + ".dcm");
+        const quarvia::FileWriteResult written = quarvia::writeFileWhole(object.path, file);
+        if (!written.ok()) return (why = quarvia::fileWriteMessage(written, object.path)), nullptr;
+        why = host()->database().addObject(object);
+        if (!why.isEmpty()) return nullptr;
+        host()->databaseChanged();
+        return quarvia::duplicate(object.sopUid);
+    });
+    if (!id && error) *error = quarvia::duplicate(why.isEmpty() ? QString("the host could not add the file") : why);
+    return id;
 }

@@ -20,9 +20,10 @@ QStringList StudyDatabase::addPaths(const QStringList& paths) {
             while (it.hasNext()) files << it.next();
             files.sort();  // a stable order whatever the file system gives
             const int before = imageTotal();
+            const size_t objectsBefore = m_objects.size();
             const int problemsBefore = problems.size();
             for (const QString& file : files) addFile(file, problems);
-            if (imageTotal() == before && problems.size() == problemsBefore)
+            if (imageTotal() == before && m_objects.size() == objectsBefore && problems.size() == problemsBefore)
                 problems << path + ": no DICOM images in this folder";
         } else if (info.isFile()) {
             addFile(path, problems);
@@ -40,11 +41,36 @@ void StudyDatabase::addFile(const QString& path, QStringList& problems) {
     QString error;
     std::unique_ptr<DicomImage> image = DicomImage::load(path, error);
     if (!image) {
+        // A segmentation is kept beside the images rather than shown.
+        StoredObject object;
+        QString notObject;
+        if (readStoredObject(path, object, notObject)) {
+            const QString why = addObject(object);
+            if (!why.isEmpty()) problems << why;
+            return;
+        }
         problems << error;
         return;
     }
     const QString why = addImage(std::move(image));
     if (!why.isEmpty()) problems << why;
+}
+
+QString StudyDatabase::addObject(const StoredObject& object) {
+    for (const StoredObject& held : m_objects)
+        if (held.sopUid == object.sopUid)
+            return object.path + ": duplicate object (the same object is already loaded from " + held.path + ")";
+    m_objects.push_back(object);
+    if (std::find(m_studies.begin(), m_studies.end(), object.studyUid) == m_studies.end())
+        m_studies.push_back(object.studyUid);
+    return {};
+}
+
+std::vector<const StoredObject*> StudyDatabase::objects(const std::string& studyUid) const {
+    std::vector<const StoredObject*> found;
+    for (const StoredObject& object : m_objects)
+        if (object.studyUid == studyUid) found.push_back(&object);
+    return found;
 }
 
 QString StudyDatabase::addImage(std::unique_ptr<DicomImage> image) {

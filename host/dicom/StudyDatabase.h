@@ -2,6 +2,7 @@
 
 #include "DicomImage.h"
 #include "DownloadSimulation.h"
+#include "StoredObject.h"
 
 #include <QStringList>
 
@@ -35,6 +36,10 @@ public:
     // Adds one image; empty on success, else the reason.
     QString addImage(std::unique_ptr<DicomImage> image);
     bool removeImage(const std::string& imageId);
+    // Adds an object that is not an image; empty on success, else the reason.
+    QString addObject(const StoredObject& object);
+    // The objects of a study, in the order they came.
+    std::vector<const StoredObject*> objects(const std::string& studyUid) const;
 
     const DicomImage* image(const std::string& imageId) const;
     const DicomImage* image(const char* imageId) const { return imageId ? image(std::string(imageId)) : nullptr; }
@@ -59,6 +64,7 @@ private:
     void sortGroup(SeriesGroup& group);
 
     std::map<std::string, std::unique_ptr<DicomImage>> m_images;
+    std::vector<StoredObject> m_objects;
     std::vector<std::string> m_studies;                      // load order
     std::map<int, std::unique_ptr<SeriesGroup>> m_groups;     // by id
     std::map<std::string, int> m_groupOfKey;                  // series + size -> id

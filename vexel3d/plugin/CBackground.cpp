@@ -186,6 +186,14 @@ intptr_t CBackground::handleHostMessage(uint32_t message, uintptr_t wParam, intp
     case QV_MSG_DROP_PANEL:
         if (lParam == 1) return 1;
         return dropPanel(reinterpret_cast<QVPanelHandle>(wParam));
+    case QV_MSG_DROP_FILE: {
+        const auto* path = reinterpret_cast<const char*>(wParam);
+        if (!path || !isSegmentationFile(path)) return 0;
+        std::string why;
+        if (openSegmentationFile(path, why)) return 1;
+        QVMessageBox(why.c_str(), "Error", QV_MB_OK | QV_MB_ICONSTOP);
+        return 1;
+    }
     case QV_MSG_GET_STATE: {
         auto** out = reinterpret_cast<char**>(lParam);
         if (!out) return 0;
@@ -245,6 +253,13 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
     case CMD_REFRESH:
         if (state) state->enabled = m_acquisition.waitingForImages() ? 1 : 0;
         else if (m_acquisition.waitingForImages()) updateVolume();
+        return true;
+    case CMD_SAVE_SEGMENTATION:
+    case CMD_OPEN_SEGMENTATION:
+        // The mask is the whole series': only once every image is in.
+        if (state) state->enabled = series.m_bHasSeries && series.m_bAllLoaded ? 1 : 0;
+        else if (command == CMD_SAVE_SEGMENTATION) saveSegmentationCommand();
+        else openSegmentationCommand();
         return true;
     default:
         break;

@@ -8,6 +8,7 @@
 #include "interact/ExportRun.h"
 #include "plugin/HostSeriesPort.h"
 #include "plugin/HostViewServices.h"
+#include "plugin/SegmentationObject.h"
 #include "volume/SeriesAcquisition.h"
 #include "volume/SeriesState.h"
 
@@ -79,6 +80,19 @@ public:
 
     // PeerStateActions
     void captureForPeer(const PeerCapture& request) override;
+
+    // The kept voxels as a DICOM Segmentation added to the study through the
+    // host; false with the reason in `why`.
+    bool saveSegmentationAsDicom(const SegSegmentDescription& description, std::string& objectUid, std::string& why);
+    // Sets the mask to the one segment of a DICOM Segmentation of the shown
+    // series, as an operation of the history (peers and saved states
+    // follow); false with the reason, and nothing changed.
+    bool openSegmentationFile(const std::string& path, std::string& why);
+    // Whether a file is a DICOM Segmentation (a drop this window takes).
+    static bool isSegmentationFile(const std::string& path);
+    // The menu commands: a dialog, then the above; refusals in a message box.
+    void saveSegmentationCommand();
+    void openSegmentationCommand();
     void continueSegHistory(const std::string& history) override;
 
     // Series acquisition: builds the volume from the host's images; false,
@@ -135,6 +149,8 @@ private:
     void stopRefreshTimer();
     // Shows the message of a failed load or refresh; false for those.
     bool reportLoad(SeriesLoadStatus status);
+    // The shown series as the segmentation object needs it.
+    bool sourceSeriesOfShown(SegSourceSeries& source, std::string& why) const;
 
     // Sends through the host's collaboration link.
     class HostPeers : public PeerSender {

@@ -117,6 +117,8 @@ void CPerspective::buildContextMenu() {
         action->setData(command);
         action->setCheckable(true);
     }
+    m_menu->addAction("Save segmentation as DICOM...")->setData(CMD_SAVE_SEGMENTATION);
+    m_menu->addAction("Open segmentation from DICOM...")->setData(CMD_OPEN_SEGMENTATION);
     m_menu->addAction("Delete")->setData(CMD_DELETE);
     m_menu->addAction("Configure")->setData(CMD_CONFIGURE);
     m_menu->addAction("Refresh")->setData(CMD_REFRESH);

@@ -33,6 +33,9 @@ constexpr MenuEntry kMenu[] = {
     {"&Postprocessing\\Vexel 3D\\Configure", CMD_CONFIGURE, 0},
     {"&Postprocessing\\Vexel 3D", 0, 1},
     {"&Postprocessing\\Vexel 3D\\Re&fresh", CMD_REFRESH, 0},
+    {"&Postprocessing\\Vexel 3D", 0, 1},
+    {"&Postprocessing\\Vexel 3D\\Save segmentation as DICOM...", CMD_SAVE_SEGMENTATION, 0},
+    {"&Postprocessing\\Vexel 3D\\Open segmentation from DICOM...", CMD_OPEN_SEGMENTATION, 0},
 };
 
 QVWindowHandle createWindow(QVWindowHandle cell) {

@@ -18,6 +18,8 @@ enum Command : int {
     CMD_REMOVE = 5002,
     CMD_CONFIGURE = 5003,
     CMD_REFRESH = 5004,
+    CMD_SAVE_SEGMENTATION = 5005,
+    CMD_OPEN_SEGMENTATION = 5006,
 };
 
 }  // namespace v3d
