@@ -219,7 +219,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             if (!done) return fail(why);
             runUntilIdle();
         } else if (command == "dialog") {
-            // "dialog NAME=VALUE ...": answers the next collaboration dialog.
+            // "dialog NAME=VALUE ...": answers the next dialog.
             QMap<QString, QString> fields;
             for (const QString& field : rest.split(' ', Qt::SkipEmptyParts))
                 fields[field.section('=', 0, 0)] = field.section('=', 1);

@@ -63,7 +63,7 @@ HostCell* cellArg(HostWindow& host, const QString& text) {
 }  // namespace
 
 ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const QString& rest, QString& why) {
-    const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
+    QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     auto failed = [&](const QString& text) {
         why = text;
         return ScriptOutcome::Failed;
@@ -93,10 +93,14 @@ ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const Q
         click(tree->viewport(), at, QEvent::MouseButtonDblClick);
         click(tree->viewport(), at, QEvent::MouseButtonRelease);
     } else if (command == "browser-drag") {
+        // "browser-drag SERIES CELL", or "browser-drag object N CELL" for a segmentation.
+        const bool object = args.value(0) == "object";
+        if (object) args.removeFirst();
         bool ok = false;
-        QTreeWidgetItem* item = browser.seriesItem(args.value(0).toInt(&ok));
+        const int index = args.value(0).toInt(&ok);
+        QTreeWidgetItem* item = object ? browser.objectItem(index) : browser.seriesItem(index);
         HostCell* cell = cellArg(host, args.value(1));
-        if (!ok || !item || !cell) return failed("usage: browser-drag SERIES CELL");
+        if (!ok || !item || !cell) return failed("usage: browser-drag [object] INDEX CELL");
         // What the browser hands to a drag of its current item.
         QTreeWidget* tree = browser.tree();
         tree->setCurrentItem(item);

@@ -19,7 +19,11 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
@@ -254,6 +258,9 @@ void HostWindow::leaveCollaboration() {
 }
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Scripted answers go to the next dialog shown, a plug-in's too.
+    if (event->type() == QEvent::Show && !m_dialogAnswers.isEmpty())
+        if (auto* dialog = qobject_cast<QDialog*>(watched)) answerShownDialog(*dialog);
     // A follower's clicks in a plug-in window are ignored by the plug-in:
     // the user is told why (at most every few seconds), the click goes on.
     if (event->type() == QEvent::MouseButtonPress && m_collaboration && !m_collaboration->hasControl() &&
@@ -271,6 +278,28 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] { catchUpNewWindows(); });
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void HostWindow::answerShownDialog(QDialog& dialog) {
+    const QMap<QString, QString> answers = m_dialogAnswers;
+    m_dialogAnswers.clear();
+    QPointer<QDialog> shown(&dialog);
+    if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+        if (answers.contains("file")) files->selectFile(answers.value("file"));
+    } else {
+        for (auto it = answers.begin(); it != answers.end(); ++it) {
+            if (auto* line = dialog.findChild<QLineEdit*>(it.key())) line->setText(it.value());
+            if (auto* box = dialog.findChild<QComboBox*>(it.key())) box->setCurrentText(it.value());
+        }
+    }
+    // Accepted once its show is over, as a user's click would come.
+    QTimer::singleShot(0, this, [shown, answers] {
+        if (!shown) return;
+        if (answers.value("button") == "cancel")
+            shown->reject();
+        else
+            shown->accept();
+    });
 }
 
 void HostWindow::catchUpNewWindows() {

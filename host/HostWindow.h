@@ -13,6 +13,7 @@
 #include <vector>
 
 class QAction;
+class QDialog;
 class QLabel;
 
 namespace quarvia {
@@ -98,6 +99,9 @@ public:
     QString collaborationStatus() const;
     // The next collaboration dialog is answered with these fields instead
     // of the user (the test script's way through it).
+    // The next dialog (a collaboration dialog, or any other shown, a
+    // plug-in's too) takes these answers: fields by object name ("file"
+    // for a file dialog), then it is accepted ("button=cancel": rejected).
     void answerNextDialog(const QMap<QString, QString>& fields) { m_dialogAnswers = fields; }
 
     // Message boxes: shown, or logged and answered OK when offscreen.
@@ -134,6 +138,7 @@ private:
     // A plug-in window opened after joining missed the state sent at
     // joining: the hub is asked for it again.
     void catchUpNewWindows();
+    void answerShownDialog(QDialog& dialog);
 
     HostOptions m_options;
     PluginManager m_plugins;

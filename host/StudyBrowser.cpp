@@ -158,6 +158,16 @@ QTreeWidgetItem* StudyBrowser::seriesItem(int index) const {
     return nullptr;
 }
 
+QTreeWidgetItem* StudyBrowser::objectItem(int index) const {
+    for (int s = 0; s < m_tree->topLevelItemCount(); ++s) {
+        QTreeWidgetItem* study = m_tree->topLevelItem(s);
+        for (int i = 0; i < study->childCount(); ++i)
+            if (!study->child(i)->data(kName, kObjectPathRole).toString().isEmpty() && index-- == 0)
+                return study->child(i);
+    }
+    return nullptr;
+}
+
 std::string StudyBrowser::selectedStudy() const {
     const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
     return selected.isEmpty() ? std::string() : selected.front()->data(kName, kStudyRole).toString().toStdString();

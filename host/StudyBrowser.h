@@ -25,6 +25,9 @@ public:
     // The item of series `index` (0-based over all studies, browser order);
     // null when there is none.
     QTreeWidgetItem* seriesItem(int index) const;
+    // The item of object `index` (a segmentation; browser order); null when
+    // there is none.
+    QTreeWidgetItem* objectItem(int index) const;
     // The group a series item stands for; 0 for anything else.
     static int groupOf(const QTreeWidgetItem* item);
     // The study of the selected item; empty when nothing is selected.

@@ -36,6 +36,9 @@ CSegmentDialog::CSegmentDialog(QWidget* parent)
       m_type(codeChoice(kTypes, this)) {
     setWindowTitle("Save segmentation as DICOM");
     auto* form = new QFormLayout(this);
+    m_label->setObjectName("label");
+    m_category->setObjectName("category");
+    m_type->setObjectName("type");
     m_label->setMaxLength(64);  // a segment label is a long string
     form->addRow("Segment label:", m_label);
     form->addRow("Category:", m_category);

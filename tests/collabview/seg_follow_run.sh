@@ -1,0 +1,73 @@
+#!/bin/bash
+# Two host processes in one session, each with a 3D window on the same
+# phantom series. A cuts along an outline, saves the
+# segmentation as DICOM from the plug-in's menu, resets it, and drags the
+# saved segmentation from its browser onto the window. A's picture after
+# that must equal its picture before the save, and B's must follow A's at
+# every step.
+set -u
+QUARVIA="$1"; PLUGINS="$2"; PHANTOM="$3"; PYTHON="$4"; DIFF="$5"; WORK="$6"
+rm -rf "$WORK"; mkdir -p "$WORK/a-out" "$WORK/b-out"
+W="$WORK"
+"$PHANTOM" --out "$W/phantom" --size 128x128x80 > /dev/null || { echo "phantom failed"; exit 1; }
+port=$(( 20000 + RANDOM % 20000 ))
+CREATE='menu &Postprocessing\Vexel 3D\&Create'
+drag() {  # BUTTON X0 Y0 X1 Y1 [...]: press, a small first move, the moves, release
+  button=$1 x=$2 y=$3; shift 3
+  echo "mouse 0 press $x $y $button"; echo "mouse 0 move $((x + 1)) $y $button"
+  while [ $# -ge 2 ]; do x=$1 y=$2; shift 2; echo "mouse 0 move $x $y $button"; done
+  echo "mouse 0 release $x $y $button"
+}
+step() {  # NAME: A shows its picture, then waits until B has taken its own
+  echo "wait-idle 20000"; echo "screenshot-cell 0 $W/a-$1.png"; echo "wait-file $W/b-$1.png 60000"
+}
+follow() {  # NAME: after A's picture, B's own once the messages are in
+  echo "wait-file $W/a-$1.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
+  echo "screenshot-cell 0 $W/b-$1.png"
+}
+{
+  echo "open $W/phantom"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"
+  echo "wait-file $W/b-ready.png 60000"; echo "wait-idle 20000"
+  # In a parallel view, an outline round the left of the head keeps what
+  # lies inside it (every step moves both ways: the outline takes only such).
+  echo "command 0 32798"; echo "command 0 32786"; echo "mouse 0 move 465 335"
+  drag right 465 335 462 354 455 372 443 388 428 400 409 407 390 410 371 407 352 400 337 388 325 372 318 354 315 335 318 316 325 298 337 282 352 270 371 263 390 260 409 263 428 270 443 282 455 297 462 316 464 336
+  step cut
+  echo "dialog label=Skin type=Tissue"
+  echo 'menu &Postprocessing\Vexel 3D\Save segmentation as DICOM...'
+  echo "command 0 32791"
+  step reset
+  echo "browser-drag object 0 0"
+  step import
+} > "$W/a.script"
+{
+  echo "open $W/phantom"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"; echo "wait-idle 20000"
+  echo "screenshot-cell 0 $W/b-ready.png"
+  follow cut; follow reset; follow import
+} > "$W/b.script"
+
+"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
+  --output "$W/a-out" --collab-listen "$port" --script "$W/a.script" > "$W/a.log" 2>&1 &
+a=$!
+for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/b.ini" \
+  --output "$W/b-out" --collab-connect "127.0.0.1:$port" --script "$W/b.script" > "$W/b.log" 2>&1 &
+b=$!
+wait $a; ra=$?
+wait $b; rb=$?
+if [ $ra != 0 ] || [ $rb != 0 ]; then
+  echo "hosts failed: A $ra, B $rb"; tail -5 "$W/a.log" "$W/b.log"; exit 1
+fi
+fail=0
+same() {  # FIRST SECOND ALLOWED WHAT
+  if ! report=$("$PYTHON" "$DIFF" "$W/$1.png" "$W/$2.png" "$3"); then echo "$4: $report"; fail=1
+  else echo "$1 = $2: $report"; fi
+}
+same a-cut b-cut 0.004 "B does not follow the cut"
+same a-reset b-reset 0 "B does not follow the reset"
+same a-import b-import 0 "B does not follow the opened segmentation"
+same a-cut a-import 0 "the opened segmentation does not show what was saved"
+if "$PYTHON" "$DIFF" "$W/a-cut.png" "$W/a-reset.png" 0 > /dev/null; then echo "the cut changed nothing"; fail=1; fi
+segs=$(ls "$W"/a-out/*.dcm 2>/dev/null | wc -l)
+[ "$segs" = 1 ] || { echo "A saved $segs files, expected the one segmentation"; fail=1; }
+exit $fail
