@@ -33,6 +33,9 @@ class HostWindow;
 //   wait-idle [MS]         run until the plug-ins report idle (at most MS, default 10000)
 //   save-layout FILE       save the grid with each plug-in window's state
 //   load-layout FILE       restore a saved grid
+//   dialog NAME=VALUE ...  answer the next dialog shown (a plug-in's too): its
+//                          fields by object name ("file" for a file dialog),
+//                          then accept it ("button=cancel" rejects it)
 //   pass-control           hand the collaboration control to the peers
 //   wait-peers N [MS]      run until the session has N peers past the handshake
 //                          (at most MS, default 10000)

@@ -16,6 +16,7 @@ enum class ScriptOutcome { NotMine, Done, Failed };
 //   browser                print the study browser, one line per study and series
 //   browser-activate S     double-click series S (0-based, browser order)
 //   browser-drag S CELL    drag series S from the browser onto cell CELL
+//   browser-drag object N CELL  drag the browser's object N (a segmentation) onto cell CELL
 //   drop-files CELL PATH   drop a file or folder from the desktop onto cell CELL
 //   close-study            the File menu's Close Study on the active cell's study
 //   expect-cell CELL S|none  fail unless cell CELL shows series S (or nothing)
