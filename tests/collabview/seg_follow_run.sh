@@ -3,8 +3,9 @@
 # phantom series. A cuts along an outline, saves the
 # segmentation as DICOM from the plug-in's menu, resets it, and drags the
 # saved segmentation from its browser onto the window. A's picture after
-# that must equal its picture before the save, and B's must follow A's at
-# every step.
+# that must equal its picture before the save. A Shift double-click then
+# removes what was kept, and undo brings it back. B's picture must follow
+# A's at every step.
 set -u
 QUARVIA="$1"; PLUGINS="$2"; PHANTOM="$3"; PYTHON="$4"; DIFF="$5"; WORK="$6"
 rm -rf "$WORK"; mkdir -p "$WORK/a-out" "$WORK/b-out"
@@ -39,11 +40,20 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   step reset
   echo "browser-drag object 0 0"
   step import
+  # A Shift double-click removes what was kept; undo brings it back.
+  echo "command 0 32784"
+  echo "mouse 0 move 380 335"; echo "mouse 0 press 380 335 left shift"; echo "mouse 0 release 380 335 left shift"
+  echo "mouse 0 double 380 335 left shift"; echo "mouse 0 release 380 335 left shift"
+  step removed
+  echo 'menu &Postprocessing\Vexel 3D\&Undo segmentation step'
+  # The object tool tints the picture: the region tool again, as at the import.
+  echo "command 0 32786"
+  step undo
 } > "$W/a.script"
 {
   echo "open $W/phantom"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/b-ready.png"
-  follow cut; follow reset; follow import
+  follow cut; follow reset; follow import; follow removed; follow undo
 } > "$W/b.script"
 
 "$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
@@ -67,6 +77,10 @@ same a-cut b-cut 0.004 "B does not follow the cut"
 same a-reset b-reset 0 "B does not follow the reset"
 same a-import b-import 0 "B does not follow the opened segmentation"
 same a-cut a-import 0 "the opened segmentation does not show what was saved"
+same a-undo b-undo 0 "B does not follow the undo"
+same a-removed b-removed 0.004 "B does not follow the removal"
+same a-import a-undo 0 "undo does not bring back what the removal took"
+if "$PYTHON" "$DIFF" "$W/a-import.png" "$W/a-removed.png" 0 > /dev/null; then echo "the removal changed nothing"; fail=1; fi
 if "$PYTHON" "$DIFF" "$W/a-cut.png" "$W/a-reset.png" 0 > /dev/null; then echo "the cut changed nothing"; fail=1; fi
 segs=$(ls "$W"/a-out/*.dcm 2>/dev/null | wc -l)
 [ "$segs" = 1 ] || { echo "A saved $segs files, expected the one segmentation"; fail=1; }

@@ -212,6 +212,7 @@ enum Kind : int {
     kMiddle,        // cycles the right tool
     kHover,         // a, b: point
     kImportMask,    // a, b, c: ball centre; d: radius, odd: the box from the voxels
+    kUndo,          // the last segmentation step undone
     kKindCount
 };
 
@@ -329,6 +330,12 @@ void Driver::run(const DiffAction& act) {
         }
         break;
     }
+    case kUndo:
+        if (undoLastSegOperation(v)) {
+            v.requestRender(true);
+            send(CHANGE_SEGMENTATION);
+        }
+        break;
     default: break;
     }
     m_a.renderAndWait();
@@ -412,7 +419,7 @@ bool parseSequence(const std::string& text, DiffSequence& actions) {
 DiffSequence randomSequence(uint32_t seed, int length) {
     std::mt19937 rng(seed);
     // Weights: segmentation and camera work most often, as users do.
-    const int weights[kKindCount] = {6, 6, 6, 2, 2, 5, 4, 1, 1, 1, 1, 1, 2};
+    const int weights[kKindCount] = {6, 6, 6, 2, 2, 5, 4, 1, 1, 1, 1, 1, 2, 3};
     std::discrete_distribution<int> kind(std::begin(weights), std::end(weights));
     std::uniform_int_distribution<int> any(-1000, 1000);
     DiffSequence actions;

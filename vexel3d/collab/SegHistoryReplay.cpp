@@ -85,6 +85,18 @@ SegReplayResult applySegHistory(ViewCore& view, const std::string& history, int 
         }
         return result;
     }
+    if (history.size() < view.m_segHistory.size() && view.m_segHistory.compare(0, history.size(), history) == 0) {
+        // Whole operations only: a cut inside one is no history a view wrote.
+        int whole = 0;
+        size_t length = 0;
+        readSegHistory(history, [&](HistoryOperation& op) { return ++whole, length += op.text.size(), true; });
+        if (length == history.size() && whole > 0) {
+            resetViewSegmentation(view);
+            result = applySegHistory(view, history, kReplayEverything);
+            result.reset = true;
+            return result;
+        }
+    }
     // Whole operations of the local history answer most lookups at once;
     // the substring search is left for the rest.
     std::unordered_set<std::string> held;
@@ -125,6 +137,19 @@ SegReplayResult applySegHistory(ViewCore& view, const std::string& history, int 
     });
     if (busy) view.setWaitCursor(false);
     return result;
+}
+
+bool undoLastSegOperation(ViewCore& view) {
+    if (!view.m_pVolume || view.m_segHistory.empty()) return false;
+    std::string rest, last;
+    readSegHistory(view.m_segHistory, [&](HistoryOperation& op) {
+        rest += last;
+        last = std::move(op.text);
+        return true;
+    });
+    resetViewSegmentation(view);
+    applySegHistory(view, rest, kReplayEverything);
+    return true;
 }
 
 }  // namespace v3d

@@ -22,12 +22,18 @@ struct SegReplayResult {
     int alreadyHeld = 0;    // contained in the local history: not run again
     int malformed = 0;      // refused whole: never run
     bool cutOff = false;    // the bound was reached; the rest waits for the next call
-    bool reset = false;     // an empty history emptied a non-empty local one
+    bool reset = false;     // an empty history emptied a non-empty local one, or a shorter one replaced it
 };
 
 // Replays at most maxOperations operations the local history lacks
-// (kReplayEverything: all of them).
+// (kReplayEverything: all of them). A history that is a proper beginning of
+// the local one (the sender undid its last operations) resets the view and
+// replays it whole: the view then holds exactly that history.
 SegReplayResult applySegHistory(ViewCore& view, const std::string& history,
                                 int maxOperations = kMaxReplayedOperations);
+
+// Undo: the last operation of the local history removed (the view reset,
+// then the rest replayed). False when the history is empty.
+bool undoLastSegOperation(ViewCore& view);
 
 }  // namespace v3d

@@ -254,6 +254,14 @@ bool CBackground::onCommand(int command, int code, void* extra, void* /*handlerI
         if (state) state->enabled = m_acquisition.waitingForImages() ? 1 : 0;
         else if (m_acquisition.waitingForImages()) updateVolume();
         return true;
+    case CMD_UNDO_SEGMENTATION:
+        if (state) {
+            state->enabled = series.m_bAllLoaded && !m_view->m_segHistory.empty() ? 1 : 0;
+        } else if (series.m_bAllLoaded && undoLastSegOperation(*m_view)) {
+            m_view->requestRender(true);
+            sendStateToPeers(CHANGE_SEGMENTATION, true);
+        }
+        return true;
     case CMD_SAVE_SEGMENTATION:
     case CMD_OPEN_SEGMENTATION:
         // The mask is the whole series': only once every image is in.

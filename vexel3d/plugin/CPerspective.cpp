@@ -117,6 +117,7 @@ void CPerspective::buildContextMenu() {
         action->setData(command);
         action->setCheckable(true);
     }
+    m_menu->addAction("Undo segmentation step")->setData(CMD_UNDO_SEGMENTATION);
     m_menu->addAction("Save segmentation as DICOM...")->setData(CMD_SAVE_SEGMENTATION);
     m_menu->addAction("Open segmentation from DICOM...")->setData(CMD_OPEN_SEGMENTATION);
     m_menu->addAction("Delete")->setData(CMD_DELETE);

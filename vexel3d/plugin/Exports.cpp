@@ -34,6 +34,7 @@ constexpr MenuEntry kMenu[] = {
     {"&Postprocessing\\Vexel 3D", 0, 1},
     {"&Postprocessing\\Vexel 3D\\Re&fresh", CMD_REFRESH, 0},
     {"&Postprocessing\\Vexel 3D", 0, 1},
+    {"&Postprocessing\\Vexel 3D\\&Undo segmentation step", CMD_UNDO_SEGMENTATION, 0},
     {"&Postprocessing\\Vexel 3D\\Save segmentation as DICOM...", CMD_SAVE_SEGMENTATION, 0},
     {"&Postprocessing\\Vexel 3D\\Open segmentation from DICOM...", CMD_OPEN_SEGMENTATION, 0},
 };

@@ -20,6 +20,7 @@ enum Command : int {
     CMD_REFRESH = 5004,
     CMD_SAVE_SEGMENTATION = 5005,
     CMD_OPEN_SEGMENTATION = 5006,
+    CMD_UNDO_SEGMENTATION = 5007,
 };
 
 }  // namespace v3d
