@@ -10,6 +10,7 @@
 #include <dcmtk/dcmdata/dcxfer.h>
 #include <dcmtk/dcmfg/fgderimg.h>
 #include <dcmtk/dcmfg/fgfracon.h>
+#include <dcmtk/dcmfg/fginterface.h>
 #include <dcmtk/dcmfg/fgpixmsr.h>
 #include <dcmtk/dcmfg/fgplanor.h>
 #include <dcmtk/dcmfg/fgplanpo.h>
@@ -427,6 +428,9 @@ SegObjectStatus readDataset(DcmDataset& dataset, const SegSourceSeries& shown, s
     if (segmentCount > 1)
         return refuse(detail, S::SeveralSegments,
                       "the segmentation holds " + std::to_string(segmentCount) + " segments; only one can be shown");
+    Uint16 segmentNumber = 0;
+    if (!segments->getItem(0) || segments->getItem(0)->findAndGetUint16(DCM_SegmentNumber, segmentNumber).bad())
+        return refuse(detail, S::NoSegment, "the segmentation's segment has no number");
 
     text.clear();
     dataset.findAndGetOFString(DCM_FrameOfReferenceUID, text);
@@ -473,19 +477,16 @@ SegObjectStatus readDataset(DcmDataset& dataset, const SegSourceSeries& shown, s
     if (DcmXfer(dataset.getOriginalXfer()).isEncapsulated() &&
         dataset.chooseRepresentation(EXS_LittleEndianExplicit, nullptr).bad())
         return refuse(detail, S::Unreadable, "the segmentation's compressed pixel data cannot be decoded");
-    // Only whole frames are read: the length is checked before any frame is.
-    if (!pixelBits(dataset, (frames * plane + 7) / 8, detail)) return S::Unreadable;
+    // The length is checked before any frame is looked at.
+    const uint8_t* bits = pixelBits(dataset, (frames * plane + 7) / 8, detail);
+    if (!bits) return S::Unreadable;
 
-    DcmSegmentation* loaded = nullptr;
-    const OFCondition c = DcmSegmentation::loadDataset(dataset, loaded);
-    std::unique_ptr<DcmSegmentation> seg(loaded);
-    if (c.bad() || !seg) return refuse(detail, S::Unreadable, std::string("the segmentation cannot be read: ") + c.text());
-    if (seg->getSegmentationType() != DcmSegTypes::ST_BINARY)
-        return refuse(detail, S::NotBinary, "the segmentation is not binary");
-    if (seg->getNumberOfSegments() != 1)
-        return refuse(detail, seg->getNumberOfSegments() ? S::SeveralSegments : S::NoSegment,
-                      "the segmentation's segments cannot be read");
-    FGInterface& groups = seg->getFunctionalGroups();
+    // The frame descriptions only: DCMTK 3.6.7 loses a whole DcmSegmentation
+    // when loadDataset() fails on a malformed file.
+    FGInterface groups;
+    const OFCondition c = groups.read(dataset);
+    if (c.bad())
+        return refuse(detail, S::Unreadable, std::string("the segmentation's frames cannot be read: ") + c.text());
     if (groups.getNumberOfFrames() != frames)
         return refuse(detail, S::Unreadable,
                       "the segmentation announces " + std::to_string(frames) + " frames and describes " +
@@ -503,8 +504,9 @@ SegObjectStatus readDataset(DcmDataset& dataset, const SegSourceSeries& shown, s
     for (size_t f = 0; f < frames; ++f) {
         const std::string name = "frame " + std::to_string(f + 1);
         auto* segmentation = frameGroup<FGSegmentation>(groups, f, DcmFGTypes::EFG_SEGMENTATION);
-        Uint16 segmentNumber = 0;
-        if (!segmentation || segmentation->getReferencedSegmentNumber(segmentNumber).bad() || segmentNumber != 1)
+        Uint16 frameSegment = 0;
+        if (!segmentation || segmentation->getReferencedSegmentNumber(frameSegment).bad() ||
+            frameSegment != segmentNumber)
             return refuse(detail, S::Unreadable, name + " belongs to no segment the file describes");
 
         auto* orientation = frameGroup<FGPlaneOrientationPatient>(groups, f, DcmFGTypes::EFG_PLANEORIENTPATIENT);
@@ -563,8 +565,6 @@ SegObjectStatus readDataset(DcmDataset& dataset, const SegSourceSeries& shown, s
         }
     }
 
-    const uint8_t* bits = pixelBits(dataset, (frames * plane + 7) / 8, detail);
-    if (!bits) return S::Unreadable;
     mask.assign(plane * shown.images.size(), 0);
     for (size_t f = 0; f < frames; ++f) {
         uint8_t* to = mask.data() + plane * sliceOfFrame[f];
