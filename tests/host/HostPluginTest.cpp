@@ -50,13 +50,15 @@ protected:
 TEST_F(HostWithPlugin, MenuEntriesAndToolbarButtonArrive) {
     for (const char* path : {"&Postprocessing\\Vexel 3D\\&Create", "&Postprocessing\\Vexel 3D\\&Delete",
                              "&Postprocessing\\Vexel 3D\\&Remove", "&Postprocessing\\Vexel 3D\\Configure",
-                             "&Postprocessing\\Vexel 3D\\Re&fresh"})
+                             "&Postprocessing\\Vexel 3D\\Re&fresh", "&Postprocessing\\Vexel 3D\\&Undo segmentation step",
+                             "&Postprocessing\\Vexel 3D\\Save segmentation as DICOM...",
+                             "&Postprocessing\\Vexel 3D\\Open segmentation from DICOM..."})
         EXPECT_NE(host->router().findMenuAction(path), nullptr) << path;
     QAction* submenu = host->router().findMenuAction("&Postprocessing\\Vexel 3D");
     ASSERT_TRUE(submenu && submenu->menu());
     int separators = 0;
     for (QAction* a : submenu->menu()->actions()) separators += a->isSeparator() ? 1 : 0;
-    EXPECT_EQ(separators, 3);
+    EXPECT_EQ(separators, 4);
     const QList<QAction*> buttons = host->router().pluginToolBar()->actions();
     ASSERT_EQ(buttons.size(), 1);
     EXPECT_FALSE(buttons[0]->icon().isNull());

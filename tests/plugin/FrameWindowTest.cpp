@@ -110,10 +110,12 @@ TEST_F(FrameWindow, ViewCommandsWaitForASeries) {
     EXPECT_EQ(state(ID_PERSPECTIVE).checked, 1);
 }
 
-TEST_F(FrameWindow, ContextMenuHasTheSixEntries) {
+TEST_F(FrameWindow, ContextMenuHasTheSixEntriesAndTheSegmentationOnes) {
     QStringList titles;
     for (QAction* a : frame->view()->contextMenu()->actions()) titles << a->text();
-    EXPECT_EQ(titles, QStringList({"Reference frame", "Quick thresholds", "Toolbars", "Delete", "Configure", "Refresh"}));
+    EXPECT_EQ(titles, QStringList({"Reference frame", "Quick thresholds", "Toolbars", "Undo segmentation step",
+                                   "Save segmentation as DICOM...", "Open segmentation from DICOM...", "Delete",
+                                   "Configure", "Refresh"}));
     QMenu* quick = frame->view()->contextMenu()->actions()[1]->menu();
     ASSERT_NE(quick, nullptr);
     // Delete submenu, "Remember current...", separator, then the four factory presets.

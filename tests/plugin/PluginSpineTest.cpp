@@ -40,7 +40,7 @@ protected:
     std::vector<std::unique_ptr<QWidget>> cells;
 };
 
-TEST_F(PluginSpine, InitializeRegistersEightMenusInOrderThenTheButton) {
+TEST_F(PluginSpine, InitializeRegistersTheMenusInOrderThenTheButton) {
     QVPluginInitialize();
     std::vector<std::string> registration;
     for (const auto& call : fakeHost().calls)
@@ -56,6 +56,11 @@ TEST_F(PluginSpine, InitializeRegistersEightMenusInOrderThenTheButton) {
         "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D\\Configure,5003,0)",
         "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D,0,1)",
         "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D\\Re&fresh,5004,0)",
+        // The segmentation's own entries follow the eight.
+        "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D,0,1)",
+        "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D\\&Undo segmentation step,5007,0)",
+        "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D\\Save segmentation as DICOM...,5005,0)",
+        "QVAddMenu(" + id + ",0,&Postprocessing\\Vexel 3D\\Open segmentation from DICOM...,5006,0)",
         "QVAddButtonToPluginToolbar(" + id + ",5000,5001,18x18)",
     };
     EXPECT_EQ(registration, expected);
