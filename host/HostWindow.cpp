@@ -146,20 +146,44 @@ void HostWindow::unloadPlugins() {
     m_plugins.unloadAll();
 }
 
-QStringList HostWindow::openPaths(const QStringList& paths) {
+QStringList HostWindow::openPaths(const QStringList& paths, int targetCell) {
     const int imagesBefore = m_database->imageTotal();
-    const QStringList problems = m_database->addPaths(paths);
+    const std::vector<const SeriesGroup*> groupsBefore = m_database->groups();
+    QStringList problems, opened;
+    for (const QString& path : paths) {
+        const int images = m_database->imageTotal();
+        const size_t objects = m_database->objectTotal();
+        problems += m_database->addPaths({path});
+        // Only what gave something is worth opening again from the recent list.
+        if (m_database->imageTotal() > images || m_database->objectTotal() > objects) opened << path;
+    }
     for (const QString& problem : problems) {
         std::fprintf(stderr, "quarvia: skipped %s\n", qPrintable(problem));
         m_messages->add("Skipped " + problem);
     }
     QString summary = QString("Opened %1 images").arg(m_database->imageTotal() - imagesBefore);
-    if (!problems.isEmpty()) summary += QString("; %1 skipped (see Messages)").arg(problems.size());
+    if (problems.size() == 1)
+        summary += ": skipped " + problems.front();
+    else if (!problems.isEmpty())
+        summary += QString("; %1 skipped (see Messages)").arg(problems.size());
     statusBar()->showMessage(summary);
-    emit pathsOpened(paths);
-    // The first group goes into the first empty cell, as a viewer shows a new study.
-    const std::vector<const SeriesGroup*> groups = m_database->groups();
-    if (!m_grid->showsAnySeries() && !groups.empty()) m_grid->putGroupInCell(groups.front()->id, 0);
+    for (const QString& path : opened) {
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        if (!m_sessionPaths.contains(absolute)) m_sessionPaths << absolute;
+    }
+    if (!opened.isEmpty()) emit pathsOpened(opened);
+    // The first new group goes where it was dropped, else into the first
+    // cell when nothing is shown yet, as a viewer shows a new study.
+    const SeriesGroup* first = nullptr;
+    for (const SeriesGroup* group : m_database->groups())
+        if (std::find(groupsBefore.begin(), groupsBefore.end(), group) == groupsBefore.end()) {
+            first = group;
+            break;
+        }
+    if (first && targetCell >= 0 && m_grid->cell(targetCell))
+        m_grid->putGroupInCell(first->id, targetCell);
+    else if (first && !m_grid->showsAnySeries())
+        m_grid->putGroupInCell(first->id, 0);
     databaseChanged();
     return problems;
 }

@@ -74,7 +74,11 @@ public:
     QString outputFolder() const;
 
     // Opens files and folders; answers (and logs) a message for each file skipped.
-    QStringList openPaths(const QStringList& paths);
+    // Opens files and folders; the first new series goes into targetCell
+    // (a drop), else into the first cell when no cell shows a series.
+    QStringList openPaths(const QStringList& paths, int targetCell = -1);
+    // What this session opened that gave images or objects, first first.
+    const QStringList& sessionPaths() const { return m_sessionPaths; }
     // A series shown in a cell: its panel, or the plug-in window there
     // takes it as a dropped panel.
     bool showSeries(int groupId, int cellIndex);
@@ -155,6 +159,7 @@ private:
     std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
     bool m_catchUpQueued = false;
     QMap<QString, QString> m_dialogAnswers;
+    QStringList m_sessionPaths;
     QAction* m_hostAction = nullptr;
     QAction* m_joinAction = nullptr;
     QAction* m_leaveAction = nullptr;

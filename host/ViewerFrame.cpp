@@ -3,13 +3,17 @@
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "HostWindow.h"
+#include "LayoutStore.h"
 #include "ImagePanel.h"
 #include "MessageList.h"
 #include "StudyBrowser.h"
 #include "dicom/StudyDatabase.h"
 
+#include "QVHostApi.h"
+
 #include <QAction>
 #include <QActionGroup>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
@@ -51,7 +55,7 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
         m_host.grid().setActiveCell(cell);
         // A 3D window takes what it reads itself (a segmentation of its series).
         const QStringList left = m_host.offerFilesToWindow(paths, cell);
-        if (!left.isEmpty()) m_host.openPaths(left);
+        if (!left.isEmpty()) m_host.openPaths(left, cell);
     });
 
     m_recentMenu = new QMenu("Open &Recent", &fileMenu);
@@ -60,6 +64,14 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     auto* close = new QAction("&Close Study", &fileMenu);
     connect(close, &QAction::triggered, this, [this] { closeStudy(); });
     fileMenu.insertAction(before, close);
+    fileMenu.insertSeparator(before);
+    // The same files the script's save-layout and load-layout write and read.
+    auto* saveLayout = new QAction("Save &Layout...", &fileMenu);
+    connect(saveLayout, &QAction::triggered, this, [this] { layoutFromMenu(true); });
+    fileMenu.insertAction(before, saveLayout);
+    auto* openLayout = new QAction("Open La&yout...", &fileMenu);
+    connect(openLayout, &QAction::triggered, this, [this] { layoutFromMenu(false); });
+    fileMenu.insertAction(before, openLayout);
     fileMenu.insertSeparator(before);
 
     QMenu* layout = host.menuBar()->addMenu("&Layout");
@@ -91,6 +103,19 @@ bool ViewerFrame::setLayout(const QString& name) {
             return true;
         }
     return false;
+}
+
+void ViewerFrame::layoutFromMenu(bool save) {
+    const QString filter = "Layouts (*.layout);;All files (*)";
+    const QString file = save ? QFileDialog::getSaveFileName(&m_host, "Save Layout", QString(), filter)
+                              : QFileDialog::getOpenFileName(&m_host, "Open Layout", QString(), filter);
+    if (file.isEmpty()) return;
+    QString why;
+    const bool done = save ? m_host.layouts().save(file, why) : m_host.layouts().load(file, why);
+    if (!done)
+        m_host.messageBox(why, save ? "Save Layout" : "Open Layout", QV_MB_OK | QV_MB_ICONSTOP);
+    else
+        m_host.notice((save ? "Saved the layout as " : "Opened the layout ") + file);
 }
 
 void ViewerFrame::opened(const QStringList& paths) {

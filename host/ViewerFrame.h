@@ -31,6 +31,8 @@ public:
 private:
     void opened(const QStringList& paths);
     void fillRecentMenu();
+    // File > Save Layout / Open Layout: a file dialog, then the layout store.
+    void layoutFromMenu(bool save);
 
     HostWindow& m_host;
     StudyBrowser* m_browser;  // dock of the host window

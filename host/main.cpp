@@ -2,6 +2,7 @@
 // shows a grid of cells and serves the host functions.
 #include "HostScript.h"
 #include "HostWindow.h"
+#include "SessionMemory.h"
 #include "collab/SessionKey.h"
 
 #include "QVHostApi.h"
@@ -144,7 +145,12 @@ int main(int argc, char** argv) {
         window.unloadPlugins();
         return ok ? 0 : 1;
     }
+    // A person's session: the window as they left it, and their studies offered again.
+    quarvia::SessionMemory memory(window);
+    memory.restoreWindow(parser.isSet(gridOption), parser.isSet(sizeOption));
+    if (options.openPaths.isEmpty() && !options.offscreen) memory.offerLastSession();
     const int result = QApplication::exec();
+    memory.save(window.sessionPaths());
     window.unloadPlugins();
     return result;
 }

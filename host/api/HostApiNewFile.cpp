@@ -11,6 +11,7 @@
 #include "QVHostApi.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <limits>
@@ -92,6 +93,11 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
             return nullptr;
         }
         const std::string id = image->sopUid();
+        // Where it went, in the user's words: a capture is otherwise silent.
+        const QString where = QString("Captured image %1 of series %2 \"%3\" (%4)")
+                                  .arg(image->instanceNumber())
+                                  .arg(image->seriesNumber())
+                                  .arg(image->texts().seriesDescription, QFileInfo(image->path()).fileName());
         const QString why = host()->database().addImage(std::move(image));
         if (!why.isEmpty()) {
             host()->notice("New file not added: " + why);
@@ -99,6 +105,7 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
         }
         files().erase(file);  // added: the host owns it now
         host()->databaseChanged();
+        host()->notice(where);
         return quarvia::duplicate(id);
     });
 }
@@ -124,6 +131,8 @@ char* QVAddDicomObjectToViewer(const char* identity, const void* bytes, int64_t 
         why = host()->database().addObject(object);
         if (!why.isEmpty()) return nullptr;
         host()->databaseChanged();
+        host()->notice(QString("Saved segmentation \"%1\" (%2)")
+                           .arg(object.seriesDescription, QFileInfo(object.path).fileName()));
         return quarvia::duplicate(object.sopUid);
     });
     if (!id && error) *error = quarvia::duplicate(why.isEmpty() ? QString("the host could not add the file") : why);

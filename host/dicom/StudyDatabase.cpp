@@ -22,11 +22,11 @@ QStringList StudyDatabase::addPaths(const QStringList& paths) {
             const int before = imageTotal();
             const size_t objectsBefore = m_objects.size();
             const int problemsBefore = problems.size();
-            for (const QString& file : files) addFile(file, problems);
+            for (const QString& file : files) addFile(file, problems, false);
             if (imageTotal() == before && m_objects.size() == objectsBefore && problems.size() == problemsBefore)
                 problems << path + ": no DICOM images in this folder";
         } else if (info.isFile()) {
-            addFile(path, problems);
+            addFile(path, problems, true);
         } else {
             problems << path + ": no such file or folder";
         }
@@ -34,10 +34,11 @@ QStringList StudyDatabase::addPaths(const QStringList& paths) {
     return problems;
 }
 
-void StudyDatabase::addFile(const QString& path, QStringList& problems) {
+void StudyDatabase::addFile(const QString& path, QStringList& problems, bool explicitFile) {
     // Files beside the images that are plainly not DICOM are passed over quietly.
     const QString name = QFileInfo(path).fileName();
-    if (name == "DICOMDIR" || name.endsWith(".txt") || name.endsWith(".md") || name == "SHA256SUMS") return;
+    if (!explicitFile && (name == "DICOMDIR" || name.endsWith(".txt") || name.endsWith(".md") || name == "SHA256SUMS"))
+        return;
     QString error;
     std::unique_ptr<DicomImage> image = DicomImage::load(path, error);
     if (!image) {

@@ -46,6 +46,7 @@ public:
     // The image whose dataset this is; null for anything else (stale handles).
     const DicomImage* imageOfDataset(const void* dataset) const;
     int imageTotal() const { return static_cast<int>(m_images.size()); }
+    size_t objectTotal() const { return m_objects.size(); }
 
     int studyCount() const { return static_cast<int>(m_studies.size()); }
     std::string studyUid(int index) const;
@@ -60,7 +61,8 @@ public:
     const DownloadSimulation& download() const { return m_download; }
 
 private:
-    void addFile(const QString& path, QStringList& problems);
+    // explicit: opened by name, so that nothing is passed over quietly.
+    void addFile(const QString& path, QStringList& problems, bool explicitFile);
     void sortGroup(SeriesGroup& group);
 
     std::map<std::string, std::unique_ptr<DicomImage>> m_images;
