@@ -9,12 +9,14 @@
 #include "plugin/CBackground.h"
 #include "plugin/CPerspective.h"
 #include "volume/CVolume.h"
+#include "volume/SeriesDefaults.h"
 
 #include "QVMessage.h"
 
 #include <QApplication>
 #include <QDir>
 
+#include <algorithm>
 #include <numeric>
 
 using namespace v3d;
@@ -106,6 +108,40 @@ TEST_F(SeriesIntoWindow, CorpusSeriesWithUnevenSlicesFailsTheLoad) {
     EXPECT_EQ(frame->series.loadedOk, 0);
     ASSERT_FALSE(host->messageLog().isEmpty());
     EXPECT_TRUE(host->messageLog().last().contains("not parallel/equidistant"));
+}
+
+// The lit pixels of the refined picture.
+int litPixels(CPerspective& view) {
+    view.renderForExport(256, 256, nullptr);
+    const uint8_t* bits = view.imageBits();
+    int lit = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const uint8_t* p = bits + size_t(y) * ViewCore::kRowBytes + size_t(x) * 3;
+            lit += p[0] + p[1] + p[2] >= 30 ? 1 : 0;
+        }
+    return lit;
+}
+
+TEST_F(SeriesIntoWindow, CorpusMRFirstPictureShowsTheHeadNotItsBox) {
+    const QString corpus = hosttest::corpusFolder();
+    if (corpus.isEmpty()) GTEST_SKIP() << "no corpus";
+    dropFolder(QDir(corpus).filePath("mr-head-t1-sagittal"));
+    ASSERT_EQ(frame->series.m_bHasSeries, 1);
+    EXPECT_EQ(frame->series.modality, "MR");
+    CPerspective& view = *frame->view();
+    const int own = litPixels(view);
+    // With CT numbers the noise around the head lies above the surface: the
+    // whole box is lit, and its outline is what the head must not fill.
+    frame->volume->setIsoValue(kDefaultIsoHU);
+    frame->volume->setWindowLevel(kDefaultLevelHU, kDefaultWidthHU);
+    const int box = litPixels(view);
+    EXPECT_LT(own, box * 9 / 10) << "the first picture fills the box";
+    EXPECT_GT(own, box * 4 / 10) << "the first picture shows little of the head";
+    // The quick thresholds are CT numbers: not offered here.
+    QVCommandState state{1, 0};
+    ASSERT_TRUE(frame->onCommand(6000, QV_CN_UPDATE_COMMAND_UI, &state, nullptr));
+    EXPECT_EQ(state.enabled, 0);
 }
 
 }  // namespace

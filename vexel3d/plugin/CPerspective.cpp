@@ -1,6 +1,7 @@
 #include "plugin/CPerspective.h"
 
 #include "plugin/CBackground.h"
+#include "volume/SeriesDefaults.h"
 #include "plugin/CV3dApp.h"
 #include "plugin/CPresetNameDialog.h"
 #include "plugin/CV3DSetupDialog.h"
@@ -275,7 +276,10 @@ bool CPerspective::onCommand(int command, int code, void* extra) {
         return true;
     };
     if (command >= CMD_APPLY_PRESET && command < CMD_APPLY_PRESET + PresetTable::kMaxPresets) {
-        if (state) return answer(isReady, false);
+        // The thresholds are CT numbers: on another modality they would show nothing meant.
+        const bool hu = valuesAreHU(m_frame->series.modality);
+        if (state) return answer(isReady && hu, false);
+        if (!hu) return true;
         applyPreset(command - CMD_APPLY_PRESET);
         sendMask(1);
         return true;

@@ -26,6 +26,8 @@ public:
     double compressionRate(const std::string& imageId) override;
     bool isLossless(const std::string& imageId) override;
     void progress(int position) override;
+    std::string modality(const std::string& imageId) override;
+    bool ownWindow(const std::string& imageId, double& center, double& width) override;
 
     // Where progress goes while a load runs (the window's dialog).
     std::function<void(int)> onProgress;

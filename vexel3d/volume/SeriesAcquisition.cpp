@@ -1,6 +1,7 @@
 #include "volume/SeriesAcquisition.h"
 
 #include "volume/CVolume.h"
+#include "volume/SeriesDefaults.h"
 #include "volume/SeriesHostPort.h"
 #include "volume/SeriesRates.h"
 
@@ -63,14 +64,26 @@ SeriesLoadStatus SeriesAcquisition::load(const std::vector<std::string>& ids) {
     }
 
     // Built aside first: a series that cannot be shown leaves the one that
-    // is shown alone. The isovalue and window carry over.
+    // is shown alone. The isovalue and window carry over to a series of the
+    // same modality; another one starts from its own.
     CVolume& shown = m_sink.volumeForChange();
     CVolume candidate;
-    const SeriesLoadStatus built = buildFrom(*record, candidate, shown.isoHU, shown.levelHU, shown.widthHU);
+    const std::string modality = m_host.modality(first);
+    const bool carryOver = m_state.m_bHasSeries && modality == m_state.modality;
+    DisplayDefaults start;
+    if (carryOver) start = DisplayDefaults{shown.isoHU, shown.levelHU, shown.widthHU};
+    const SeriesLoadStatus built = buildFrom(*record, candidate, start.isoHU, start.levelHU, start.widthHU);
     m_host.progress(built == SeriesLoadStatus::Ok ? 100 : 60);
     if (built != SeriesLoadStatus::Ok) {
         m_host.releaseVolume(record);
         return built;
+    }
+    if (!carryOver && !valuesAreHU(modality)) {
+        double center = 0, width = 0;
+        const bool hasWindow = m_host.ownWindow(first, center, width);
+        const DisplayDefaults own = seriesOwnDefaults(candidate, hasWindow, center, width);
+        candidate.setIsoValue(own.isoHU);
+        candidate.setWindowLevel(own.levelHU, own.widthHU);
     }
 
     shown.swap(candidate);
@@ -78,6 +91,7 @@ SeriesLoadStatus SeriesAcquisition::load(const std::vector<std::string>& ids) {
     if (m_state.hostVolume) m_host.releaseVolume(m_state.hostVolume);
     m_state.hostVolume = record;
     m_state.firstImageId = first;
+    m_state.modality = modality;
     // Reloading the frame's own list keeps it as it is.
     if (&ids != &m_state.imageIds) {
         m_state.imageIds.clear();

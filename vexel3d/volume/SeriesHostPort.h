@@ -42,6 +42,11 @@ public:
 
     // Progress of a load, 0..100.
     virtual void progress(int position) = 0;
+
+    // The image's modality ("CT", "MR"...; empty when unknown) and the
+    // window it carries, in rescaled units (false when none).
+    virtual std::string modality(const std::string& /*imageId*/) { return {}; }
+    virtual bool ownWindow(const std::string& /*imageId*/, double& /*center*/, double& /*width*/) { return false; }
 };
 
 }  // namespace v3d

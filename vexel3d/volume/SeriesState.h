@@ -19,6 +19,7 @@ struct SeriesState {
     int32_t loadedOk = 1;
     int32_t m_bHasSeries = 0;
     std::string firstImageId;
+    std::string modality;  // of the loaded series
     double completedFraction = 0.0;
     bool m_bAllLoaded = false;
     bool allLossless = false;
