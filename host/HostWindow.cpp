@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -282,6 +283,15 @@ void HostWindow::leaveCollaboration() {
 }
 
 bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The keys go where the pointer is: entering a cell gives it the focus,
+    // and so does coming back to the window after a dialog.
+    if (event->type() == QEvent::Enter && watched->isWidgetType() && !QApplication::activeModalWidget() &&
+        !QApplication::activePopupWidget() && isActiveWindow())
+        focusCellOf(static_cast<QWidget*>(watched));
+    if (watched == this && event->type() == QEvent::WindowActivate) {
+        QWidget* under = QApplication::widgetAt(QCursor::pos());
+        if (!under || !focusCellOf(under)) focusCellOf(m_grid->activeCell());
+    }
     // Scripted answers go to the next dialog shown, a plug-in's too.
     if (event->type() == QEvent::Show && !m_dialogAnswers.isEmpty())
         if (auto* dialog = qobject_cast<QDialog*>(watched)) answerShownDialog(*dialog);
@@ -302,6 +312,24 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] { catchUpNewWindows(); });
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool HostWindow::focusCellOf(QWidget* widget) {
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        auto* cell = qobject_cast<HostCell*>(w);
+        if (!cell) continue;
+        QWidget* target = cell->pluginWindow() ? cell->pluginWindow() : static_cast<QWidget*>(cell->panel());
+        // The plug-in window hands the focus on to its view.
+        QWidget* focus = target->focusProxy() ? target->focusProxy() : target;
+        for (QWidget* child : target->findChildren<QWidget*>())
+            if ((child->focusPolicy() & Qt::StrongFocus) == Qt::StrongFocus) {
+                focus = child;
+                break;
+            }
+        if (!focus->hasFocus()) focus->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    return false;
 }
 
 void HostWindow::answerShownDialog(QDialog& dialog) {

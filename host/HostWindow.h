@@ -143,6 +143,9 @@ private:
     // joining: the hub is asked for it again.
     void catchUpNewWindows();
     void answerShownDialog(QDialog& dialog);
+    // Gives the keyboard to the cell holding widget (its plug-in window's
+    // view, else its panel); false when widget is in no cell.
+    bool focusCellOf(QWidget* widget);
 
     HostOptions m_options;
     PluginManager m_plugins;

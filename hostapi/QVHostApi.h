@@ -197,6 +197,10 @@ QV_HOST_FN int QVIsMessageWaiting(void);
 typedef double (*QVGetDownloadRateFn)(const char*);
 typedef int (*QVIsLosslessFn)(const char*);
 typedef void (*QVSetMagicXFn)(int32_t, double, double, double);
+/* Optional: why the last QVCreateVolume answered null, in the user's words
+   (QVFree); null when it did not. */
+QV_HOST_FN char* QVGetVolumeRefusal(void);
+typedef char* (*QVGetVolumeRefusalFn)(void);
 typedef int (*QVIsMessageWaitingFn)(void);
 
 /* New DICOM files. pixelType 1 = 16-bit grey (MONOCHROME2), 2 = 8-bit RGB. */

@@ -15,6 +15,11 @@ using quarvia::host;
 using quarvia::HostVolume;
 
 namespace {
+// Why the last volume was refused; empty after one was built.
+QString& lastRefusal() {
+    static QString why;
+    return why;
+}
 // Records handed out and not yet released; anything else is not a volume.
 std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>>& volumes() {
     static std::map<QVVolumeRecord*, std::unique_ptr<HostVolume>> live;
@@ -51,10 +56,11 @@ QVVolumeRecord* QVCreateVolume(int count, const char* const* imageIds, int) {
             const QString series = first && !first->texts().seriesDescription.isEmpty()
                                        ? QString(" of series \"%1\"").arg(first->texts().seriesDescription)
                                        : QString();
-            host()->notice(
-                QString("No 3D volume from %1 images%2: %3").arg(ids.size()).arg(series, quarvia::describe(refusal)));
+            lastRefusal() = quarvia::describe(refusal);
+            host()->notice(QString("No 3D volume from %1 images%2: %3").arg(ids.size()).arg(series, lastRefusal()));
             return nullptr;
         }
+        lastRefusal().clear();
         QVVolumeRecord* record = &volume->record();
         volumes().emplace(record, std::move(volume));
         volumeGroups()[record] = group ? group->id : 0;
@@ -109,3 +115,9 @@ int QVIsLossless(const char* imageId) {
 }
 // The host shows no 3D cursor in its panels.
 void QVSetMagicX(int32_t, double, double, double) {}
+
+char* QVGetVolumeRefusal(void) {
+    return quarvia::guarded<char*>(__func__, nullptr, []() -> char* {
+        return lastRefusal().isEmpty() ? nullptr : quarvia::duplicate(lastRefusal());
+    });
+}

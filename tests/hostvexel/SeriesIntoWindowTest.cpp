@@ -108,6 +108,9 @@ TEST_F(SeriesIntoWindow, CorpusSeriesWithUnevenSlicesFailsTheLoad) {
     EXPECT_EQ(frame->series.loadedOk, 0);
     ASSERT_FALSE(host->messageLog().isEmpty());
     EXPECT_TRUE(host->messageLog().last().contains("not parallel/equidistant"));
+    // The host's own reason, not a setting this host does not have.
+    EXPECT_FALSE(host->messageLog().last().contains("Split Series")) << host->messageLog().last().toStdString();
+    EXPECT_TRUE(host->messageLog().last().contains("not evenly spaced")) << host->messageLog().last().toStdString();
 }
 
 // The lit pixels of the refined picture.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -108,6 +109,21 @@ TEST(SetupDialog, EveryControlWithItsText)
     for (QGroupBox* g : dialog.findChildren<QGroupBox*>()) groups.push_back(g->title().toStdString());
     std::sort(groups.begin(), groups.end());
     EXPECT_EQ(groups, (std::vector<std::string>{"Misc", "Mouse", "Presets", "SSD", "Segmentation"}));
+}
+
+TEST(SetupDialog, EveryTextFitsItsControlWhateverTheFont)
+{
+    RecordingTarget target;
+    for (int points : {9, 12, 16}) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        TestSetupDialog dialog(SetupSettings{}, target);
+        for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
+            EXPECT_GE(b->width(), b->sizeHint().width()) << points << "pt: " << b->text().toStdString();
+        for (QLabel* l : dialog.findChildren<QLabel*>())
+            EXPECT_GE(l->width(), l->sizeHint().width()) << points << "pt: " << l->text().toStdString();
+    }
 }
 
 TEST(SetupDialog, OpensWithTheViewsValues)

@@ -172,6 +172,10 @@ TEST(PresetTable, FactoryPresetsNeedFourFreeSlots) {
     table.deletePreset(0);
     EXPECT_TRUE(table.addFactoryPresets());
     EXPECT_EQ(table.m_iNumOfPresets, 15);
+    // Again: all four are there, none is added twice.
+    table.deletePreset(0);
+    EXPECT_TRUE(table.addFactoryPresets());
+    EXPECT_EQ(table.m_iNumOfPresets, 14);
 }
 
 TEST(PresetTable, DeletingMovesLaterPresetsDown) {

@@ -5,6 +5,7 @@
 #include "CV3dApp.h"
 #include "CommandRouting.h"
 #include "CommandTexts.h"
+#include "HostStrings.h"
 #include "HostSymbols.h"
 #include "PluginIdentity.h"
 #include "ToolbarIcons.h"
@@ -330,7 +331,14 @@ void CBackground::volumeRefreshed() {
 }
 
 bool CBackground::reportLoad(SeriesLoadStatus status) {
-    if (const char* text = loadMessage(status)) QVMessageBox(text, "Error", QV_MB_OK | QV_MB_TOPMOST);
+    const char* text = loadMessage(status);
+    if (!text) return status == SeriesLoadStatus::Ok;
+    // A host that says why it refused is quoted instead of the hint at a
+    // setting it may not have.
+    const auto refusal = lookupHostFunction<QVGetVolumeRefusalFn>("QVGetVolumeRefusal");
+    const std::string why = status == SeriesLoadStatus::HostRefused && refusal ? takeHostString(refusal()) : "";
+    const std::string shown = why.empty() ? text : refusedVolumeMessage(why);
+    QVMessageBox(shown.c_str(), "Error", QV_MB_OK | QV_MB_TOPMOST);
     return status == SeriesLoadStatus::Ok;
 }
 

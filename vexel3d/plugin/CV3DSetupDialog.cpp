@@ -1,12 +1,15 @@
 #include "plugin/CV3DSetupDialog.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -25,10 +28,25 @@ constexpr int kFloatDigits = 6;
 const char* const kIntegerMessage = "Please enter an integer.";
 const char* const kNumberMessage = "Please enter a number.";
 
-QRect units(int x, int y, int w, int h)
-{
-    return QRect(x * kUnitX / kUnitXDiv, y * kUnitY / kUnitYDiv, w * kUnitX / kUnitXDiv, h * kUnitY / kUnitYDiv);
-}
+// Dialog units follow the dialog's font, as they were meant to: a quarter of
+// its average character width across, an eighth of its height down; never
+// smaller than the template's own scale, so a wider font only grows it.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font)
+    {
+        const QFontMetricsF metrics(font);
+        m_x = std::max(double(kUnitX) / kUnitXDiv, metrics.averageCharWidth() / 4.0);
+        m_y = std::max(double(kUnitY) / kUnitYDiv, metrics.height() / 8.0);
+    }
+    QRect operator()(int x, int y, int w, int h) const
+    {
+        return QRect(int(x * m_x), int(y * m_y), int(std::ceil(w * m_x)), int(std::ceil(h * m_y)));
+    }
+
+private:
+    double m_x, m_y;
+};
 
 std::string trimmed(const QString& text)
 {
@@ -70,14 +88,15 @@ CV3DSetupDialog::CV3DSetupDialog(const SetupSettings& settings, SetupTarget& tar
 {
     setObjectName(QString::number(kDialogId));
     setWindowTitle("Vexel 3D Setup");
+    const DialogUnits units(font());
     setFixedSize(units(0, 0, kDialogWidth, kDialogHeight).size());
 
-    auto group = [this](const char* title, int x, int y, int w, int h) {
+    auto group = [this, &units](const char* title, int x, int y, int w, int h) {
         auto* box = new QGroupBox(title, this);
         box->setGeometry(units(x, y, w, h));
         box->lower();
     };
-    auto label = [this](const char* text, int x, int y, int w, int h) {
+    auto label = [this, &units](const char* text, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);
         l->setTextFormat(Qt::PlainText);
         l->setGeometry(units(x, y, w, h));
@@ -136,6 +155,24 @@ CV3DSetupDialog::CV3DSetupDialog(const SetupSettings& settings, SetupTarget& tar
     done->setDefault(true);
     done->setGeometry(units(3, 179, 214, 14));
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
+    widenToFitTexts();
+}
+
+void CV3DSetupDialog::widenToFitTexts()
+{
+    // The template was laid out for a narrower font: every column widens by
+    // the factor its most crowded text needs, so that nothing is cut off
+    // and nothing comes to overlap.
+    double factor = 1.0;
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if ((qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)) && w->width() > 0)
+            factor = std::max(factor, double(w->sizeHint().width()) / w->width());
+    if (factor <= 1.0) return;
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const QRect g = w->geometry();
+        w->setGeometry(int(g.x() * factor), g.y(), int(std::ceil(g.width() * factor)), g.height());
+    }
+    setFixedSize(int(std::ceil(width() * factor)), height());
 }
 
 QCheckBox* CV3DSetupDialog::addCheck(SetupControl id, const char* text, bool checked)

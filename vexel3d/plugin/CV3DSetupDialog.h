@@ -82,6 +82,7 @@ protected:
     virtual void showInvalidNumber(const QString& text);
 
 private:
+    void widenToFitTexts();
     QCheckBox* addCheck(SetupControl id, const char* text, bool checked);
     QLineEdit* addEdit(SetupControl id, const QString& text);
     void toggled(SetupControl id, bool checked);

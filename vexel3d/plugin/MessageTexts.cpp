@@ -6,12 +6,22 @@
 
 namespace v3d {
 
+namespace {
+constexpr const char* kNotEquidistant = "Slices in this series are not parallel/equidistant. Cannot reconstruct volume.";
+constexpr const char* kSplitSeriesHint = "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]";
+}  // namespace
+
+std::string refusedVolumeMessage(const std::string& hostReason) {
+    return std::string(kNotEquidistant) + "\n" + hostReason;
+}
+
 const char* loadMessage(SeriesLoadStatus status) {
     switch (status) {
     case SeriesLoadStatus::HostRefused:
-    case SeriesLoadStatus::BadGeometry:
-        return "Slices in this series are not parallel/equidistant. Cannot reconstruct volume.\n"
-               "[Verify if  Settings|Customize Settings|Layout|Split Series setting is on.]";
+    case SeriesLoadStatus::BadGeometry: {
+        static const std::string text = std::string(kNotEquidistant) + "\n" + kSplitSeriesHint;
+        return text.c_str();
+    }
     case SeriesLoadStatus::OutOfMemory: return "Not enough memory to build the volume of this series.";
     case SeriesLoadStatus::TooFewImages: {
         static const std::string text =

@@ -5,6 +5,8 @@
 #include "view/ViewCore.h"
 #include "volume/SeriesAcquisition.h"
 
+#include <string>
+
 namespace v3d {
 
 // Why a capture wrote no image.
@@ -16,5 +18,7 @@ enum class CaptureStatus {
 const char* loadMessage(SeriesLoadStatus status);
 const char* noticeMessage(ViewNotice notice);
 const char* captureMessage(CaptureStatus status);
+// The refusal of a volume with the host's own reason in place of the hint.
+std::string refusedVolumeMessage(const std::string& hostReason);
 
 }  // namespace v3d

@@ -76,8 +76,19 @@ const std::array<Preset, 4>& PresetTable::factoryPresets() {
 
 bool PresetTable::addFactoryPresets() {
     if (m_iNumOfPresets >= kMaxPresets - 4) return false;
-    for (const Preset& p : factoryPresets()) m_presets[static_cast<size_t>(m_iNumOfPresets++)] = p;
+    // Only the ones missing: pressing the button twice must not fill the
+    // table with copies (and then refuse with "not enough slots").
+    for (const Preset& p : factoryPresets()) {
+        bool held = false;
+        for (int i = 0; i < m_iNumOfPresets && !held; ++i) held = sameValues(m_presets[static_cast<size_t>(i)], p);
+        if (!held) m_presets[static_cast<size_t>(m_iNumOfPresets++)] = p;
+    }
     return true;
+}
+
+bool PresetTable::sameValues(const Preset& a, const Preset& b) {
+    return std::strcmp(a.name, b.name) == 0 && a.iso == b.iso && a.hue == b.hue && a.saturation == b.saturation &&
+           a.diffuse == b.diffuse && a.shine == b.shine;
 }
 
 bool PresetTable::add(const Preset& preset) {

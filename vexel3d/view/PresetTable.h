@@ -29,7 +29,10 @@ public:
     static const std::array<Preset, 4>& factoryPresets();
 
     // False (nothing added) when fewer than four slots are free.
+    // The factory presets the table lacks; false (nothing added) without
+    // four free slots.
     bool addFactoryPresets();
+    static bool sameValues(const Preset& a, const Preset& b);
     // False when the table is full.
     bool add(const Preset& preset);
     // False for an index outside the table.
