@@ -22,9 +22,11 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
@@ -314,6 +316,26 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void HostWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Side docks take at most this share of the window's width together.
+    constexpr double kMaxDockShare = 0.3;
+    QList<QDockWidget*> side;
+    int total = 0;
+    for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const Qt::DockWidgetArea area = dockWidgetArea(dock);
+        if (dock->isVisible() && !dock->isFloating() && (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea)) {
+            side << dock;
+            total += dock->width();
+        }
+    }
+    const int allowed = int(width() * kMaxDockShare);
+    if (side.isEmpty() || total <= allowed) return;
+    QList<int> widths;
+    for (QDockWidget* dock : side) widths << std::max(dock->minimumWidth(), dock->width() * allowed / total);
+    resizeDocks(side, widths, Qt::Horizontal);
+}
+
 bool HostWindow::focusCellOf(QWidget* widget) {
     for (QWidget* w = widget; w; w = w->parentWidget()) {
         auto* cell = qobject_cast<HostCell*>(w);
@@ -467,6 +489,12 @@ void HostWindow::notice(const QString& text) {
     std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));
     statusBar()->showMessage(text);
     m_messages->add(text);
+}
+
+void HostWindow::news(const QString& text) {
+    std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));
+    statusBar()->showMessage(text);
+    m_messages->add(text, false);
 }
 
 int HostWindow::messageBox(const QString& text, const QString& caption, uint32_t flags) {

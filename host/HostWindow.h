@@ -116,6 +116,9 @@ public:
     // Something the user should know that needs no answer: the status bar,
     // the message list and the error stream.
     void notice(const QString& text);
+    // The status line and the message list, without opening the list: what
+    // went well (a capture's place), not what needs the user.
+    void news(const QString& text);
 
     // Images were added to or removed from the database: panels repaint,
     // the study browser follows.
@@ -128,6 +131,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A window made small gives up dock width before its cells become slivers.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void openFromMenu(bool folder);

@@ -17,13 +17,13 @@ MessageList::MessageList(QWidget* parent) : QDockWidget("Messages", parent), m_l
     setWidget(m_list);
 }
 
-void MessageList::add(const QString& text) {
+void MessageList::add(const QString& text, bool openDock) {
     while (m_list->count() >= kMaxMessages) delete m_list->takeItem(0);
     auto* item = new QListWidgetItem(text, m_list);
     item->setToolTip(text);
     m_list->scrollToItem(item);
     // A message nobody can see is no message: the dock opens for it.
-    if (m_opensOnMessage && isHidden()) show();
+    if (openDock && m_opensOnMessage && isHidden()) show();
 }
 
 void MessageList::clear() { m_list->clear(); }

@@ -15,7 +15,9 @@ class MessageList : public QDockWidget {
 public:
     explicit MessageList(QWidget* parent);
 
-    void add(const QString& text);
+    // openDock false: news the status line has told (where a capture went),
+    // kept in the list without opening it.
+    void add(const QString& text, bool openDock = true);
     // Whether a new message opens the dock when it is closed.
     void setOpensOnMessage(bool opens) { m_opensOnMessage = opens; }
     void clear();

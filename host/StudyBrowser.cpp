@@ -42,14 +42,16 @@ protected:
     }
 };
 
+// Two lines: who (name and ID), then which study (date and description),
+// so that a narrow browser wraps nothing away.
 QString studyTitle(const DicomImage& image) {
     const ImageTexts& t = image.texts();
-    QStringList parts;
-    parts << (t.patientName.isEmpty() ? QString("(no name)") : t.patientName);
-    if (!t.patientId.isEmpty()) parts << t.patientId;
-    if (!t.studyDate.isEmpty()) parts << readableDate(t.studyDate);
-    if (!t.studyDescription.isEmpty()) parts << t.studyDescription;
-    return parts.join("  ");
+    QStringList who{t.patientName.isEmpty() ? QString("(no name)") : t.patientName};
+    if (!t.patientId.isEmpty()) who << t.patientId;
+    QStringList what;
+    if (!t.studyDate.isEmpty()) what << readableDate(t.studyDate);
+    if (!t.studyDescription.isEmpty()) what << t.studyDescription;
+    return what.isEmpty() ? who.join("  ") : who.join("  ") + "\n" + what.join("  ");
 }
 }  // namespace
 
@@ -67,7 +69,8 @@ StudyBrowser::StudyBrowser(StudyDatabase& database, QWidget* parent)
         m_tree->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_tree->header()->setStretchLastSection(false);
     m_tree->setWordWrap(true);
-    setMinimumWidth(340);
+    // Narrow enough that a small window keeps room for its cells.
+    setMinimumWidth(180);
     setWidget(m_tree);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (const int group = groupOf(item)) emit seriesActivated(group);
@@ -87,6 +90,7 @@ void StudyBrowser::refresh() {
         studyItem->setData(kName, kStudyRole, QString::fromStdString(study));
         studyItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         int images = 0;
+        QStringList modalities;
         for (int g = 0; g < m_database.groupCount(study); ++g) {
             const SeriesGroup* group = m_database.group(study, g);
             if (!group || group->imageIds.empty()) continue;
@@ -97,6 +101,7 @@ void StudyBrowser::refresh() {
             images += static_cast<int>(group->imageIds.size());
             auto* item = new QTreeWidgetItem(studyItem);
             const ImageTexts& t = first->texts();
+            if (!t.modality.isEmpty() && !modalities.contains(t.modality)) modalities << t.modality;
             QString name = t.seriesDescription.isEmpty() ? QString("Series %1").arg(first->seriesNumber())
                                                          : t.seriesDescription;
             if (m_database.groupCount(study) > 1 && t.seriesDescription.isEmpty() == false)
@@ -124,6 +129,8 @@ void StudyBrowser::refresh() {
             item->setToolTip(kName, "Drag onto a 3D window of its series to show it there");
         }
         if (images == 0) studyItem->setText(kName, "(segmentations only)");
+        studyItem->setText(kModality, modalities.join(", "));
+        studyItem->setToolTip(kName, studyItem->text(kName));
         studyItem->setText(kImages, QString::number(images));
         studyItem->setExpanded(true);
     }
@@ -182,7 +189,7 @@ QStringList StudyBrowser::lines() const {
         for (int i = 0; i < study->childCount(); ++i) groups += groupOf(study->child(i)) ? 1 : 0;
         out << QString("study %1 | %2 | %3 series | %4 images")
                    .arg(s)
-                   .arg(study->text(kName))
+                   .arg(study->text(kName).replace(QLatin1Char('\n'), "  "))
                    .arg(groups)
                    .arg(study->text(kImages));
         for (int i = 0; i < study->childCount(); ++i) {

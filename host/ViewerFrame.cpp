@@ -115,7 +115,7 @@ void ViewerFrame::layoutFromMenu(bool save) {
     if (!done)
         m_host.messageBox(why, save ? "Save Layout" : "Open Layout", QV_MB_OK | QV_MB_ICONSTOP);
     else
-        m_host.notice((save ? "Saved the layout as " : "Opened the layout ") + file);
+        m_host.news((save ? "Saved the layout as " : "Opened the layout ") + file);
 }
 
 void ViewerFrame::opened(const QStringList& paths) {

@@ -105,7 +105,7 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
         }
         files().erase(file);  // added: the host owns it now
         host()->databaseChanged();
-        host()->notice(where);
+        host()->news(where);
         return quarvia::duplicate(id);
     });
 }
@@ -131,7 +131,7 @@ char* QVAddDicomObjectToViewer(const char* identity, const void* bytes, int64_t 
         why = host()->database().addObject(object);
         if (!why.isEmpty()) return nullptr;
         host()->databaseChanged();
-        host()->notice(QString("Saved segmentation \"%1\" (%2)")
+        host()->news(QString("Saved segmentation \"%1\" (%2)")
                            .arg(object.seriesDescription, QFileInfo(object.path).fileName()));
         return quarvia::duplicate(object.sopUid);
     });

@@ -28,6 +28,7 @@ mouse 1 release 170 140 left
 wait-idle
 mouse 1 double 120 120 left
 wait-idle
+expect-message Captured image 1 of series
 cell 2
 ${create}
 drop 1 2

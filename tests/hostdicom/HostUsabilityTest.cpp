@@ -1,0 +1,53 @@
+// The host as a newcomer meets it: a small window keeps room for its cells,
+// the keys follow the pointer into a cell, a folder dropped on a cell shows
+// there, and a study row says whose study it is and of what.
+#include "DicomHostFixture.h"
+
+#include "CellGrid.h"
+#include "HostCell.h"
+#include "ImagePanel.h"
+#include "StudyBrowser.h"
+#include "ViewerFrame.h"
+#include "dicom/StudyDatabase.h"
+
+#include <QApplication>
+#include <QTreeWidget>
+
+using hosttest::DicomHost;
+
+namespace {
+
+class HostUsability : public DicomHost {};
+
+TEST_F(HostUsability, SmallWindowShrinksTheDocksNotTheCellsAndKeysFollowThePointer) {
+    host->resize(1400, 900);
+    host->show();
+    host->activateWindow();
+    QApplication::processEvents();
+    host->viewer().browser().show();
+    QApplication::processEvents();
+    host->resize(640, 480);
+    QApplication::processEvents();
+    EXPECT_LE(host->viewer().browser().width(), 640 * 3 / 10 + 1);
+    EXPECT_GE(host->grid().width(), 640 / 2);
+
+    if (!host->isActiveWindow()) GTEST_SKIP() << "the platform gives no active window";
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(host->grid().cell(3)->panel(), &enter);
+    EXPECT_TRUE(host->grid().cell(3)->panel()->hasFocus());
+}
+
+TEST_F(HostUsability, FolderDroppedOnACellShowsThereAndItsStudyRowSaysWhatItIs) {
+    host->openPaths({phantom("head", {"--size", "32x32x12"})});
+    host->openPaths({phantom("second", {"--size", "32x32x12"})}, 2);
+    const std::vector<const quarvia::SeriesGroup*> groups = host->database().groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(host->grid().cell(0)->panel()->groupId(), groups[0]->id);
+    EXPECT_EQ(host->grid().cell(2)->panel()->groupId(), groups[1]->id);
+    QTreeWidgetItem* study = host->viewer().browser().tree()->topLevelItem(0);
+    ASSERT_NE(study, nullptr);
+    EXPECT_TRUE(study->text(0).contains('\n')) << "date and description on their own line";
+    EXPECT_EQ(study->text(1), "CT");
+}
+
+}  // namespace
