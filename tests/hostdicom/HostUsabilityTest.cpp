@@ -7,10 +7,14 @@
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "StudyBrowser.h"
+#include "SessionMemory.h"
 #include "ViewerFrame.h"
 #include "dicom/StudyDatabase.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStatusBar>
 #include <QTreeWidget>
 
 using hosttest::DicomHost;
@@ -48,6 +52,29 @@ TEST_F(HostUsability, FolderDroppedOnACellShowsThereAndItsStudyRowSaysWhatItIs) 
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(study->text(0).contains('\n')) << "date and description on their own line";
     EXPECT_EQ(study->text(1), "CT");
+}
+
+TEST_F(HostUsability, AFileOpenedByNameIsNeverSkippedSilentlyAndTheNextSessionKeepsTheGrid) {
+    QFile notes(dir.filePath("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not an image");
+    notes.close();
+    host->openPaths({notes.fileName()});
+    EXPECT_TRUE(host->statusBar()->currentMessage().contains("notes.txt: not a DICOM file"))
+        << host->statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(host->sessionPaths().isEmpty()) << "nothing was opened";
+
+    const QString folder = phantom("head", {"--size", "32x32x12"});
+    host->openPaths({folder});
+    host->grid().setGridLayout(1, 2);
+    quarvia::SessionMemory(*host).save(host->sessionPaths());
+    host.reset();
+    host = std::make_unique<quarvia::HostWindow>(options);
+    quarvia::SessionMemory memory(*host);
+    memory.restoreWindow(false, false);
+    EXPECT_EQ(host->grid().rows(), 1);
+    EXPECT_EQ(host->grid().columns(), 2);
+    EXPECT_TRUE(QFileInfo::exists(memory.layoutFile()));
 }
 
 }  // namespace

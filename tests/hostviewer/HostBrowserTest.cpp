@@ -123,7 +123,7 @@ TEST(HostBrowser, DesktopDropOpensAndIsRememberedThenCloseStudyEmptiesItsCells) 
     auto run = runHost(QUARVIA_EXECUTABLE, kPlugins, dir.filePath("home"),
                        "drop-files 2 " + dir.filePath("data/head") + "\n"
                        "browser\n"
-                       "expect-cell 0 0\n");
+                       "expect-cell 2 0\n");
     ASSERT_TRUE(ranCleanly(run));
     EXPECT_EQ(browserLines(run.out).size(), 2) << run.out.toStdString();
     const QString recent =
