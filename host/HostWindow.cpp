@@ -18,21 +18,21 @@
 #include "QVHostApi.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
 #include <QDockWidget>
+#include <QEvent>
 #include <QFileDialog>
-#include <QLineEdit>
-#include <QPointer>
-#include <QResizeEvent>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QResizeEvent>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
