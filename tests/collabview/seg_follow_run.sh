@@ -1,6 +1,7 @@
 #!/bin/bash
 # Two host processes in one session, each with a 3D window on the same
-# phantom series. A cuts along an outline, saves the
+# phantom series. A cuts along an outline, cuts along a second one and
+# undoes it, saves the
 # segmentation as DICOM from the plug-in's menu, resets it, and drags the
 # saved segmentation from its browser onto the window. A's picture after
 # that must equal its picture before the save. A Shift double-click then
@@ -34,6 +35,12 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "command 0 32798"; echo "command 0 32786"; echo "mouse 0 move 465 335"
   drag right 465 335 462 354 455 372 443 388 428 400 409 407 390 410 371 407 352 400 337 388 325 372 318 354 315 335 318 316 325 298 337 282 352 270 371 263 390 260 409 263 428 270 443 282 455 297 462 316 464 336
   step cut
+  # A second, smaller outline, then undo: the first cut's picture again.
+  echo "mouse 0 move 415 335"
+  drag right 415 335 413 346 408 356 401 363 391 368 380 370 369 368 359 363 352 356 347 346 345 335 347 324 352 314 359 307 369 302 380 300 391 302 401 307 408 314 413 324 414 336
+  step cut2
+  echo 'menu &Postprocessing\Vexel 3D\&Undo segmentation step'
+  step cutundo
   echo "dialog label=Skin type=Tissue"
   echo 'menu &Postprocessing\Vexel 3D\Save segmentation as DICOM...'
   echo "command 0 32791"
@@ -53,7 +60,7 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
 {
   echo "open $W/phantom"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/b-ready.png"
-  follow cut; follow reset; follow import; follow removed; follow undo
+  follow cut; follow cut2; follow cutundo; follow reset; follow import; follow removed; follow undo
 } > "$W/b.script"
 
 "$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
@@ -79,6 +86,10 @@ same a-import b-import 0 "B does not follow the opened segmentation"
 same a-cut a-import 0 "the opened segmentation does not show what was saved"
 same a-undo b-undo 0 "B does not follow the undo"
 same a-removed b-removed 0.004 "B does not follow the removal"
+same a-cut2 b-cut2 0.004 "B does not follow the second outline"
+same a-cutundo b-cutundo 0 "B does not follow the undo of the outline"
+same a-cut a-cutundo 0 "undo does not bring back what the second outline took"
+if "$PYTHON" "$DIFF" "$W/a-cut.png" "$W/a-cut2.png" 0 > /dev/null; then echo "the second outline changed nothing"; fail=1; fi
 same a-import a-undo 0 "undo does not bring back what the removal took"
 if "$PYTHON" "$DIFF" "$W/a-import.png" "$W/a-removed.png" 0 > /dev/null; then echo "the removal changed nothing"; fail=1; fi
 if "$PYTHON" "$DIFF" "$W/a-cut.png" "$W/a-reset.png" 0 > /dev/null; then echo "the cut changed nothing"; fail=1; fi
