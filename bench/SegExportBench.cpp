@@ -40,9 +40,7 @@ struct Body {
         while (x < kX - 1 && volume.voxelRows[kZ / 2][kY / 2][x] < volume.isoStored) ++x;
         Segmenter(volume).floodFromPoint(float(x), kY / 2.0f, kZ / 2.0f, true, false, {}, volume.isoStored,
                                          kSelectHigh);
-        const size_t count = size_t(kX) * kY * kZ;
-        mask.resize(count);
-        for (size_t i = 0; i < count; ++i) mask[i] = volume.maskSlices.front()[i] >> 7;
+        mask = keptBytesOfVolume(volume);
         source.columns = kX;
         source.rows = kY;
         source.spacingX = source.spacingY = 0.7;

@@ -319,7 +319,7 @@ bool HostWindow::eventFilter(QObject* watched, QEvent* event) {
 void HostWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     // Side docks take at most this share of the window's width together.
-    constexpr double kMaxDockShare = 0.3;
+    constexpr double kMaxDockShare = 0.36;
     QList<QDockWidget*> side;
     int total = 0;
     for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {

@@ -130,8 +130,12 @@ void StudyBrowser::refresh() {
         }
         if (images == 0) studyItem->setText(kName, "(segmentations only)");
         studyItem->setText(kModality, modalities.join(", "));
-        studyItem->setToolTip(kName, studyItem->text(kName));
         studyItem->setText(kImages, QString::number(images));
+        // The study row spans the columns: who and which study, then its
+        // modalities and images, readable in a narrow browser.
+        studyItem->setText(kName, studyItem->text(kName) + QString("\n%1  %2 images").arg(modalities.join(", ")).arg(images));
+        studyItem->setToolTip(kName, studyItem->text(kName));
+        studyItem->setFirstColumnSpanned(true);
         studyItem->setExpanded(true);
     }
     updateLoadState();
@@ -156,24 +160,21 @@ void StudyBrowser::updateLoadState() {
     if (!waiting) m_loadTimer->stop();
 }
 
-QTreeWidgetItem* StudyBrowser::seriesItem(int index) const {
+QTreeWidgetItem* StudyBrowser::nthRow(int index, bool objects) const {
     for (int s = 0; s < m_tree->topLevelItemCount(); ++s) {
         QTreeWidgetItem* study = m_tree->topLevelItem(s);
-        for (int i = 0; i < study->childCount(); ++i)
-            if (groupOf(study->child(i)) && index-- == 0) return study->child(i);
+        for (int i = 0; i < study->childCount(); ++i) {
+            QTreeWidgetItem* row = study->child(i);
+            const bool isObject = !row->data(kName, kObjectPathRole).toString().isEmpty();
+            if (isObject == objects && index-- == 0) return row;
+        }
     }
     return nullptr;
 }
 
-QTreeWidgetItem* StudyBrowser::objectItem(int index) const {
-    for (int s = 0; s < m_tree->topLevelItemCount(); ++s) {
-        QTreeWidgetItem* study = m_tree->topLevelItem(s);
-        for (int i = 0; i < study->childCount(); ++i)
-            if (!study->child(i)->data(kName, kObjectPathRole).toString().isEmpty() && index-- == 0)
-                return study->child(i);
-    }
-    return nullptr;
-}
+QTreeWidgetItem* StudyBrowser::seriesItem(int index) const { return nthRow(index, false); }
+
+QTreeWidgetItem* StudyBrowser::objectItem(int index) const { return nthRow(index, true); }
 
 std::string StudyBrowser::selectedStudy() const {
     const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();

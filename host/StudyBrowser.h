@@ -40,6 +40,8 @@ signals:
 
 private:
     void updateLoadState();
+    // Row `index` among the series rows, or among the object rows.
+    QTreeWidgetItem* nthRow(int index, bool objects) const;
 
     StudyDatabase& m_database;
     QTreeWidget* m_tree;

@@ -26,6 +26,7 @@ namespace quarvia {
 namespace {
 constexpr int kMaxRecent = 8;
 const char* const kHostSection = "Quarvia";
+constexpr int kBrowserWidth = 360;
 
 struct GridLayoutChoice {
     const char* name;
@@ -39,6 +40,9 @@ ViewerFrame::ViewerFrame(HostWindow& host, QMenu& fileMenu, QAction* before)
     : QObject(&host), m_host(host), m_browser(new StudyBrowser(host.database(), &host)), m_recentMenu(nullptr) {
     host.addDockWidget(Qt::LeftDockWidgetArea, m_browser);
     host.resizeDocks({&host.messages()}, {110}, Qt::Vertical);
+    // Room for the series' names beside their thumbnails; a small window
+    // narrows it (HostWindow::resizeEvent).
+    host.resizeDocks({m_browser}, {kBrowserWidth}, Qt::Horizontal);
     // The message list opens with the first message.
     if (host.messages().texts().isEmpty()) host.messages().hide();
     if (!host.options().docks) {

@@ -18,17 +18,7 @@ else
   "$PHANTOM" --out "$SERIES" --size 128x128x80 > /dev/null || { echo "phantom failed"; exit 1; }
 fi
 W="$WORK"
-port=$(( 20000 + RANDOM % 20000 ))
-CREATE='menu &Postprocessing\Vexel 3D\&Create'
-drag() {  # BUTTON X0 Y0 X1 Y1 [...]: press, a small first move, the moves, release
-  button=$1 x=$2 y=$3; shift 3
-  echo "mouse 0 press $x $y $button"; echo "mouse 0 move $((x + 1)) $y $button"
-  while [ $# -ge 2 ]; do x=$1 y=$2; shift 2; echo "mouse 0 move $x $y $button"; done
-  echo "mouse 0 release $x $y $button"
-}
-step() {  # NAME: A shows its picture, then waits until B has taken its own
-  echo "wait-idle 20000"; echo "screenshot-cell 0 $W/a-$1.png"; echo "wait-file $W/b-$1.png 60000"
-}
+. "$(dirname "$0")/two_hosts.sh"
 {
   echo "open $SERIES"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"
   echo "wait-file $W/b-ready.png 60000"; echo "wait-idle 20000"
@@ -59,10 +49,6 @@ step() {  # NAME: A shows its picture, then waits until B has taken its own
   echo "wait-file $W/b-recreated.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/a-recreated.png"
 } > "$W/a.script"
-follow() {  # NAME: after A's picture, B's own once the messages are in
-  echo "wait-file $W/a-$1.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
-  echo "screenshot-cell 0 $W/b-$1.png"
-}
 {
   echo "open $SERIES"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"; echo "wait-idle 20000"
   echo "screenshot-cell 0 $W/b-ready.png"
@@ -78,18 +64,7 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   echo "wait 2000"; echo "wait-idle 20000"; echo "screenshot-cell 0 $W/b-recreated.png"
 } > "$W/b.script"
 
-"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
-  --output "$W/a-out" --collab-listen "$port" --script "$W/a.script" > "$W/a.log" 2>&1 &
-a=$!
-for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/b.ini" \
-  --output "$W/b-out" --collab-connect "127.0.0.1:$port" --script "$W/b.script" > "$W/b.log" 2>&1 &
-b=$!
-wait $a; ra=$?
-wait $b; rb=$?
-if [ $ra != 0 ] || [ $rb != 0 ]; then
-  echo "hosts failed: A $ra, B $rb"; tail -5 "$W/a.log" "$W/b.log"; exit 1
-fi
+run_two_hosts
 fail=0
 compare() {  # NAME ALLOWED
   if ! report=$("$PYTHON" "$DIFF" "$W/a-$1.png" "$W/b-$1.png" "$2"); then echo "$1: B differs from A: $report"; fail=1

@@ -1,9 +1,9 @@
 #!/bin/bash
 # Two host processes in one session, each with a 3D window on the same
 # phantom series. A cuts along an outline, cuts along a second one and
-# undoes it, saves the
-# segmentation as DICOM from the plug-in's menu, resets it, and drags the
-# saved segmentation from its browser onto the window. A's picture after
+# undoes it, saves the segmentation as DICOM from the plug-in's menu,
+# resets it, and drags the saved segmentation from its browser onto the
+# window. A's picture after
 # that must equal its picture before the save. A Shift double-click then
 # removes what was kept, and undo brings it back. B's picture must follow
 # A's at every step.
@@ -11,22 +11,8 @@ set -u
 QUARVIA="$1"; PLUGINS="$2"; PHANTOM="$3"; PYTHON="$4"; DIFF="$5"; WORK="$6"
 rm -rf "$WORK"; mkdir -p "$WORK/a-out" "$WORK/b-out"
 W="$WORK"
+. "$(dirname "$0")/two_hosts.sh"
 "$PHANTOM" --out "$W/phantom" --size 128x128x80 > /dev/null || { echo "phantom failed"; exit 1; }
-port=$(( 20000 + RANDOM % 20000 ))
-CREATE='menu &Postprocessing\Vexel 3D\&Create'
-drag() {  # BUTTON X0 Y0 X1 Y1 [...]: press, a small first move, the moves, release
-  button=$1 x=$2 y=$3; shift 3
-  echo "mouse 0 press $x $y $button"; echo "mouse 0 move $((x + 1)) $y $button"
-  while [ $# -ge 2 ]; do x=$1 y=$2; shift 2; echo "mouse 0 move $x $y $button"; done
-  echo "mouse 0 release $x $y $button"
-}
-step() {  # NAME: A shows its picture, then waits until B has taken its own
-  echo "wait-idle 20000"; echo "screenshot-cell 0 $W/a-$1.png"; echo "wait-file $W/b-$1.png 60000"
-}
-follow() {  # NAME: after A's picture, B's own once the messages are in
-  echo "wait-file $W/a-$1.png 60000"; echo "wait 1000"; echo "wait-idle 20000"
-  echo "screenshot-cell 0 $W/b-$1.png"
-}
 {
   echo "open $W/phantom"; echo "series 0 0"; echo "$CREATE"; echo "expect-window 0"
   echo "wait-file $W/b-ready.png 60000"; echo "wait-idle 20000"
@@ -63,18 +49,7 @@ follow() {  # NAME: after A's picture, B's own once the messages are in
   follow cut; follow cut2; follow cutundo; follow reset; follow import; follow removed; follow undo
 } > "$W/b.script"
 
-"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/a.ini" \
-  --output "$W/a-out" --collab-listen "$port" --script "$W/a.script" > "$W/a.log" 2>&1 &
-a=$!
-for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-"$QUARVIA" --offscreen --no-docks --grid 1x1 --window-size 900x800 --plugins "$PLUGINS" --profile "$W/b.ini" \
-  --output "$W/b-out" --collab-connect "127.0.0.1:$port" --script "$W/b.script" > "$W/b.log" 2>&1 &
-b=$!
-wait $a; ra=$?
-wait $b; rb=$?
-if [ $ra != 0 ] || [ $rb != 0 ]; then
-  echo "hosts failed: A $ra, B $rb"; tail -5 "$W/a.log" "$W/b.log"; exit 1
-fi
+run_two_hosts
 fail=0
 same() {  # FIRST SECOND ALLOWED WHAT
   if ! report=$("$PYTHON" "$DIFF" "$W/$1.png" "$W/$2.png" "$3"); then echo "$4: $report"; fail=1

@@ -32,7 +32,7 @@ TEST_F(HostUsability, SmallWindowShrinksTheDocksNotTheCellsAndKeysFollowThePoint
     QApplication::processEvents();
     host->resize(640, 480);
     QApplication::processEvents();
-    EXPECT_LE(host->viewer().browser().width(), 640 * 3 / 10 + 1);
+    EXPECT_LE(host->viewer().browser().width(), 640 * 36 / 100 + 1);
     EXPECT_GE(host->grid().width(), 640 / 2);
 
     if (!host->isActiveWindow()) GTEST_SKIP() << "the platform gives no active window";

@@ -7,6 +7,7 @@
 #include "plugin/HostStrings.h"
 #include "plugin/HostSymbols.h"
 #include "plugin/PluginIdentity.h"
+#include "segment/KeptMaskCodec.h"
 #include "segment/SegmentMask.h"
 #include "view/ViewSegmentation.h"
 #include "volume/CVolume.h"
@@ -104,10 +105,7 @@ bool CBackground::saveSegmentationAsDicom(const SegSegmentDescription& descripti
     SegSourceSeries source;
     if (!sourceSeriesOfShown(source, why)) return false;
     const CVolume& v = *volume;
-    const size_t count = size_t(v.sizeX) * size_t(v.sizeY) * size_t(v.sizeZ);
-    std::vector<uint8_t> mask(count);
-    const uint8_t* bytes = v.maskSlices.front();  // one block, slice after slice
-    for (size_t i = 0; i < count; ++i) mask[i] = (bytes[i] & kKeptBit) ? 1 : 0;
+    const std::vector<uint8_t> mask = keptBytesOfVolume(v);
     const ClipBox box = clipBoxOf(v);
     const SegClipBox clip{{box.lowX, box.highX, box.lowY, box.highY, box.lowZ, box.highZ}};
     std::vector<uint8_t> file;

@@ -100,37 +100,32 @@ private:
     int m_shift = 0;
 };
 
-template <class KeptAt>
-std::vector<uint32_t> runsOf(size_t count, KeptAt keptAt) {
+}  // namespace
+
+std::vector<uint8_t> keptBytesOfVolume(const CVolume& volume) {
+    const size_t count = size_t(volume.sizeX) * size_t(volume.sizeY) * size_t(volume.sizeZ);
+    std::vector<uint8_t> kept(count);
+    // The slices lie one after the other in one block.
+    const uint8_t* mask = count ? volume.maskSlices.front() : nullptr;
+    for (size_t i = 0; i < count; ++i) kept[i] = (mask[i] & kKeptBit) ? 1 : 0;
+    return kept;
+}
+
+std::vector<uint32_t> keptRunsOfBytes(const uint8_t* kept, size_t count) {
+    if (count == 0) return {};
     std::vector<uint32_t> runs;
-    bool kept = false;
+    bool keptRun = false;
     uint32_t run = 0;
     for (size_t i = 0; i < count; ++i) {
-        if (keptAt(i) != kept) {
+        if ((kept[i] != 0) != keptRun) {
             runs.push_back(run);
-            kept = !kept;
+            keptRun = !keptRun;
             run = 0;
         }
         ++run;
     }
     runs.push_back(run);
     return runs;
-}
-
-}  // namespace
-
-std::vector<uint32_t> keptRunsOfVolume(const CVolume& volume) {
-    const size_t perSlice = size_t(volume.sizeX) * size_t(volume.sizeY);
-    const size_t count = perSlice * size_t(volume.sizeZ);
-    if (count == 0) return {};
-    // The slices lie one after the other in one block.
-    const uint8_t* mask = volume.maskSlices.front();
-    return runsOf(count, [mask](size_t i) { return (mask[i] & kKeptBit) != 0; });
-}
-
-std::vector<uint32_t> keptRunsOfBytes(const uint8_t* kept, size_t count) {
-    if (count == 0) return {};
-    return runsOf(count, [kept](size_t i) { return kept[i] != 0; });
 }
 
 std::string packKeptRuns(const std::vector<uint32_t>& runs) {

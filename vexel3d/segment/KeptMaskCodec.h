@@ -18,10 +18,10 @@ class CVolume;
 
 enum class MaskCodecStatus { Ok, BadLetter, BadDeflate, BadRuns };
 
-// Run lengths of the kept bit over the whole grid: the first run is hidden
+// One byte per voxel (1: kept), x fastest, then y, then z.
+std::vector<uint8_t> keptBytesOfVolume(const CVolume& volume);
+// Run lengths of such bytes (non-zero: kept): the first run is hidden
 // (possibly 0 long), every later run is at least 1 long.
-std::vector<uint32_t> keptRunsOfVolume(const CVolume& volume);
-// The same from one byte per voxel (non-zero: kept), x fastest.
 std::vector<uint32_t> keptRunsOfBytes(const uint8_t* kept, size_t count);
 
 std::string packKeptRuns(const std::vector<uint32_t>& runs);

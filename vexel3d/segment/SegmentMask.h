@@ -93,6 +93,7 @@ struct ClipBox {
 };
 
 ClipBox clipBoxOf(const CVolume& volume);
+// Sets the faces, each limited to the grid as the clip box's margins say.
 void setClipBox(CVolume& volume, const ClipBox& box);
 
 }  // namespace v3d

@@ -316,20 +316,14 @@ void Segmenter::finishRegion()
 
 void Segmenter::clipBoxFromKeptBox()
 {
-    CVolume& v = volume_;
-    const float sx = float(v.sizeX), sy = float(v.sizeY), sz = float(v.sizeZ);
-    auto low = [](int keptMin) { return std::max(float(keptMin - kClipMargin), kClipLowestFace); };
-    auto high = [](int keptMax, float size) {
-        return std::min(float(keptMax + kClipMargin), size - kClipHighestFromEnd);
-    };
     ClipBox box;
-    box.lowZ = low(kept.minZ);
-    box.highZ = high(kept.maxZ, sz);
-    box.highX = high(kept.maxX, sx);
-    box.lowX = low(kept.minX);
-    box.lowY = low(kept.minY);
-    box.highY = high(kept.maxY, sy);
-    setClipBox(v, box);
+    box.lowX = float(kept.minX - kClipMargin);
+    box.highX = float(kept.maxX + kClipMargin);
+    box.lowY = float(kept.minY - kClipMargin);
+    box.highY = float(kept.maxY + kClipMargin);
+    box.lowZ = float(kept.minZ - kClipMargin);
+    box.highZ = float(kept.maxZ + kClipMargin);
+    setClipBox(volume_, box);
 }
 
 void Segmenter::setKeptRuns(const std::vector<uint32_t>& runs, const ClipBox* clip)
@@ -360,20 +354,10 @@ void Segmenter::setKeptRuns(const std::vector<uint32_t>& runs, const ClipBox* cl
         at = end;
         keptRun = !keptRun;
     }
-    if (clip) {
-        // The rays sample within these faces: a box from elsewhere never
-        // reaches beyond the ones a kept box gives (an empty box stays empty).
-        ClipBox box = *clip;
-        box.lowX = std::max(box.lowX, kClipLowestFace);
-        box.lowY = std::max(box.lowY, kClipLowestFace);
-        box.lowZ = std::max(box.lowZ, kClipLowestFace);
-        box.highX = std::min(box.highX, float(v.sizeX) - kClipHighestFromEnd);
-        box.highY = std::min(box.highY, float(v.sizeY) - kClipHighestFromEnd);
-        box.highZ = std::min(box.highZ, float(v.sizeZ) - kClipHighestFromEnd);
-        setClipBox(v, box);
-    } else {
+    if (clip)
+        setClipBox(v, *clip);
+    else
         clipBoxFromKeptBox();
-    }
 }
 
 ClipBox clipBoxOf(const CVolume& volume)
@@ -388,9 +372,18 @@ ClipBox clipBoxOf(const CVolume& volume)
     return box;
 }
 
-void setClipBox(CVolume& v, const ClipBox& box)
+void setClipBox(CVolume& v, const ClipBox& faces)
 {
     const float sx = float(v.sizeX), sy = float(v.sizeY), sz = float(v.sizeZ);
+    // The rays sample within these faces: never closer to the grid's faces
+    // than a kept box may come, whoever gave the box (an empty box stays empty).
+    ClipBox box = faces;
+    box.lowX = std::max(box.lowX, kClipLowestFace);
+    box.lowY = std::max(box.lowY, kClipLowestFace);
+    box.lowZ = std::max(box.lowZ, kClipLowestFace);
+    box.highX = std::min(box.highX, sx - kClipHighestFromEnd);
+    box.highY = std::min(box.highY, sy - kClipHighestFromEnd);
+    box.highZ = std::min(box.highZ, sz - kClipHighestFromEnd);
     v.boundaryPoints[0] = Vec3(sx / 2, sy / 2, box.lowZ);
     v.boundaryPoints[1] = Vec3(sx / 2, sy / 2, box.highZ);
     v.boundaryPoints[2] = Vec3(box.highX, sy / 2, sz / 2);
