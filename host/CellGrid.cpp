@@ -8,8 +8,8 @@
 
 namespace quarvia {
 
-CellGrid::CellGrid(int rows, int columns, StudyDatabase& database, QWidget* parent)
-    : QWidget(parent), m_database(database) {
+CellGrid::CellGrid(int rows, int columns, StudyDatabase& database, ReadingState& reading, QWidget* parent)
+    : QWidget(parent), m_database(database), m_reading(reading) {
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setSpacing(2);
@@ -18,7 +18,7 @@ CellGrid::CellGrid(int rows, int columns, StudyDatabase& database, QWidget* pare
 }
 
 void CellGrid::addCell() {
-    auto* cell = new HostCell(static_cast<int>(m_cells.size()), m_database, this);
+    auto* cell = new HostCell(static_cast<int>(m_cells.size()), m_database, m_reading, this);
     connect(cell, &HostCell::activated, this, &CellGrid::setActiveCell);
     connect(cell, &HostCell::panelDropped, this, &CellGrid::panelDropped);
     connect(cell, &HostCell::seriesDropped, this, &CellGrid::seriesDropped);

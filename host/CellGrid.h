@@ -10,6 +10,7 @@ namespace quarvia {
 
 class HostCell;
 class ImagePanel;
+class ReadingState;
 class StudyDatabase;
 struct PanelView;
 
@@ -20,7 +21,7 @@ struct PanelView;
 class CellGrid : public QWidget {
     Q_OBJECT
 public:
-    CellGrid(int rows, int columns, StudyDatabase& database, QWidget* parent);
+    CellGrid(int rows, int columns, StudyDatabase& database, ReadingState& reading, QWidget* parent);
 
     int cellCount() const { return static_cast<int>(m_cells.size()); }
     // Shows rows x columns cells (more are made when needed; cells are never
@@ -66,6 +67,7 @@ private:
     void arrange();
 
     StudyDatabase& m_database;
+    ReadingState& m_reading;
     int m_rows = 1, m_columns = 1;
     int m_maximised = -1;
     std::vector<HostCell*> m_cells;  // children of this widget

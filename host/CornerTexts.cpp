@@ -25,8 +25,10 @@ QString orientationLetters(const double d[3]) {
 
 std::array<QString, 4> edgeLetters(const DicomImage& image) {
     if (!image.hasGeometry()) return {};
-    const Vec3d& r = image.rowDir();
-    const Vec3d& c = image.colDir();
+    return edgeLetters(image.rowDir(), image.colDir());
+}
+
+std::array<QString, 4> edgeLetters(const std::array<double, 3>& r, const std::array<double, 3>& c) {
     const double right[3] = {r[0], r[1], r[2]}, left[3] = {-r[0], -r[1], -r[2]};
     const double bottom[3] = {c[0], c[1], c[2]}, top[3] = {-c[0], -c[1], -c[2]};
     return {orientationLetters(left), orientationLetters(right), orientationLetters(top), orientationLetters(bottom)};

@@ -24,6 +24,8 @@ QString orientationLetters(const double direction[3]);
 // The four texts at an image's edges: left, right, top, bottom (the patient
 // directions the image's rows and columns point to). Empty without geometry.
 std::array<QString, 4> edgeLetters(const DicomImage& image);
+// The same for a picture whose rows run along `right` and columns along `down`.
+std::array<QString, 4> edgeLetters(const std::array<double, 3>& right, const std::array<double, 3>& down);
 
 // A stored date (YYYYMMDD) as the user reads it (YYYY-MM-DD).
 QString readableDate(const QString& stored);

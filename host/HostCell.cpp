@@ -18,8 +18,8 @@ const char* const kSeriesMime = "application/x-quarvia-series";
 constexpr int kBorder = 3;
 }
 
-HostCell::HostCell(int index, StudyDatabase& database, QWidget* parent)
-    : QFrame(parent), m_index(index), m_panel(new ImagePanel(database, index, this)) {
+HostCell::HostCell(int index, StudyDatabase& database, ReadingState& reading, QWidget* parent)
+    : QFrame(parent), m_index(index), m_panel(new ImagePanel(database, reading, index, this)) {
     setMinimumSize(64, 64);
     setAutoFillBackground(false);
     setAcceptDrops(true);

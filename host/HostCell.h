@@ -9,6 +9,7 @@
 namespace quarvia {
 
 class ImagePanel;
+class ReadingState;
 class StudyDatabase;
 
 // One grid cell: shows an image panel or holds a plug-in window. Accepts
@@ -16,7 +17,7 @@ class StudyDatabase;
 class HostCell : public QFrame {
     Q_OBJECT
 public:
-    HostCell(int index, StudyDatabase& database, QWidget* parent);
+    HostCell(int index, StudyDatabase& database, ReadingState& reading, QWidget* parent);
 
     int index() const { return m_index; }
     QWidget* pluginWindow() const { return m_pluginWindow.data(); }

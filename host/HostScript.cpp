@@ -3,6 +3,7 @@
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "HostScriptInput.h"
+#include "HostScriptReading.h"
 #include "HostScriptViewer.h"
 #include "HostWindow.h"
 #include "ImagePanel.h"
@@ -268,7 +269,8 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             return true;
         } else {
             QString why;
-            const ScriptOutcome outcome = runViewerCommand(host, command, rest, why);
+            ScriptOutcome outcome = runViewerCommand(host, command, rest, why);
+            if (outcome == ScriptOutcome::NotMine) outcome = runReadingCommand(host, command, rest, why);
             if (outcome == ScriptOutcome::NotMine) return fail("unknown command");
             if (outcome == ScriptOutcome::Failed) return fail(why);
             runUntilIdle();

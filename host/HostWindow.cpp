@@ -9,6 +9,8 @@
 #include "PluginIdle.h"
 #include "PluginRouter.h"
 #include "ViewerFrame.h"
+#include "ReadingFrame.h"
+#include "reading/ReadingState.h"
 #include "api/HostApiSupport.h"
 #include "collab/CollaborationLink.h"
 #include "collab/SessionGreeting.h"
@@ -96,13 +98,15 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
 
     m_messages = new MessageList(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_messages);
-    m_grid = new CellGrid(options.gridRows, options.gridColumns, *m_database, this);
+    m_reading = new ReadingState(*m_database, this);
+    m_grid = new CellGrid(options.gridRows, options.gridColumns, *m_database, *m_reading, this);
     connect(m_grid, &CellGrid::panelDropped, this, &HostWindow::dropPanel);
     setCentralWidget(m_grid);
     m_router = new PluginRouter(m_plugins, *m_grid, *menuBar(), *pluginBar, this);
-    m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, m_plugins, *m_router);
+    m_layouts = std::make_unique<LayoutStore>(*m_grid, *m_database, *m_reading, m_plugins, *m_router);
     m_idle = new PluginIdle(m_plugins, this);
     m_viewer = new ViewerFrame(*this, *file, exitAction);
+    m_readingFrame = new ReadingFrame(*this);
     // Cells gaining plug-in windows, and clicks in those windows: seen at
     // the application, as they may come from any cell.
     qApp->installEventFilter(this);
@@ -192,6 +196,7 @@ QStringList HostWindow::openPaths(const QStringList& paths, int targetCell) {
 }
 
 void HostWindow::databaseChanged() {
+    m_reading->imagesChanged();
     m_grid->repaintPanels();
     emit imagesChanged();
 }

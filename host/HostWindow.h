@@ -25,6 +25,8 @@ class LayoutStore;
 class MessageList;
 class PluginIdle;
 class PluginRouter;
+class ReadingFrame;
+class ReadingState;
 class StudyDatabase;
 class ViewerFrame;
 
@@ -63,6 +65,7 @@ public:
     ProfileStore& profile() { return *m_profile; }
     StudyDatabase& database() { return *m_database; }
     CellGrid& grid() { return *m_grid; }
+    ReadingState& reading() { return *m_reading; }
     PluginRouter& router() { return *m_router; }
     LayoutStore& layouts() { return *m_layouts; }
     const PluginIdle& idle() const { return *m_idle; }
@@ -86,6 +89,7 @@ public:
     // did not take.
     QStringList offerFilesToWindow(const QStringList& paths, int cellIndex);
     ViewerFrame& viewer() const { return *m_viewer; }
+    ReadingFrame& readingFrame() const { return *m_readingFrame; }
     // A panel dragged onto a cell: a plug-in window there receives it, an
     // ordinary cell takes over the group.
     bool dropPanel(int fromCell, int toCell);
@@ -157,12 +161,14 @@ private:
     std::unique_ptr<ProfileStore> m_profile;
     std::unique_ptr<StudyDatabase> m_database;
     std::unique_ptr<CollaborationLink> m_collaboration;
+    ReadingState* m_reading = nullptr;  // child of this window
     CellGrid* m_grid = nullptr;         // the central widget
     PluginRouter* m_router = nullptr;   // child of this window
     std::unique_ptr<LayoutStore> m_layouts;
     PluginIdle* m_idle = nullptr;       // child of this window
     MessageList* m_messages = nullptr;  // dock of this window
     ViewerFrame* m_viewer = nullptr;    // child of this window
+    ReadingFrame* m_readingFrame = nullptr;  // child of this window
     QStringList m_messageLog;
     std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
     bool m_catchUpQueued = false;

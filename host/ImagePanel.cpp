@@ -26,16 +26,31 @@ constexpr double kZoomStep = 1.25;
 constexpr double kMinZoom = 0.1, kMaxZoom = 40.0;
 }  // namespace
 
-ImagePanel::ImagePanel(StudyDatabase& database, int cellIndex, QWidget* parent)
-    : QWidget(parent), m_database(database), m_cellIndex(cellIndex) {
+ImagePanel::ImagePanel(StudyDatabase& database, ReadingState& reading, int cellIndex, QWidget* parent)
+    : QWidget(parent), m_database(database), m_reading(reading), m_cellIndex(cellIndex) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
+    setMouseTracking(true);  // the value readout follows the pointer
+    connect(&reading, &ReadingState::changed, this, qOverload<>(&QWidget::update));
+    connect(&reading, &ReadingState::cursorPlaced, this, &ImagePanel::followCursor);
+}
+
+ImagePanel::~ImagePanel() = default;
+
+double ShownPicture::value(int column, int row) const {
+    if (column < 0 || row < 0 || column >= plane.columns || row >= plane.rows) return std::nan("");
+    const size_t i = size_t(row) * size_t(plane.columns) + size_t(column);
+    if (values) return (*values)[i];
+    if (image && image->samplesPerPixel() == 1) return image->raw(i) * image->slope() + image->intercept();
+    return std::nan("");
 }
 
 void ImagePanel::setGroup(int groupId, int viewCount) {
     m_groupId = groupId;
     m_views.clear();
     m_active = 0;
+    m_isDrawing = false;
+    if (!groupId) m_reading.withdrawPlane(this);
     const SeriesGroup* group = m_database.groupById(groupId);
     if (group)
         for (int i = 0; i < std::max(1, viewCount); ++i) {
@@ -80,7 +95,125 @@ void ImagePanel::scroll(int steps) {
     PanelView* v = view(m_active);
     const SeriesGroup* group = m_database.groupById(m_groupId);
     if (!v || !group || group->imageIds.empty()) return;
+    if (v->plane != PlaneKind::Acquired) {
+        // A reformat pages by moving its series' crossing along its normal.
+        ShownPicture picture;
+        PlaneFrame* frame = m_reading.frameOf(m_groupId);
+        if (!frame || !pictureOf(*v, picture)) return;
+        int index = 0, count = 1;
+        planeIndexOf(*v, index, count);
+        const int target = std::clamp(index + steps, 0, count - 1);
+        const Vec3d n = picture.plane.normal();
+        const double move = (target - index) * picture.plane.step;
+        m_reading.moveCrossing(m_groupId, {frame->point[0] + move * n[0], frame->point[1] + move * n[1],
+                                           frame->point[2] + move * n[2]});
+        return;
+    }
     v->imageIndex = std::clamp(v->imageIndex + steps, 0, static_cast<int>(group->imageIds.size()) - 1);
+    update();
+}
+
+bool ImagePanel::setPlane(PlaneKind kind, QString& why) {
+    PanelView* v = view(m_active);
+    if (!v) return (why = "the cell shows no series"), false;
+    if (kind != PlaneKind::Acquired && !m_reading.volumeOf(m_groupId, &why)) return false;
+    v->plane = kind;
+    v->zoom = 1;
+    v->pan = QPointF();
+    update();
+    return true;
+}
+
+void ImagePanel::setSlab(SlabMode slab, double thicknessMm) {
+    PanelView* v = view(m_active);
+    if (!v) return;
+    v->slab = slab;
+    if (std::isfinite(thicknessMm) && thicknessMm > 0) v->slabMm = std::min(thicknessMm, 500.0);
+    update();
+}
+
+bool ImagePanel::pictureOf(const PanelView& view, ShownPicture& picture) const {
+    picture = ShownPicture();
+    if (view.plane == PlaneKind::Acquired) {
+        const DicomImage* image = shownImage(view);
+        if (!image) return false;
+        picture.image = image;
+        picture.plane = planeOfImage(*image, view.imageIndex, acquiredStep());
+        return true;
+    }
+    ReformatVolume* volume = m_reading.volumeOf(m_groupId);
+    PlaneFrame* frame = m_reading.frameOf(m_groupId);
+    if (!volume || !frame) return false;
+    const ImagePlane plane = volume->planeThrough(frame->point, frame->axes, view.plane);
+    auto& kept = view.sampled;
+    const bool same = kept.volume == volume && kept.slab == view.slab && kept.slabMm == view.slabMm &&
+                      kept.plane.columns == plane.columns && kept.plane.rows == plane.rows &&
+                      norm(sub(kept.plane.origin, plane.origin)) < 1e-9 && norm(sub(kept.plane.u, plane.u)) < 1e-12 &&
+                      norm(sub(kept.plane.v, plane.v)) < 1e-12;
+    if (!same) {
+        volume->sample(plane, view.slab, view.slabMm, kept.values);
+        kept.plane = plane;
+        kept.slab = view.slab;
+        kept.slabMm = view.slabMm;
+        kept.volume = volume;
+    }
+    picture.plane = plane;
+    picture.values = &kept.values;
+    return true;
+}
+
+void ImagePanel::planeIndexOf(const PanelView& view, int& index, int& count) const {
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    index = view.imageIndex;
+    count = group ? static_cast<int>(group->imageIds.size()) : 0;
+    ReformatVolume* volume = m_reading.volumeOf(m_groupId);
+    PlaneFrame* frame = m_reading.frameOf(m_groupId);
+    if (view.plane == PlaneKind::Acquired || !volume || !frame) return;
+    Vec3d right, down;
+    planeDirections(view.plane, frame->axes, right, down);
+    const Vec3d n = cross(right, down);
+    const double step = volume->stepAlong(n);
+    double lo = 0, hi = 0;
+    volume->depthRange(n, lo, hi);
+    count = std::max(1, int(std::floor((hi - lo) / step + 1e-6)) + 1);
+    index = std::clamp(int(std::lround((dot(sub(frame->point, volume->centre()), n) - lo) / step)), 0, count - 1);
+}
+
+double ImagePanel::acquiredStep() const {
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    if (!group || group->imageIds.empty()) return 1;
+    const DicomImage* first = m_database.image(group->imageIds.front());
+    if (!first) return 1;
+    if (group->imageIds.size() > 1)
+        if (const DicomImage* second = m_database.image(group->imageIds[1]);
+            second && first->hasGeometry() && second->hasGeometry()) {
+            const double step = std::fabs(dot(sub(second->position(), first->position()),
+                                              cross(first->rowDir(), first->colDir())));
+            if (step > 1e-3) return step;
+        }
+    return first->sliceThickness() > 0 ? first->sliceThickness() : 1.0;
+}
+
+void ImagePanel::followCursor() {
+    const PatientCursor& cursor = m_reading.cursor();
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    if (!cursor.visible || !group || m_reading.frameKeyOf(m_groupId) != m_reading.frameKeyOf(cursor.groupId)) return;
+    const double step = acquiredStep();
+    for (const auto& v : m_views) {
+        if (v->plane != PlaneKind::Acquired) continue;
+        int best = -1;
+        double bestDistance = 0;
+        for (size_t i = 0; i < group->imageIds.size(); ++i) {
+            const DicomImage* image = m_database.image(group->imageIds[i]);
+            if (!image || !image->hasGeometry()) continue;
+            const ImagePlane plane = planeOfImage(*image, int(i), step);
+            double c, r;
+            plane.pixelOf(cursor.point, c, r);
+            const double d = std::fabs(plane.distanceTo(cursor.point));
+            if (plane.coversPixel(c, r) && d <= step / 2 + 1e-6 && (best < 0 || d < bestDistance)) best = int(i), bestDistance = d;
+        }
+        if (best >= 0) v->imageIndex = best;  // a point outside the series leaves the view alone
+    }
     update();
 }
 
@@ -133,14 +266,39 @@ QString ImagePanel::stateText() const {
     if (!v || !group) return "empty";
     double center = 0, width = 1;
     windowOf(*v, center, width);
-    return QString("image %1/%2 window %3/%4 zoom %5 pan %6,%7")
-        .arg(v->imageIndex + 1)
-        .arg(group->imageIds.size())
+    int index = 0, count = 0;
+    planeIndexOf(*v, index, count);
+    return QString("%8 %1/%2 window %3/%4 zoom %5 pan %6,%7")
+        .arg(index + 1)
+        .arg(count)
         .arg(center, 0, 'g', 6)
         .arg(width, 0, 'g', 6)
         .arg(v->zoom, 0, 'g', 4)
         .arg(std::lround(v->pan.x()))
-        .arg(std::lround(v->pan.y()));
+        .arg(std::lround(v->pan.y()))
+        .arg(v->plane == PlaneKind::Acquired ? QString("image") : QString(planeName(v->plane)).toLower());
+}
+
+QString ImagePanel::cursorText() const {
+    const PanelView* v = view(m_active);
+    const PatientCursor& cursor = m_reading.cursor();
+    ShownPicture picture;
+    if (!v || !cursor.visible || m_reading.frameKeyOf(m_groupId) != m_reading.frameKeyOf(cursor.groupId) ||
+        !pictureOf(*v, picture) || std::fabs(picture.plane.distanceTo(cursor.point)) > picture.plane.step / 2 + 1e-6)
+        return "none";
+    double c, r;
+    picture.plane.pixelOf(cursor.point, c, r);
+    if (!picture.plane.coversPixel(c, r)) return "none";
+    const QPointF at = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2)).toScreen(c, r);
+    int index = 0, count = 0;
+    planeIndexOf(*v, index, count);
+    return QString("image %1/%2 pixel %3 %4 screen %5 %6")
+        .arg(index + 1)
+        .arg(count)
+        .arg(c, 0, 'f', 2)
+        .arg(r, 0, 'f', 2)
+        .arg(at.x(), 0, 'f', 1)
+        .arg(at.y(), 0, 'f', 1);
 }
 
 QRect ImagePanel::viewRect(int index) const {
@@ -150,11 +308,23 @@ QRect ImagePanel::viewRect(int index) const {
 }
 
 QRectF ImagePanel::imageRect(const PanelView& view, const QRect& area) const {
-    const DicomImage* image = shownImage(view);
-    if (!image) return QRectF();
-    const QSizeF size = displaySize(*image).scaled(QSizeF(area.size()), Qt::KeepAspectRatio) * view.zoom;
+    ShownPicture picture;
+    if (!pictureOf(view, picture)) return QRectF();
+    const QSizeF natural = picture.image ? displaySize(*picture.image)
+                                         : QSizeF(picture.plane.columns * picture.plane.du / picture.plane.dv, picture.plane.rows);
+    const QSizeF size = natural.scaled(QSizeF(area.size()), Qt::KeepAspectRatio) * view.zoom;
     const QPointF centre = QRectF(area).center() + view.pan;
     return QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+ScreenMap ImagePanel::screenMapOf(const PanelView& view, const QRect& area) const {
+    ScreenMap map;
+    ShownPicture picture;
+    if (!pictureOf(view, picture)) return map;
+    map.rect = imageRect(view, area);
+    map.columns = std::max(1, picture.plane.columns);
+    map.rows = std::max(1, picture.plane.rows);
+    return map;
 }
 
 void ImagePanel::paintEvent(QPaintEvent*) {
@@ -163,13 +333,21 @@ void ImagePanel::paintEvent(QPaintEvent*) {
     for (int i = 0; i < viewCount(); ++i) {
         const PanelView& v = *m_views[static_cast<size_t>(i)];
         const QRect area = viewRect(i).adjusted(2, 2, -2, -2);
-        if (const DicomImage* image = shownImage(v)) {
+        ShownPicture picture;
+        if (pictureOf(v, picture)) {
             double center = 0, width = 1;
             windowOf(v, center, width);
             painter.save();
             painter.setClipRect(area);
-            painter.drawImage(imageRect(v, area), renderImage(*image, center, width));
+            const ScreenMap map = screenMapOf(v, area);
+            painter.drawImage(map.rect, picture.image ? renderImage(*picture.image, center, width)
+                                                      : renderValues(picture.values->data(), picture.plane.columns,
+                                                                     picture.plane.rows, center, width));
+            painter.setRenderHint(QPainter::Antialiasing);
+            paintOverlays(painter, v, picture, map);
             painter.restore();
+            if (i == m_active)
+                m_reading.publishPlane(this, {m_reading.frameKeyOf(m_groupId), m_groupId, v.plane, picture.plane});
         }
         // The cell marks the active cell; the active view only matters among several.
         painter.setPen(i == m_active && viewCount() > 1 ? QColor(255, 200, 0) : QColor(90, 90, 100));
@@ -178,23 +356,108 @@ void ImagePanel::paintEvent(QPaintEvent*) {
     }
 }
 
+void ImagePanel::paintOverlays(QPainter& painter, const PanelView& view, const ShownPicture& picture, const ScreenMap& map) {
+    const std::string key = m_reading.frameKeyOf(m_groupId);
+    const ImagePlane& plane = picture.plane;
+    // A reformat's crossing: the lines of its series' other two planes.
+    if (view.plane != PlaneKind::Acquired)
+        if (PlaneFrame* frame = m_reading.frameOf(m_groupId); frame && m_reading.volumeOf(m_groupId)) {
+            double c, r;
+            plane.pixelOf(frame->point, c, r);
+            const QPointF crossing = map.toScreen(c, r);
+            for (PlaneKind other : {PlaneKind::Axial, PlaneKind::Coronal, PlaneKind::Sagittal})
+                if (other != view.plane)
+                    paintPlaneLine(painter, map, plane, m_reading.volumeOf(m_groupId)->planeThrough(frame->point, frame->axes, other),
+                                   colourOfPlane(other), false, &crossing);
+        }
+    // Reference lines: what the other panels show of the same frame of reference.
+    for (const PublishedPlane& other : m_reading.planesBesides(this)) {
+        if (other.frameKey != key) continue;
+        if (view.plane != PlaneKind::Acquired && other.kind != PlaneKind::Acquired && other.groupId == m_groupId) continue;
+        paintPlaneLine(painter, map, plane, other.plane, colourOfPlane(other.kind), true);
+    }
+    const PatientCursor& cursor = m_reading.cursor();
+    if (cursor.visible && m_reading.frameKeyOf(cursor.groupId) == key &&
+        std::fabs(plane.distanceTo(cursor.point)) <= plane.step / 2 + 1e-6) {
+        double c, r;
+        plane.pixelOf(cursor.point, c, r);
+        if (plane.coversPixel(c, r)) paintCursorMark(painter, map.toScreen(c, r));
+    }
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    for (const Measurement& m : m_reading.measurements())
+        if (group && m.seriesUid == group->seriesUid && liesOn(m, plane)) paintMeasurement(painter, map, plane, m);
+    if (m_isDrawing && &view == this->view(m_active)) paintMeasurement(painter, map, plane, m_drawing);
+}
+
+QString ImagePanel::unitOf() const {
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    const DicomImage* image = group && !group->imageIds.empty() ? m_database.image(group->imageIds.front()) : nullptr;
+    return image && image->texts().modality == "CT" ? QString("HU") : QString();
+}
+
+QString ImagePanel::valueText(const ShownPicture& picture, double column, double row) const {
+    const int c = int(std::lround(column)), r = int(std::lround(row));
+    const double value = picture.value(c, r);
+    if (std::isnan(value) || !picture.plane.coversPixel(column, row)) return QString();
+    const Vec3d p = picture.plane.patientOf(c, r);
+    const QString unit = unitOf();
+    return QString("Value %1%2 at %3, %4, %5 mm")
+        .arg(value, 0, 'f', picture.values ? 1 : 0)
+        .arg(unit.isEmpty() ? QString() : " " + unit)
+        .arg(p[0], 0, 'f', 1)
+        .arg(p[1], 0, 'f', 1)
+        .arg(p[2], 0, 'f', 1);
+}
+
+PanelView* ImagePanel::pictureAt(const QPoint& at, ShownPicture& picture, double& column, double& row) {
+    for (int i = 0; i < viewCount(); ++i) {
+        if (!viewRect(i).contains(at)) continue;
+        PanelView* v = view(i);
+        if (!pictureOf(*v, picture)) return nullptr;
+        screenMapOf(*v, viewRect(i).adjusted(2, 2, -2, -2)).toPixel(QPointF(at), column, row);
+        return v;
+    }
+    return nullptr;
+}
+
+QString ImagePanel::readoutAt(const QPoint& at) {
+    ShownPicture picture;
+    double c = 0, r = 0;
+    PanelView* v = pictureAt(at, picture, c, r);
+    const QString text = v ? valueText(picture, c, r) : QString();
+    if (text != m_readout || viewIndex(v) != m_readoutView) {
+        m_readout = text;
+        m_readoutView = viewIndex(v);
+        update();
+    }
+    return text;
+}
+
 PanelTexts ImagePanel::textsOf(const PanelView& view) const {
     PanelTexts texts;
     const SeriesGroup* group = m_database.groupById(m_groupId);
     if (!group) return texts;
     const DicomImage* image = m_database.image(imageIdOf(view));
     QStringList topLeft, topRight;
-    topRight << QString("Im %1/%2").arg(view.imageIndex + 1).arg(group->imageIds.size());
+    int index = 0, count = 0;
+    planeIndexOf(view, index, count);
+    if (view.plane == PlaneKind::Acquired) topRight << QString("Im %1/%2").arg(index + 1).arg(count);
+    else topRight << QString("%1 %2/%3").arg(planeName(view.plane)).arg(index + 1).arg(count);
+    if (view.plane != PlaneKind::Acquired && view.slab != SlabMode::Off)
+        topRight << QString("%1 %2 mm").arg(slabName(view.slab)).arg(view.slabMm, 0, 'g', 4);
+    ShownPicture picture;
+    const bool shown = pictureOf(view, picture);
     if (image) {
         const ImageTexts& t = image->texts();
         topLeft << t.patientName << t.patientId << readableDate(t.studyDate);
         topRight.prepend(t.seriesDescription);
-        if (image->hasGeometry())
+        if (image->hasGeometry() && view.plane == PlaneKind::Acquired)
             topRight << QString("Pos %1, %2, %3 mm")
                             .arg(image->position()[0], 0, 'f', 1)
                             .arg(image->position()[1], 0, 'f', 1)
                             .arg(image->position()[2], 0, 'f', 1);
-        const std::array<QString, 4> edges = edgeLetters(*image);
+        const std::array<QString, 4> edges =
+            view.plane == PlaneKind::Acquired || !shown ? edgeLetters(*image) : edgeLetters(picture.plane.u, picture.plane.v);
         texts.left = edges[0];
         texts.right = edges[1];
         texts.top = edges[2];
@@ -204,9 +467,20 @@ PanelTexts ImagePanel::textsOf(const PanelView& view) const {
     topRight.removeAll(QString());
     double center = 0, width = 1;
     windowOf(view, center, width);
+    // Where the planes cross (reformats), or the 3D cursor when it is on this picture.
+    const PatientCursor& cursor = m_reading.cursor();
+    PlaneFrame* frame = view.plane != PlaneKind::Acquired ? m_reading.frameOf(m_groupId) : nullptr;
+    const bool cursorHere = cursor.visible && shown &&
+                            m_reading.frameKeyOf(cursor.groupId) == m_reading.frameKeyOf(m_groupId) &&
+                            std::fabs(picture.plane.distanceTo(cursor.point)) <= picture.plane.step / 2 + 1e-6;
+    if (frame || cursorHere) {
+        const Vec3d p = cursorHere ? cursor.point : frame->point;
+        topRight << QString("Cursor %1, %2, %3 mm").arg(p[0], 0, 'f', 1).arg(p[1], 0, 'f', 1).arg(p[2], 0, 'f', 1);
+    }
     texts.topLeft = topLeft.join('\n');
     texts.topRight = topRight.join('\n');
     texts.bottomLeft = QString("W %1 L %2").arg(std::lround(width)).arg(std::lround(center));
+    if (!m_readout.isEmpty() && viewIndex(&view) == m_readoutView) texts.bottomLeft = m_readout + "\n" + texts.bottomLeft;
     texts.bottomRight = QString("Zoom %1%").arg(std::lround(view.zoom * 100));
     return texts;
 }
@@ -243,7 +517,9 @@ void ImagePanel::mousePressEvent(QMouseEvent* event) {
     const Qt::KeyboardModifiers keys = event->modifiers();
     const Qt::MouseButton button = event->button();
     m_drag = Drag::None;
+    const bool tool = m_reading.tool() != ReadingTool::Pointer && m_database.groupById(m_groupId);
     if (button == Qt::LeftButton && (keys & Qt::ControlModifier)) m_drag = Drag::Window;
+    else if (button == Qt::LeftButton && tool) toolPress(m_pressAt, keys & Qt::ShiftModifier);
     else if (button == Qt::LeftButton && (keys & Qt::ShiftModifier)) m_drag = Drag::Pan;
     else if (button == Qt::LeftButton) m_drag = Drag::Panel;
     else if (button == Qt::RightButton && (keys & Qt::ShiftModifier)) m_drag = Drag::Zoom;
@@ -255,6 +531,8 @@ void ImagePanel::mousePressEvent(QMouseEvent* event) {
 
 void ImagePanel::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
+    readoutAt(at);
+    if (m_drag == Drag::Tool || m_drag == Drag::Turn || (m_isDrawing && m_drag == Drag::None)) return toolMove(at);
     if (m_drag == Drag::None || !m_database.groupById(m_groupId)) return;
     if (!m_moved && (at - m_pressAt).manhattanLength() < QApplication::startDragDistance()) return;
     m_moved = true;
@@ -283,14 +561,119 @@ void ImagePanel::mouseMoveEvent(QMouseEvent* event) {
         update();
         break;
     case Drag::Zoom: zoomBy(std::pow(kZoomStep, -step.y() / 20.0)); break;
-    case Drag::None: break;
+    case Drag::None: case Drag::Tool: case Drag::Turn: break;
     }
 }
 
 void ImagePanel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton && !m_moved && m_database.groupById(m_groupId))
         showPresetMenu(event->globalPosition().toPoint());
+    if (event->button() == Qt::LeftButton && (m_drag == Drag::Tool || m_drag == Drag::Turn)) toolRelease();
     m_drag = Drag::None;
+}
+
+void ImagePanel::toolPress(const QPoint& at, bool shift) {
+    ShownPicture picture;
+    double c = 0, r = 0;
+    PanelView* v = pictureAt(at, picture, c, r);
+    if (!v || viewIndex(v) != m_active) return;
+    const Vec3d p = picture.plane.patientOf(c, r);
+    const ReadingTool tool = m_reading.tool();
+    if (tool == ReadingTool::Crosshair) {
+        m_drag = Drag::Tool;
+        if (shift && v->plane != PlaneKind::Acquired) {
+            // Turning the crossing about this plane's normal makes the others oblique.
+            m_drag = Drag::Turn;
+            const PlaneFrame* frame = m_reading.frameOf(m_groupId);
+            double fc = 0, fr = 0;
+            if (frame) picture.plane.pixelOf(frame->point, fc, fr);
+            const QPointF centre = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2)).toScreen(fc, fr);
+            m_turnAngle = std::atan2(at.y() - centre.y(), at.x() - centre.x());
+            return;
+        }
+        m_reading.placeCursor(m_groupId, p);
+        return;
+    }
+    m_drag = Drag::Tool;
+    if (tool == ReadingTool::Angle && m_isDrawing && m_fixedPoints == 2) {
+        m_drawing.points[2] = p;
+        return;
+    }
+    const SeriesGroup* group = m_database.groupById(m_groupId);
+    m_drawing = Measurement();
+    m_drawing.seriesUid = group->seriesUid;
+    m_drawing.normal = picture.plane.normal();
+    m_drawing.kind = tool == ReadingTool::Distance ? MeasureKind::Distance
+                     : tool == ReadingTool::Angle  ? MeasureKind::Angle
+                     : tool == ReadingTool::Ellipse ? MeasureKind::Ellipse
+                                                    : MeasureKind::Freehand;
+    m_drawing.points = m_drawing.kind == MeasureKind::Freehand ? std::vector<Vec3d>{p} : std::vector<Vec3d>{p, p};
+    m_fixedPoints = 1;
+    m_isDrawing = true;
+    update();
+}
+
+void ImagePanel::toolMove(const QPoint& at) {
+    ShownPicture picture;
+    const PanelView* v = view(m_active);
+    if (!v || !pictureOf(*v, picture)) return;
+    double c = 0, r = 0;
+    const ScreenMap map = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2));
+    map.toPixel(QPointF(at), c, r);
+    const Vec3d p = picture.plane.patientOf(c, r);
+    if (m_drag == Drag::Turn) {
+        const PlaneFrame* frame = m_reading.frameOf(m_groupId);
+        if (!frame) return;
+        double fc = 0, fr = 0;
+        picture.plane.pixelOf(frame->point, fc, fr);
+        const QPointF centre = map.toScreen(fc, fr);
+        const double angle = std::atan2(at.y() - centre.y(), at.x() - centre.x());
+        m_reading.turnPlanes(m_groupId, picture.plane.normal(), angle - m_turnAngle);
+        m_turnAngle = angle;
+        return;
+    }
+    if (m_reading.tool() == ReadingTool::Crosshair) {
+        if (m_drag == Drag::Tool) m_reading.placeCursor(m_groupId, p);
+        return;
+    }
+    if (!m_isDrawing || m_drawing.points.empty()) return;
+    if (m_drawing.kind == MeasureKind::Freehand) {
+        if (m_drag != Drag::Tool) return;
+        double lc, lr;
+        picture.plane.pixelOf(m_drawing.points.back(), lc, lr);
+        if (std::hypot(c - lc, r - lr) >= 1.0) m_drawing.points.push_back(p);
+    } else {
+        m_drawing.points.back() = p;
+    }
+    update();
+}
+
+void ImagePanel::toolRelease() {
+    if (!m_isDrawing) return;
+    if (m_drawing.kind == MeasureKind::Angle && m_fixedPoints == 1) {
+        // The first arm is drawn; a click sets the end of the second.
+        m_fixedPoints = 2;
+        m_drawing.points.push_back(m_drawing.points.back());
+        return;
+    }
+    finishMeasurement();
+}
+
+void ImagePanel::finishMeasurement() {
+    m_isDrawing = false;
+    ShownPicture picture;
+    const PanelView* v = view(m_active);
+    if (!v || !pictureOf(*v, picture)) return update();
+    Measurement m = std::move(m_drawing);
+    m_drawing = Measurement();
+    const size_t needed = m.kind == MeasureKind::Freehand ? 3 : m.kind == MeasureKind::Angle ? 3 : 2;
+    bool distinct = m.points.size() >= needed;
+    for (size_t i = 1; distinct && i < m.points.size() && m.kind != MeasureKind::Freehand; ++i)
+        distinct = norm(sub(m.points[i], m.points[i - 1])) > 1e-6;
+    if (!distinct) return update();
+    m.unit = unitOf();
+    completeMeasurement(m, picture.plane, [&picture](int c, int r) { return picture.value(c, r); });
+    m_reading.addMeasurement(std::move(m));
 }
 
 void ImagePanel::showPresetMenu(const QPoint& at) {
@@ -309,7 +692,8 @@ void ImagePanel::showPresetMenu(const QPoint& at) {
 void ImagePanel::keyPressEvent(QKeyEvent* event) {
     const SeriesGroup* group = m_database.groupById(m_groupId);
     if (!group) return QWidget::keyPressEvent(event);
-    const int count = static_cast<int>(group->imageIds.size());
+    int index = 0, count = 0;
+    if (const PanelView* v = view(m_active)) planeIndexOf(*v, index, count);
     const int page = std::max(1, count / 10);
     switch (event->key()) {
     case Qt::Key_Up: case Qt::Key_Left: scroll(-1); break;
@@ -322,6 +706,11 @@ void ImagePanel::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Minus: zoomBy(1 / kZoomStep); break;
     case Qt::Key_F: fit(); break;
     case Qt::Key_0: setWindow(0, 0); break;
+    case Qt::Key_Escape:
+        m_isDrawing = false;
+        m_reading.setTool(ReadingTool::Pointer);
+        update();
+        break;
     default: {
         for (int i = 0; i < static_cast<int>(kCtPresets.size()); ++i)
             if (event->key() == kCtPresets[size_t(i)].key) return applyPreset(i);

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "CornerTexts.h"
+#include "reading/OverlayPainter.h"
+#include "reading/ReadingState.h"
 
 #include <QImage>
 #include <QPointF>
 #include <QWidget>
+
+#include <QRect>
 
 #include <memory>
 #include <string>
@@ -23,6 +27,25 @@ struct PanelView {
     double width = 0;   // 0: the image's own window
     double zoom = 1;    // 1: the image fits the view
     QPointF pan;        // screen pixels from the view's centre
+    PlaneKind plane = PlaneKind::Acquired;
+    SlabMode slab = SlabMode::Off;
+    double slabMm = 10;
+    // The last plane sampled for it (reformats), kept while it stays put.
+    mutable struct Sampled {
+        ImagePlane plane;
+        SlabMode slab = SlabMode::Off;
+        double slabMm = 0;
+        const ReformatVolume* volume = nullptr;
+        std::vector<float> values;
+    } sampled;
+};
+
+// What a view shows and where it lies: an acquired image, or a resampled plane.
+struct ShownPicture {
+    ImagePlane plane;
+    const DicomImage* image = nullptr;         // acquired
+    const std::vector<float>* values = nullptr;  // reformatted
+    double value(int column, int row) const;
 };
 
 // An image panel: shows a group in one or more views side by side. It keeps
@@ -37,7 +60,8 @@ struct PanelView {
 class ImagePanel : public QWidget {
     Q_OBJECT
 public:
-    ImagePanel(StudyDatabase& database, int cellIndex, QWidget* parent);
+    ImagePanel(StudyDatabase& database, ReadingState& reading, int cellIndex, QWidget* parent);
+    ~ImagePanel() override;
 
     int cellIndex() const { return m_cellIndex; }
     int groupId() const { return m_groupId; }
@@ -62,8 +86,23 @@ public:
     void applyPreset(int index);
     void zoomBy(double factor);
     void fit();
+    // The active view's plane: acquired images or a reformat of the
+    // series' volume; false with the reason when the series forms none.
+    bool setPlane(PlaneKind kind, QString& why);
+    void setSlab(SlabMode slab, double thicknessMm);
+    // The picture a view shows; false when there is none to show.
+    bool pictureOf(const PanelView& view, ShownPicture& picture) const;
+    // A reformat's place in its stack of planes (0-based) and their count.
+    void planeIndexOf(const PanelView& view, int& index, int& count) const;
+    // Pages the acquired views to the image nearest the 3D cursor.
+    void followCursor();
     // The active view's state in one line (scripts and tests read it).
     QString stateText() const;
+    // Where the 3D cursor is drawn in the active view: "none", or its pixel
+    // (column row of the picture) and its place on the panel.
+    QString cursorText() const;
+    // The value under a point of the panel, as the readout shows it.
+    QString readoutAt(const QPoint& at);
     // The texts drawn over a view's image.
     PanelTexts textsOf(const PanelView& view) const;
 
@@ -76,9 +115,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    enum class Drag { None, Panel, Window, Pan, Zoom };
+    enum class Drag { None, Panel, Window, Pan, Zoom, Tool, Turn };
 
     const DicomImage* shownImage(const PanelView& view) const;
+    ScreenMap screenMapOf(const PanelView& view, const QRect& area) const;
+    // The view under a panel point with the picture's pixel there.
+    PanelView* pictureAt(const QPoint& at, ShownPicture& picture, double& column, double& row);
+    double acquiredStep() const;
+    void paintOverlays(QPainter& painter, const PanelView& view, const ShownPicture& picture, const ScreenMap& map);
+    QString valueText(const ShownPicture& picture, double column, double row) const;
+    QString unitOf() const;
+    // The reading tools' mouse: a point of the picture under the pointer.
+    void toolPress(const QPoint& at, bool shift);
+    void toolMove(const QPoint& at);
+    void toolRelease();
+    void finishMeasurement();
     QRect viewRect(int index) const;
     // Where the image of a view is drawn.
     QRectF imageRect(const PanelView& view, const QRect& area) const;
@@ -86,6 +137,7 @@ private:
     void showPresetMenu(const QPoint& at);
 
     StudyDatabase& m_database;
+    ReadingState& m_reading;
     int m_cellIndex;
     int m_groupId = 0;
     int m_active = 0;
@@ -95,6 +147,13 @@ private:
     QPoint m_lastAt;
     bool m_moved = false;
     double m_pressCenter = 0, m_pressWidth = 1;
+    // The measurement being drawn, and how many of its points are fixed.
+    Measurement m_drawing;
+    int m_fixedPoints = 0;
+    bool m_isDrawing = false;
+    double m_turnAngle = 0;
+    QString m_readout;  // under the pointer
+    int m_readoutView = -1;
 };
 
 }  // namespace quarvia

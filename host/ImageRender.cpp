@@ -44,6 +44,21 @@ QImage renderImage(const DicomImage& image, double center, double width) {
     return out;
 }
 
+QImage renderValues(const float* values, int columns, int rows, double center, double width) {
+    QImage out(columns, rows, QImage::Format_RGB32);
+    width = std::max(width, 1e-6);
+    const double lo = center - width / 2;
+    for (int y = 0; y < rows; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const float* in = values + size_t(y) * size_t(columns);
+        for (int x = 0; x < columns; ++x) {
+            const int g = std::isnan(in[x]) ? 0 : static_cast<int>(std::clamp((in[x] - lo) / width * 255.0, 0.0, 255.0));
+            line[x] = qRgb(g, g, g);
+        }
+    }
+    return out;
+}
+
 QSizeF displaySize(const DicomImage& image) {
     const double columns = image.columns(), rows = image.rows();
     if (image.spacingState() != SpacingState::Given) return QSizeF(columns, rows);

@@ -3,10 +3,12 @@
 
 #include "dicom/HostVolume.h"
 #include "dicom/StudyDatabase.h"
+#include "reading/ReadingState.h"
 
 #include "QVHostApi.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <vector>
@@ -113,8 +115,19 @@ int QVIsLossless(const char* imageId) {
         return image ? (image->lossless() ? 1 : 0) : 1;
     });
 }
-// The host shows no 3D cursor in its panels.
-void QVSetMagicX(int32_t, double, double, double) {}
+// The 3D cursor: panels of the series' frame of reference page to the point
+// and mark it; (0, 0, 0, 0) hides it.
+void QVSetMagicX(int32_t seriesHandle, double x, double y, double z) {
+    quarvia::guardedVoid(__func__, [&] {
+        if (!host()) return;
+        quarvia::ReadingState& reading = host()->reading();
+        const bool hide = seriesHandle == 0 && x == 0 && y == 0 && z == 0;
+        if (hide || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) ||
+            !host()->database().groupById(seriesHandle))
+            return reading.hideCursor();
+        reading.placeCursor(seriesHandle, {x, y, z});
+    });
+}
 
 char* QVGetVolumeRefusal(void) {
     return quarvia::guarded<char*>(__func__, nullptr, []() -> char* {

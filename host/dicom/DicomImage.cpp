@@ -95,6 +95,7 @@ bool DicomImage::readAttributes(QString& error) {
     m_sopUid = stringOf(d, DCM_SOPInstanceUID);
     m_seriesUid = stringOf(d, DCM_SeriesInstanceUID);
     m_studyUid = stringOf(d, DCM_StudyInstanceUID);
+    m_frameUid = stringOf(d, DCM_FrameOfReferenceUID);
     if (m_sopUid.empty()) return fail("no SOP instance UID");
     if (m_seriesUid.empty()) m_seriesUid = m_sopUid + ".series";
     if (m_studyUid.empty()) m_studyUid = m_seriesUid + ".study";

@@ -41,6 +41,8 @@ public:
     const std::string& sopUid() const { return m_sopUid; }
     const std::string& seriesUid() const { return m_seriesUid; }
     const std::string& studyUid() const { return m_studyUid; }
+    // Empty when the file names no frame of reference.
+    const std::string& frameUid() const { return m_frameUid; }
     int seriesNumber() const { return m_seriesNumber; }
     int instanceNumber() const { return m_instanceNumber; }
     int rows() const { return m_rows; }
@@ -92,7 +94,7 @@ private:
 
     std::unique_ptr<DcmFileFormat> m_file;
     QString m_path;
-    std::string m_sopUid, m_seriesUid, m_studyUid;
+    std::string m_sopUid, m_seriesUid, m_studyUid, m_frameUid;
     int m_seriesNumber = 0, m_instanceNumber = 0;
     int m_rows = 0, m_columns = 0, m_samples = 1, m_bitsAllocated = 16, m_bitsStored = 16;
     bool m_signed = false;
