@@ -78,7 +78,18 @@ ScriptOutcome runReadingCommand(HostWindow& host, const QString& command, const 
         QMouseEvent move(QEvent::MouseMove, at, QPointF(panel->mapToGlobal(at.toPoint())), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QApplication::sendEvent(panel, &move);
-        print(QString("readout %1: %2").arg(cellIndex).arg(panel->readoutAt(at.toPoint())));
+        // The text the user reads, then the same to the last digit for checks.
+        const QString text = panel->readoutAt(at.toPoint());
+        double value = 0;
+        Vec3d p{};
+        if (!panel->valueAt(at.toPoint(), value, p)) return print(QString("readout %1: none").arg(cellIndex)), ScriptOutcome::Done;
+        print(QString("readout %1: %2 | exact %3 at %4 %5 %6")
+                  .arg(cellIndex)
+                  .arg(text)
+                  .arg(value, 0, 'g', 9)
+                  .arg(p[0], 0, 'f', 6)
+                  .arg(p[1], 0, 'f', 6)
+                  .arg(p[2], 0, 'f', 6));
     } else if (command == "measurements") {
         for (const Measurement& m : host.reading().measurements())
             print(QString("measurement %1 %2 value %3 unit %4 pixels %5 mean %6 sd %7 min %8 max %9 points %10")

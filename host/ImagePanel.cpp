@@ -292,13 +292,15 @@ QString ImagePanel::cursorText() const {
     const QPointF at = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2)).toScreen(c, r);
     int index = 0, count = 0;
     planeIndexOf(*v, index, count);
-    return QString("image %1/%2 pixel %3 %4 screen %5 %6")
+    const QString sop = picture.image ? " sop " + QString::fromStdString(picture.image->sopUid()) : QString();
+    return QString("image %1/%2%7 pixel %3 %4 screen %5 %6")
         .arg(index + 1)
         .arg(count)
         .arg(c, 0, 'f', 2)
         .arg(r, 0, 'f', 2)
         .arg(at.x(), 0, 'f', 1)
-        .arg(at.y(), 0, 'f', 1);
+        .arg(at.y(), 0, 'f', 1)
+        .arg(sop);
 }
 
 QRect ImagePanel::viewRect(int index) const {
@@ -418,6 +420,15 @@ PanelView* ImagePanel::pictureAt(const QPoint& at, ShownPicture& picture, double
         return v;
     }
     return nullptr;
+}
+
+bool ImagePanel::valueAt(const QPoint& at, double& value, Vec3d& patient) {
+    ShownPicture picture;
+    double c = 0, r = 0;
+    if (!pictureAt(at, picture, c, r) || !picture.plane.coversPixel(c, r)) return false;
+    value = picture.value(int(std::lround(c)), int(std::lround(r)));
+    patient = picture.plane.patientOf(std::lround(c), std::lround(r));
+    return !std::isnan(value);
 }
 
 QString ImagePanel::readoutAt(const QPoint& at) {

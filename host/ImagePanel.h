@@ -103,6 +103,9 @@ public:
     QString cursorText() const;
     // The value under a point of the panel, as the readout shows it.
     QString readoutAt(const QPoint& at);
+    // The value of the pixel under a point of the panel and its centre in
+    // the patient; false off the picture.
+    bool valueAt(const QPoint& at, double& value, Vec3d& patient);
     // The texts drawn over a view's image.
     PanelTexts textsOf(const PanelView& view) const;
 

@@ -1,5 +1,6 @@
 #include "OverlayPainter.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -79,10 +80,14 @@ void paintMeasurement(QPainter& painter, const ScreenMap& map, const ImagePlane&
     }
     for (const QPointF& p : points)
         if (m.kind == MeasureKind::Distance || m.kind == MeasureKind::Angle) painter.drawEllipse(p, 2.5, 2.5);
-    QString label = describe(m);
+    QString label = describe(m).replace(", mean", "\nmean");
     if (m.id > 0) label = QString("%1: %2").arg(m.id).arg(label);
-    const QRectF box = points.boundingRect();
-    painter.drawText(box.bottomRight() + QPointF(6, 12), label);
+    // Beside the last point, on a dark box so that it reads over any tissue.
+    const QFontMetricsF metrics(painter.font());
+    const QRectF text = metrics.boundingRect(QRectF(0, 0, 1000, 1000), Qt::AlignLeft, label);
+    QRectF box(points.back() + QPointF(8, 8), text.size() + QSizeF(6, 4));
+    painter.fillRect(box, QColor(0, 0, 0, 160));
+    painter.drawText(box.adjusted(3, 2, -3, -2), Qt::AlignLeft, label);
 }
 
 }  // namespace quarvia
