@@ -55,17 +55,20 @@ bool kindFromName(const QString& name, MeasureKind& kind) {
     return false;
 }
 
+double lineValue(MeasureKind kind, const std::vector<Vec3d>& p) {
+    if (kind == MeasureKind::Distance) return p.size() >= 2 ? norm(sub(p[1], p[0])) : 0;
+    if (kind != MeasureKind::Angle || p.size() < 3) return 0;
+    const Vec3d a = sub(p[0], p[1]), b = sub(p[2], p[1]);
+    return norm(a) > 0 && norm(b) > 0 ? angleDegrees(a, b) : 0;
+}
+
 void completeMeasurement(Measurement& m, const ImagePlane& plane, const PixelValue& value) {
     m.normal = plane.normal();
     m.stats = RegionStats();
     const std::vector<Vec3d>& p = m.points;
     switch (m.kind) {
-    case MeasureKind::Distance: m.value = p.size() >= 2 ? norm(sub(p[1], p[0])) : 0; break;
-    case MeasureKind::Angle: {
-        const Vec3d a = p.size() >= 3 ? sub(p[0], p[1]) : Vec3d{}, b = p.size() >= 3 ? sub(p[2], p[1]) : Vec3d{};
-        m.value = norm(a) > 0 && norm(b) > 0 ? angleDegrees(a, b) : 0;
-        break;
-    }
+    case MeasureKind::Distance:
+    case MeasureKind::Angle: m.value = lineValue(m.kind, p); break;
     case MeasureKind::Ellipse: {
         if (p.size() < 2) break;
         double c0, r0, c1, r1;

@@ -39,6 +39,8 @@ using PixelValue = std::function<double(int column, int row)>;
 // Finishes a measurement from its points: its value, and for a region the
 // statistics over the pixels whose centres lie inside it.
 void completeMeasurement(Measurement& m, const ImagePlane& plane, const PixelValue& value);
+// A distance's length (mm) or an angle (degrees) from its points alone.
+double lineValue(MeasureKind kind, const std::vector<Vec3d>& points);
 // Whether it was drawn on this plane (parallel, and within half a step).
 bool liesOn(const Measurement& m, const ImagePlane& plane);
 // One line for the list: "Distance 132.0 mm", "Ellipse 201.1 mm2, mean 40.2 HU ...".

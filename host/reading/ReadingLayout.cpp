@@ -56,11 +56,17 @@ std::vector<Measurement> measurementsFromJson(const QJsonArray& array) {
             sound = sound && vecFromJson(p, v);
             m.points.push_back(v);
         }
-        const double numbers[] = {o.value("value").toDouble(), o.value("mean").toDouble(), o.value("sd").toDouble(),
-                                  o.value("min").toDouble(), o.value("max").toDouble(), o.value("area").toDouble()};
-        for (double n : numbers) sound = sound && std::isfinite(n);
+        // Absent statistics read as 0 (lines and angles have none); present ones must be numbers.
+        double numbers[6] = {};
+        const char* names[6] = {"value", "mean", "sd", "min", "max", "area"};
+        for (int i = 0; i < 6; ++i) {
+            const QJsonValue n = o.value(names[i]);
+            sound = sound && (n.isUndefined() || (n.isDouble() && std::isfinite(n.toDouble())));
+            numbers[i] = n.toDouble();
+        }
         if (!sound) continue;
-        m.value = numbers[0];
+        // Lines are measured again from their points; regions keep their pixels' numbers.
+        m.value = m.kind == MeasureKind::Distance || m.kind == MeasureKind::Angle ? lineValue(m.kind, m.points) : numbers[0];
         m.stats.mean = numbers[1], m.stats.sd = numbers[2], m.stats.min = numbers[3], m.stats.max = numbers[4];
         m.stats.areaMm2 = numbers[5];
         m.stats.pixels = std::max(0, o.value("pixels").toInt());

@@ -1,0 +1,118 @@
+// Reformatted planes against the volume they are sampled from, the cut line
+// of two planes, and measurements read back from a layout.
+#include "SliceBuilder.h"
+
+#include "dicom/StudyDatabase.h"
+#include "dicom/VolumeRefusal.h"
+#include "reading/ReadingLayout.h"
+#include "reading/ReformatVolume.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+
+#include <cmath>
+#include <random>
+
+namespace hosttest {
+namespace {
+
+using quarvia::ImagePlane;
+using quarvia::PlaneKind;
+using quarvia::ReformatVolume;
+using quarvia::SlabMode;
+using quarvia::Vec3d;
+
+// A sheared stack (each slice 0.6 mm further along y, as a tilted gantry
+// gives) with a rescale, so that every mapping step is exercised.
+std::unique_ptr<ReformatVolume> tiltedVolume(quarvia::StudyDatabase& database) {
+    std::vector<SliceRecipe> slices = sliceStack(6, 0, 0.6, 2.0);
+    for (SliceRecipe& s : slices) s.slope = "1", s.intercept = "-1024";
+    addSlices(database, slices);
+    quarvia::VolumeRefusal refusal;
+    return ReformatVolume::build(database, *database.groups().front(), refusal);
+}
+
+TEST(Reformat, SampledPlanesEqualTheVolumeAtEveryPixel) {
+    quarvia::StudyDatabase database;
+    std::unique_ptr<ReformatVolume> volume = tiltedVolume(database);
+    ASSERT_TRUE(volume);
+    // At voxel centres the volume gives the stored value itself.
+    const quarvia::DicomImage& third = *database.image(database.groups().front()->imageIds[2]);
+    const ImagePlane acquired = quarvia::planeOfImage(third, 2, 2.0);
+    for (int i : {0, 5, 17, 63})
+        EXPECT_DOUBLE_EQ(volume->valueAt(acquired.patientOf(i % 8, i / 8)), third.raw(size_t(i)) - 1024.0) << i;
+
+    quarvia::PlaneAxes turned = quarvia::kPatientAxes;
+    for (Vec3d& a : turned) a = quarvia::rotated(a, {0.6, 0, 0.8}, 0.4);
+    for (const quarvia::PlaneAxes& axes : {quarvia::kPatientAxes, turned})
+        for (PlaneKind kind : {PlaneKind::Axial, PlaneKind::Coronal, PlaneKind::Sagittal}) {
+            const ImagePlane plane = volume->planeThrough(volume->centre(), axes, kind);
+            std::vector<float> plain, mip, minip;
+            volume->sample(plane, SlabMode::Off, 0, plain);
+            volume->sample(plane, SlabMode::Mip, 3, mip);
+            volume->sample(plane, SlabMode::MinIp, 3, minip);
+            int inside = 0;
+            for (int r = 0; r < plane.rows; ++r)
+                for (int c = 0; c < plane.columns; ++c) {
+                    const size_t i = size_t(r) * size_t(plane.columns) + size_t(c);
+                    const double direct = volume->valueAt(plane.patientOf(c, r));
+                    ASSERT_EQ(std::isnan(plain[i]), std::isnan(direct)) << c << "," << r;
+                    if (std::isnan(direct)) continue;
+                    ++inside;
+                    EXPECT_NEAR(plain[i], direct, 1e-3) << int(kind) << " " << c << "," << r;
+                    EXPECT_GE(mip[i], plain[i] - 1e-3);
+                    EXPECT_LE(minip[i], plain[i] + 1e-3);
+                }
+            EXPECT_GT(inside, 0) << int(kind);
+        }
+}
+
+TEST(ImagePlaneCut, EndsLieOnBothPlanesAndOnThePictureEdge) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> any(-1, 1);
+    int cuts = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        ImagePlane a, b;
+        a.columns = 40, a.rows = 30, a.du = 0.7, a.dv = 1.1, a.origin = {any(random) * 5, any(random) * 5, 0};
+        b.origin = {any(random) * 10, any(random) * 10, any(random) * 10};
+        b.u = {any(random), any(random), any(random)};
+        b.v = quarvia::cross(b.u, {any(random), any(random), any(random)});
+        if (quarvia::norm(b.u) < 0.1 || quarvia::norm(b.v) < 0.1) continue;
+        for (double& x : b.u) x /= quarvia::norm(b.u);
+        const double lv = quarvia::norm(b.v);
+        for (double& x : b.v) x /= lv;
+        std::array<double, 4> ends;
+        if (!quarvia::intersectionInPixels(a, b, ends)) continue;
+        ++cuts;
+        for (int e = 0; e < 2; ++e) {
+            const double c = ends[size_t(2 * e)], r = ends[size_t(2 * e + 1)];
+            EXPECT_NEAR(b.distanceTo(a.patientOf(c, r)), 0, 1e-9);
+            const bool onEdge = std::fabs(c + 0.5) < 1e-9 || std::fabs(c - 39.5) < 1e-9 || std::fabs(r + 0.5) < 1e-9 ||
+                                std::fabs(r - 29.5) < 1e-9;
+            EXPECT_TRUE(onEdge) << c << "," << r;
+        }
+    }
+    EXPECT_GT(cuts, 20);
+}
+
+TEST(ReadingLayout, LeavesOutMeasurementsWithUnsoundNumbersOrPoints) {
+    const char* text = R"([
+      {"kind": "distance", "normal": [0, 0, 1], "points": [[0, 0, 0], [3, 4, 0]], "value": 5},
+      {"kind": "distance", "normal": [0, 0, 1], "points": [[0, 0, 0], ["x", 4, 0]], "value": 5},
+      {"kind": "distance", "normal": [0, 0, 1], "points": [[0, 0, 0], [1, 2, 3], [4, 5, 6]], "value": 5},
+      {"kind": "angle", "normal": [0, 0, 1], "points": [[0, 0, 0], [1, 0, 0]], "value": 90},
+      {"kind": "ruler", "normal": [0, 0, 1], "points": [[0, 0, 0], [3, 4, 0]], "value": 5},
+      {"kind": "distance", "normal": [0, 0, 0], "points": [[0, 0, 0], [3, 4, 0]], "value": 5},
+      {"kind": "freehand", "normal": [0, 0, 1], "points": [[0, 0, 0], [3, 4, 0], [1, 1, 0]], "value": "big"}
+    ])";
+    const auto read = quarvia::measurementsFromJson(QJsonDocument::fromJson(text).array());
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].value, 5);
+    const auto again = quarvia::measurementsFromJson(quarvia::measurementsToJson(read));
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].points, read[0].points);
+}
+
+}  // namespace
+}  // namespace hosttest
