@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace quarvia {
 
@@ -14,6 +15,8 @@ constexpr float kOutside = std::numeric_limits<float>::quiet_NaN();
 // A plane is sampled at most this many pixels a side (a 0.3 mm series of
 // a whole body would otherwise ask for millions).
 constexpr int kMaxPlanePixels = 2048;
+// Below this many samples a plane is sampled on the calling thread alone.
+constexpr size_t kSamplesForThreads = 1u << 20;
 constexpr const char* kPlaneNames[] = {"Acquired", "Axial", "Coronal", "Sagittal"};
 constexpr const char* kSlabNames[] = {"Off", "MIP", "MinIP"};
 }  // namespace
@@ -200,23 +203,34 @@ void ReformatVolume::sample(const ImagePlane& plane, SlabMode slab, double thick
     const Vec3d downStep = indexStep({plane.v[0] * plane.dv, plane.v[1] * plane.dv, plane.v[2] * plane.dv});
     const Vec3d deeper = indexStep({n[0] * layerStep, n[1] * layerStep, n[2] * layerStep});
     const Vec3d start = indexOf(plane.origin);
-    for (int layer = 0; layer < layers; ++layer) {
-        const double offset = layer - (layers - 1) / 2.0;
-        for (int r = 0; r < plane.rows; ++r) {
-            float* line = out.data() + size_t(r) * size_t(plane.columns);
-            double x = start[0] + r * downStep[0] + offset * deeper[0];
-            double y = start[1] + r * downStep[1] + offset * deeper[1];
-            double z = start[2] + r * downStep[2] + offset * deeper[2];
-            for (int c = 0; c < plane.columns; ++c, x += along[0], y += along[1], z += along[2]) {
-                const float value = atIndex(x, y, z);
-                if (std::isnan(value)) continue;
-                float& kept = line[c];
-                if (layer == 0 || std::isnan(kept)) kept = value;
-                else if (slab == SlabMode::Mip) kept = std::max(kept, value);
-                else kept = std::min(kept, value);
+    auto sampleRows = [&](int firstRow, int endRow) {
+        for (int layer = 0; layer < layers; ++layer) {
+            const double offset = layer - (layers - 1) / 2.0;
+            for (int r = firstRow; r < endRow; ++r) {
+                float* line = out.data() + size_t(r) * size_t(plane.columns);
+                double x = start[0] + r * downStep[0] + offset * deeper[0];
+                double y = start[1] + r * downStep[1] + offset * deeper[1];
+                double z = start[2] + r * downStep[2] + offset * deeper[2];
+                for (int c = 0; c < plane.columns; ++c, x += along[0], y += along[1], z += along[2]) {
+                    const float value = atIndex(x, y, z);
+                    if (std::isnan(value)) continue;
+                    float& kept = line[c];
+                    if (std::isnan(kept)) kept = value;
+                    else if (slab == SlabMode::Mip) kept = std::max(kept, value);
+                    else kept = std::min(kept, value);
+                }
             }
         }
-    }
+    };
+    // Thick slabs read many samples a pixel: their rows are shared among the cores.
+    const size_t samples = size_t(plane.columns) * size_t(plane.rows) * size_t(layers);
+    const int threads = samples < kSamplesForThreads ? 1 : int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<std::thread> helpers;
+    const int band = (plane.rows + threads - 1) / threads;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(sampleRows, std::min(plane.rows, t * band), std::min(plane.rows, (t + 1) * band));
+    sampleRows(0, std::min(plane.rows, band));
+    for (std::thread& helper : helpers) helper.join();
 }
 
 }  // namespace quarvia
