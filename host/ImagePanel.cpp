@@ -1,6 +1,7 @@
 #include "ImagePanel.h"
 
 #include "CornerTexts.h"
+#include "HostCell.h"
 #include "ImageRender.h"
 #include "WindowPresets.h"
 #include "dicom/StudyDatabase.h"
@@ -348,7 +349,10 @@ void ImagePanel::paintEvent(QPaintEvent*) {
             painter.setRenderHint(QPainter::Antialiasing);
             paintOverlays(painter, v, picture, map);
             painter.restore();
-            if (i == m_active)
+            // A panel under a plug-in window shows nothing of its own: no reference lines from it.
+            const auto* cell = qobject_cast<const HostCell*>(parentWidget());
+            if (cell && cell->pluginWindow()) m_reading.withdrawPlane(this);
+            else if (i == m_active)
                 m_reading.publishPlane(this, {m_reading.frameKeyOf(m_groupId), m_groupId, v.plane, picture.plane});
         }
         // The cell marks the active cell; the active view only matters among several.
@@ -579,7 +583,10 @@ void ImagePanel::mouseMoveEvent(QMouseEvent* event) {
 void ImagePanel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton && !m_moved && m_database.groupById(m_groupId))
         showPresetMenu(event->globalPosition().toPoint());
-    if (event->button() == Qt::LeftButton && (m_drag == Drag::Tool || m_drag == Drag::Turn)) toolRelease();
+    if (event->button() == Qt::LeftButton && (m_drag == Drag::Tool || m_drag == Drag::Turn)) {
+        toolMove(event->position().toPoint());  // the point where the button came up counts
+        toolRelease();
+    }
     m_drag = Drag::None;
 }
 

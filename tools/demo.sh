@@ -26,7 +26,7 @@ if [ ! -f "$PHANTOM/.complete" ] || [ -n "$(find "$PHANTOM_TOOL" -newer "$PHANTO
   echo "demo: phantom series (256 x 256 x 160) written in $(( ($(date +%s%N) - start) / 1000000 )) ms"
 fi
 # A fresh profile each run: the view state it keeps would change the pictures.
-rm -rf "$OUT/profile.ini" "$OUT"/*.png "$OUT/captures"
+rm -rf "$OUT/profile.ini" "$OUT/reading.ini" "$OUT"/*.png "$OUT/captures"
 mkdir -p "$OUT/captures"
 
 # Mouse input goes to the 3D window in cell 0 at its own coordinates; the
@@ -164,9 +164,50 @@ fi
 echo "demo: wrote $(pwd)/$OUT/host.png (the whole 1280 x 800 host)"
 echo "demo: whole run $(( ($(date +%s%N) - start) / 1000000 )) ms (host log: $OUT/host.log)"
 
+# The reading layout: axial, coronal and sagittal reformats of the phantom
+# beside a 3D window. A left press on the 3D surface (the tip of the nose)
+# places the 3D cursor, which moves the planes' crossing there; a distance
+# across the head and a region in the brain are measured while it shows.
+# Then the crossing is turned 25 degrees in the axial plane (the other two
+# become oblique) and the coronal plane shown as a 20 mm MIP slab.
+READING_SCRIPT="$OUT/reading.script"
+cat > "$READING_SCRIPT" <<SCRIPT
+open $PHANTOM
+series 0 0
+menu &Reading\\Reading La&yout
+cell 3
+menu &Postprocessing\\Vexel 3D\\&Create
+browser-drag 0 3
+wait-idle 10000
+mouse 3 press 300 180 left
+tool distance
+mouse 0 press 218 230 left
+mouse 0 move 300 230 left
+mouse 0 release 422 230 left
+tool ellipse
+mouse 2 press 250 110 left
+mouse 2 move 290 130 left
+mouse 2 release 330 160 left
+tool pointer
+screenshot $OUT/reading.png
+mouse 3 release 300 180 left
+turn 0 25
+slab 1 mip 20
+screenshot $OUT/reading-oblique.png
+measurements
+SCRIPT
+"$BUILD/host/quarvia" --offscreen --grid 2x2 --window-size 1280x800 --no-docks --plugins "$BUILD/plugins" \
+  --profile "$OUT/reading.ini" --script "$READING_SCRIPT" 2>"$OUT/reading.log" | grep '^measurement' |
+  sed 's/^/demo: reading layout: /' || true
+if [ ! -f "$OUT/reading-oblique.png" ]; then
+  echo "demo: the reading layout script failed, see $OUT/reading.log" >&2
+  exit 1
+fi
+echo "demo: wrote $(pwd)/$OUT/reading.png and reading-oblique.png (reformats, 3D cursor, measurements)"
+
 if [ $copy_to_gallery -eq 1 ]; then
   mkdir -p "$GALLERY"
-  for name in ssd-anterior ssd-orbit table-removed ssd-perspective mip cut-plane opq-cut captured host; do
+  for name in ssd-anterior ssd-orbit table-removed ssd-perspective mip cut-plane opq-cut captured host reading reading-oblique; do
     cp "$OUT/$name.png" "$GALLERY/$name.png"
   done
   echo "demo: pictures copied to $GALLERY/"

@@ -126,8 +126,8 @@ QString describe(const Measurement& m) {
             .arg(m.stats.areaMm2, 0, 'f', 1)
             .arg(m.stats.mean, 0, 'f', 1)
             .arg(m.stats.sd, 0, 'f', 1)
-            .arg(m.stats.min, 0, 'g', 6)
-            .arg(m.stats.max, 0, 'g', 6)
+            .arg(m.stats.min, 0, 'f', 1)
+            .arg(m.stats.max, 0, 'f', 1)
             .arg(unit);
     }
     }

@@ -120,13 +120,23 @@ void ReformatVolume::depthRange(const Vec3d& normal, double& lo, double& hi) con
 }
 
 void planeDirections(PlaneKind kind, const PlaneAxes& axes, Vec3d& right, Vec3d& down) {
-    const Vec3d feet{-axes[2][0], -axes[2][1], -axes[2][2]};
-    switch (kind) {
-    case PlaneKind::Coronal: right = axes[0], down = feet; break;   // the patient's right on the left
-    case PlaneKind::Sagittal: right = axes[1], down = feet; break;  // the face on the left
-    case PlaneKind::Axial:
-    case PlaneKind::Acquired: right = axes[0], down = axes[1]; break;  // seen from the feet
+    // The plane's normal turns with the axes; its picture stays upright: down
+    // is the patient's back (axial) or feet (coronal, sagittal) as far as the
+    // plane allows, so that the view being turned in keeps its picture.
+    Vec3d normal = axes[2], preferred{0, 1, 0};
+    if (kind == PlaneKind::Coronal) normal = axes[1], preferred = {0, 0, -1};
+    if (kind == PlaneKind::Sagittal) normal = {-axes[0][0], -axes[0][1], -axes[0][2]}, preferred = {0, 0, -1};
+    const double along = dot(preferred, normal);
+    down = {preferred[0] - along * normal[0], preferred[1] - along * normal[1], preferred[2] - along * normal[2]};
+    if (norm(down) < 0.1) {
+        // Turned edge-on to the preferred direction: the axes' own.
+        down = kind == PlaneKind::Axial ? axes[1] : Vec3d{-axes[2][0], -axes[2][1], -axes[2][2]};
+        const double a = dot(down, normal);
+        down = {down[0] - a * normal[0], down[1] - a * normal[1], down[2] - a * normal[2]};
     }
+    const double length = norm(down);
+    for (double& c : down) c /= length;
+    right = cross(down, normal);  // right x down = normal
 }
 
 ImagePlane ReformatVolume::planeThrough(const Vec3d& point, const PlaneAxes& axes, PlaneKind kind) const {
