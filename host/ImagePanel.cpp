@@ -28,7 +28,7 @@ constexpr double kMinZoom = 0.1, kMaxZoom = 40.0;
 }  // namespace
 
 ImagePanel::ImagePanel(StudyDatabase& database, ReadingState& reading, int cellIndex, QWidget* parent)
-    : QWidget(parent), m_database(database), m_reading(reading), m_cellIndex(cellIndex) {
+    : QWidget(parent), m_database(database), m_reading(reading), m_pictures(database, reading), m_cellIndex(cellIndex) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);  // the value readout follows the pointer
@@ -38,19 +38,11 @@ ImagePanel::ImagePanel(StudyDatabase& database, ReadingState& reading, int cellI
 
 ImagePanel::~ImagePanel() = default;
 
-double ShownPicture::value(int column, int row) const {
-    if (column < 0 || row < 0 || column >= plane.columns || row >= plane.rows) return std::nan("");
-    const size_t i = size_t(row) * size_t(plane.columns) + size_t(column);
-    if (values) return (*values)[i];
-    if (image && image->samplesPerPixel() == 1) return image->raw(i) * image->slope() + image->intercept();
-    return std::nan("");
-}
-
 void ImagePanel::setGroup(int groupId, int viewCount) {
     m_groupId = groupId;
     m_views.clear();
     m_active = 0;
-    m_isDrawing = false;
+    m_drawing.cancel();
     if (!groupId) m_reading.withdrawPlane(this);
     const SeriesGroup* group = m_database.groupById(groupId);
     if (group)
@@ -77,19 +69,6 @@ void ImagePanel::setActiveView(int index) {
     if (!view(index)) return;
     m_active = index;
     update();
-}
-
-std::string ImagePanel::imageIdOf(const PanelView& view) const {
-    const SeriesGroup* group = m_database.groupById(m_groupId);
-    if (!group || group->imageIds.empty()) return std::string();
-    const int last = static_cast<int>(group->imageIds.size()) - 1;
-    return group->imageIds[static_cast<size_t>(std::clamp(view.imageIndex, 0, last))];
-}
-
-const DicomImage* ImagePanel::shownImage(const PanelView& view) const {
-    const std::string id = imageIdOf(view);
-    const DicomImage* image = m_database.image(id);
-    return image && m_database.download().arrived(id) ? image : nullptr;
 }
 
 void ImagePanel::scroll(int steps) {
@@ -133,89 +112,27 @@ void ImagePanel::setSlab(SlabMode slab, double thicknessMm) {
     update();
 }
 
+void ImagePanel::followCursor() {
+    const PatientCursor& cursor = m_reading.cursor();
+    if (!cursor.visible || !m_database.groupById(m_groupId) ||
+        m_reading.frameKeyOf(m_groupId) != m_reading.frameKeyOf(cursor.groupId))
+        return;
+    // A point outside the series leaves the views alone.
+    const int image = m_pictures.imageHolding(m_groupId, cursor.point);
+    if (image < 0) return;
+    for (const auto& v : m_views)
+        if (v->plane == PlaneKind::Acquired) v->imageIndex = image;
+    update();
+}
+
+std::string ImagePanel::imageIdOf(const PanelView& view) const { return m_pictures.imageIdOf(m_groupId, view); }
+
 bool ImagePanel::pictureOf(const PanelView& view, ShownPicture& picture) const {
-    picture = ShownPicture();
-    if (view.plane == PlaneKind::Acquired) {
-        const DicomImage* image = shownImage(view);
-        if (!image) return false;
-        picture.image = image;
-        picture.plane = planeOfImage(*image, view.imageIndex, acquiredStep());
-        return true;
-    }
-    ReformatVolume* volume = m_reading.volumeOf(m_groupId);
-    PlaneFrame* frame = m_reading.frameOf(m_groupId);
-    if (!volume || !frame) return false;
-    const ImagePlane plane = volume->planeThrough(frame->point, frame->axes, view.plane);
-    auto& kept = view.sampled;
-    const bool same = kept.volume == volume && kept.slab == view.slab && kept.slabMm == view.slabMm &&
-                      kept.plane.columns == plane.columns && kept.plane.rows == plane.rows &&
-                      norm(sub(kept.plane.origin, plane.origin)) < 1e-9 && norm(sub(kept.plane.u, plane.u)) < 1e-12 &&
-                      norm(sub(kept.plane.v, plane.v)) < 1e-12;
-    if (!same) {
-        volume->sample(plane, view.slab, view.slabMm, kept.values);
-        kept.plane = plane;
-        kept.slab = view.slab;
-        kept.slabMm = view.slabMm;
-        kept.volume = volume;
-    }
-    picture.plane = plane;
-    picture.values = &kept.values;
-    return true;
+    return m_pictures.pictureOf(m_groupId, view, picture);
 }
 
 void ImagePanel::planeIndexOf(const PanelView& view, int& index, int& count) const {
-    const SeriesGroup* group = m_database.groupById(m_groupId);
-    index = view.imageIndex;
-    count = group ? static_cast<int>(group->imageIds.size()) : 0;
-    ReformatVolume* volume = m_reading.volumeOf(m_groupId);
-    PlaneFrame* frame = m_reading.frameOf(m_groupId);
-    if (view.plane == PlaneKind::Acquired || !volume || !frame) return;
-    Vec3d right, down;
-    planeDirections(view.plane, frame->axes, right, down);
-    const Vec3d n = cross(right, down);
-    const double step = volume->stepAlong(n);
-    double lo = 0, hi = 0;
-    volume->depthRange(n, lo, hi);
-    count = std::max(1, int(std::floor((hi - lo) / step + 1e-6)) + 1);
-    index = std::clamp(int(std::lround((dot(sub(frame->point, volume->centre()), n) - lo) / step)), 0, count - 1);
-}
-
-double ImagePanel::acquiredStep() const {
-    const SeriesGroup* group = m_database.groupById(m_groupId);
-    if (!group || group->imageIds.empty()) return 1;
-    const DicomImage* first = m_database.image(group->imageIds.front());
-    if (!first) return 1;
-    if (group->imageIds.size() > 1)
-        if (const DicomImage* second = m_database.image(group->imageIds[1]);
-            second && first->hasGeometry() && second->hasGeometry()) {
-            const double step = std::fabs(dot(sub(second->position(), first->position()),
-                                              cross(first->rowDir(), first->colDir())));
-            if (step > 1e-3) return step;
-        }
-    return first->sliceThickness() > 0 ? first->sliceThickness() : 1.0;
-}
-
-void ImagePanel::followCursor() {
-    const PatientCursor& cursor = m_reading.cursor();
-    const SeriesGroup* group = m_database.groupById(m_groupId);
-    if (!cursor.visible || !group || m_reading.frameKeyOf(m_groupId) != m_reading.frameKeyOf(cursor.groupId)) return;
-    const double step = acquiredStep();
-    for (const auto& v : m_views) {
-        if (v->plane != PlaneKind::Acquired) continue;
-        int best = -1;
-        double bestDistance = 0;
-        for (size_t i = 0; i < group->imageIds.size(); ++i) {
-            const DicomImage* image = m_database.image(group->imageIds[i]);
-            if (!image || !image->hasGeometry()) continue;
-            const ImagePlane plane = planeOfImage(*image, int(i), step);
-            double c, r;
-            plane.pixelOf(cursor.point, c, r);
-            const double d = std::fabs(plane.distanceTo(cursor.point));
-            if (plane.coversPixel(c, r) && d <= step / 2 + 1e-6 && (best < 0 || d < bestDistance)) best = int(i), bestDistance = d;
-        }
-        if (best >= 0) v->imageIndex = best;  // a point outside the series leaves the view alone
-    }
-    update();
+    m_pictures.planeIndexOf(m_groupId, view, index, count);
 }
 
 void ImagePanel::windowOf(const PanelView& view, double& center, double& width) const {
@@ -392,7 +309,7 @@ void ImagePanel::paintOverlays(QPainter& painter, const PanelView& view, const S
     const SeriesGroup* group = m_database.groupById(m_groupId);
     for (const Measurement& m : m_reading.measurements())
         if (group && m.seriesUid == group->seriesUid && liesOn(m, plane)) paintMeasurement(painter, map, plane, m);
-    if (m_isDrawing && &view == this->view(m_active)) paintMeasurement(painter, map, plane, m_drawing);
+    if (m_drawing.active() && &view == this->view(m_active)) paintMeasurement(painter, map, plane, m_drawing.shape());
 }
 
 QString ImagePanel::unitOf() const {
@@ -547,7 +464,7 @@ void ImagePanel::mousePressEvent(QMouseEvent* event) {
 void ImagePanel::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     readoutAt(at);
-    if (m_drag == Drag::Tool || m_drag == Drag::Turn || (m_isDrawing && m_drag == Drag::None)) return toolMove(at);
+    if (m_drag == Drag::Tool || m_drag == Drag::Turn || (m_drawing.active() && m_drag == Drag::None)) return toolMove(at);
     if (m_drag == Drag::None || !m_database.groupById(m_groupId)) return;
     if (!m_moved && (at - m_pressAt).manhattanLength() < QApplication::startDragDistance()) return;
     m_moved = true;
@@ -597,38 +514,29 @@ void ImagePanel::toolPress(const QPoint& at, bool shift) {
     if (!v || viewIndex(v) != m_active) return;
     const Vec3d p = picture.plane.patientOf(c, r);
     const ReadingTool tool = m_reading.tool();
-    if (tool == ReadingTool::Crosshair) {
-        m_drag = Drag::Tool;
-        if (shift && v->plane != PlaneKind::Acquired) {
-            // Turning the crossing about this plane's normal makes the others oblique.
-            m_drag = Drag::Turn;
-            const PlaneFrame* frame = m_reading.frameOf(m_groupId);
-            double fc = 0, fr = 0;
-            if (frame) picture.plane.pixelOf(frame->point, fc, fr);
-            const QPointF centre = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2)).toScreen(fc, fr);
-            m_turnAngle = std::atan2(at.y() - centre.y(), at.x() - centre.x());
-            return;
-        }
-        m_reading.placeCursor(m_groupId, p);
-        return;
-    }
     m_drag = Drag::Tool;
-    if (tool == ReadingTool::Angle && m_isDrawing && m_fixedPoints == 2) {
-        m_drawing.points[2] = p;
-        return;
+    if (tool == ReadingTool::Crosshair && shift && v->plane != PlaneKind::Acquired) {
+        // Turning the crossing about this plane's normal makes the others oblique.
+        m_drag = Drag::Turn;
+        m_turnAngle = angleAroundCrossing(*v, picture, at);
+    } else if (tool == ReadingTool::Crosshair) {
+        m_reading.placeCursor(m_groupId, p);
+    } else {
+        const MeasureKind kind = tool == ReadingTool::Distance ? MeasureKind::Distance
+                                 : tool == ReadingTool::Angle  ? MeasureKind::Angle
+                                 : tool == ReadingTool::Ellipse ? MeasureKind::Ellipse
+                                                                : MeasureKind::Freehand;
+        m_drawing.press(kind, m_database.groupById(m_groupId)->seriesUid, picture.plane, p);
+        update();
     }
-    const SeriesGroup* group = m_database.groupById(m_groupId);
-    m_drawing = Measurement();
-    m_drawing.seriesUid = group->seriesUid;
-    m_drawing.normal = picture.plane.normal();
-    m_drawing.kind = tool == ReadingTool::Distance ? MeasureKind::Distance
-                     : tool == ReadingTool::Angle  ? MeasureKind::Angle
-                     : tool == ReadingTool::Ellipse ? MeasureKind::Ellipse
-                                                    : MeasureKind::Freehand;
-    m_drawing.points = m_drawing.kind == MeasureKind::Freehand ? std::vector<Vec3d>{p} : std::vector<Vec3d>{p, p};
-    m_fixedPoints = 1;
-    m_isDrawing = true;
-    update();
+}
+
+double ImagePanel::angleAroundCrossing(const PanelView& view, const ShownPicture& picture, const QPoint& at) const {
+    const PlaneFrame* frame = m_reading.knownFrame(m_groupId);
+    double fc = 0, fr = 0;
+    if (frame) picture.plane.pixelOf(frame->point, fc, fr);
+    const QPointF centre = screenMapOf(view, viewRect(viewIndex(&view)).adjusted(2, 2, -2, -2)).toScreen(fc, fr);
+    return std::atan2(at.y() - centre.y(), at.x() - centre.x());
 }
 
 void ImagePanel::toolMove(const QPoint& at) {
@@ -636,61 +544,27 @@ void ImagePanel::toolMove(const QPoint& at) {
     const PanelView* v = view(m_active);
     if (!v || !pictureOf(*v, picture)) return;
     double c = 0, r = 0;
-    const ScreenMap map = screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2));
-    map.toPixel(QPointF(at), c, r);
+    screenMapOf(*v, viewRect(m_active).adjusted(2, 2, -2, -2)).toPixel(QPointF(at), c, r);
     const Vec3d p = picture.plane.patientOf(c, r);
     if (m_drag == Drag::Turn) {
-        const PlaneFrame* frame = m_reading.frameOf(m_groupId);
-        if (!frame) return;
-        double fc = 0, fr = 0;
-        picture.plane.pixelOf(frame->point, fc, fr);
-        const QPointF centre = map.toScreen(fc, fr);
-        const double angle = std::atan2(at.y() - centre.y(), at.x() - centre.x());
+        const double angle = angleAroundCrossing(*v, picture, at);
         m_reading.turnPlanes(m_groupId, picture.plane.normal(), angle - m_turnAngle);
         m_turnAngle = angle;
-        return;
-    }
-    if (m_reading.tool() == ReadingTool::Crosshair) {
+    } else if (m_reading.tool() == ReadingTool::Crosshair) {
         if (m_drag == Drag::Tool) m_reading.placeCursor(m_groupId, p);
-        return;
+    } else if (m_drawing.active()) {
+        m_drawing.move(picture.plane, p, m_drag == Drag::Tool);
+        update();
     }
-    if (!m_isDrawing || m_drawing.points.empty()) return;
-    if (m_drawing.kind == MeasureKind::Freehand) {
-        if (m_drag != Drag::Tool) return;
-        double lc, lr;
-        picture.plane.pixelOf(m_drawing.points.back(), lc, lr);
-        if (std::hypot(c - lc, r - lr) >= 1.0) m_drawing.points.push_back(p);
-    } else {
-        m_drawing.points.back() = p;
-    }
-    update();
 }
 
 void ImagePanel::toolRelease() {
-    if (!m_isDrawing) return;
-    if (m_drawing.kind == MeasureKind::Angle && m_fixedPoints == 1) {
-        // The first arm is drawn; a click sets the end of the second.
-        m_fixedPoints = 2;
-        m_drawing.points.push_back(m_drawing.points.back());
-        return;
-    }
-    finishMeasurement();
-}
-
-void ImagePanel::finishMeasurement() {
-    m_isDrawing = false;
+    Measurement m;
     ShownPicture picture;
     const PanelView* v = view(m_active);
-    if (!v || !pictureOf(*v, picture)) return update();
-    Measurement m = std::move(m_drawing);
-    m_drawing = Measurement();
-    const size_t needed = m.kind == MeasureKind::Freehand ? 3 : m.kind == MeasureKind::Angle ? 3 : 2;
-    bool distinct = m.points.size() >= needed;
-    for (size_t i = 1; distinct && i < m.points.size() && m.kind != MeasureKind::Freehand; ++i)
-        distinct = norm(sub(m.points[i], m.points[i - 1])) > 1e-6;
-    if (!distinct) return update();
+    if (!m_drawing.release() || !m_drawing.take(m) || !v || !pictureOf(*v, picture)) return update();
     m.unit = unitOf();
-    completeMeasurement(m, picture.plane, [&picture](int c, int r) { return picture.value(c, r); });
+    completeMeasurement(m, picture.plane, [&picture](int column, int row) { return picture.value(column, row); });
     m_reading.addMeasurement(std::move(m));
 }
 
@@ -725,7 +599,7 @@ void ImagePanel::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_F: fit(); break;
     case Qt::Key_0: setWindow(0, 0); break;
     case Qt::Key_Escape:
-        m_isDrawing = false;
+        m_drawing.cancel();
         m_reading.setTool(ReadingTool::Pointer);
         update();
         break;

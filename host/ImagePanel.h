@@ -1,8 +1,9 @@
 #pragma once
 
 #include "CornerTexts.h"
+#include "PanelPictures.h"
+#include "reading/MeasureDrawing.h"
 #include "reading/OverlayPainter.h"
-#include "reading/ReadingState.h"
 
 #include <QImage>
 #include <QPointF>
@@ -18,35 +19,6 @@ namespace quarvia {
 
 class DicomImage;
 class StudyDatabase;
-
-// One view of a panel: which image of the group it shows, with what window,
-// how far zoomed and panned.
-struct PanelView {
-    int imageIndex = 0;
-    double center = 0;
-    double width = 0;   // 0: the image's own window
-    double zoom = 1;    // 1: the image fits the view
-    QPointF pan;        // screen pixels from the view's centre
-    PlaneKind plane = PlaneKind::Acquired;
-    SlabMode slab = SlabMode::Off;
-    double slabMm = 10;
-    // The last plane sampled for it (reformats), kept while it stays put.
-    mutable struct Sampled {
-        ImagePlane plane;
-        SlabMode slab = SlabMode::Off;
-        double slabMm = 0;
-        const ReformatVolume* volume = nullptr;
-        std::vector<float> values;
-    } sampled;
-};
-
-// What a view shows and where it lies: an acquired image, or a resampled plane.
-struct ShownPicture {
-    ImagePlane plane;
-    const DicomImage* image = nullptr;         // acquired
-    const std::vector<float>* values = nullptr;  // reformatted
-    double value(int column, int row) const;
-};
 
 // An image panel: shows a group in one or more views side by side. It keeps
 // the group's id, not its images, so that removed images are never touched.
@@ -120,11 +92,9 @@ protected:
 private:
     enum class Drag { None, Panel, Window, Pan, Zoom, Tool, Turn };
 
-    const DicomImage* shownImage(const PanelView& view) const;
     ScreenMap screenMapOf(const PanelView& view, const QRect& area) const;
     // The view under a panel point with the picture's pixel there.
     PanelView* pictureAt(const QPoint& at, ShownPicture& picture, double& column, double& row);
-    double acquiredStep() const;
     void paintOverlays(QPainter& painter, const PanelView& view, const ShownPicture& picture, const ScreenMap& map);
     QString valueText(const ShownPicture& picture, double column, double row) const;
     QString unitOf() const;
@@ -132,7 +102,8 @@ private:
     void toolPress(const QPoint& at, bool shift);
     void toolMove(const QPoint& at);
     void toolRelease();
-    void finishMeasurement();
+    // The pointer's angle about the crossing of a reformat, on screen.
+    double angleAroundCrossing(const PanelView& view, const ShownPicture& picture, const QPoint& at) const;
     QRect viewRect(int index) const;
     // Where the image of a view is drawn.
     QRectF imageRect(const PanelView& view, const QRect& area) const;
@@ -141,6 +112,7 @@ private:
 
     StudyDatabase& m_database;
     ReadingState& m_reading;
+    PanelPictures m_pictures;
     int m_cellIndex;
     int m_groupId = 0;
     int m_active = 0;
@@ -150,10 +122,7 @@ private:
     QPoint m_lastAt;
     bool m_moved = false;
     double m_pressCenter = 0, m_pressWidth = 1;
-    // The measurement being drawn, and how many of its points are fixed.
-    Measurement m_drawing;
-    int m_fixedPoints = 0;
-    bool m_isDrawing = false;
+    MeasureDrawing m_drawing;
     double m_turnAngle = 0;
     QString m_readout;  // under the pointer
     int m_readoutView = -1;
