@@ -1,6 +1,12 @@
 // Reformatted planes against the volume they are sampled from, the cut line
 // of two planes, and measurements read back from a layout.
+#include "DicomHostFixture.h"
 #include "SliceBuilder.h"
+
+#include "CellGrid.h"
+#include "HostCell.h"
+#include "ImagePanel.h"
+#include "reading/ReadingState.h"
 
 #include "dicom/StudyDatabase.h"
 #include "dicom/VolumeRefusal.h"
@@ -112,6 +118,39 @@ TEST(ReadingLayout, LeavesOutMeasurementsWithUnsoundNumbersOrPoints) {
     const auto again = quarvia::measurementsFromJson(quarvia::measurementsToJson(read));
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].points, read[0].points);
+}
+
+// Two series of one frame of reference, 100 mm apart: the 3D cursor pages
+// the cell whose series holds the point and leaves the other alone.
+TEST_F(DicomHost, CursorPagesTheSeriesHoldingThePointAndLeavesTheOthers) {
+    std::vector<SliceRecipe> upper = sliceStack(6, 0, 0, 2), lower = sliceStack(6, 0, 0, 2);
+    for (SliceRecipe& s : lower) {
+        s.series += ".2";
+        s.position = "0\\0\\" + std::to_string(100 + 2 * (s.instance - 1));
+    }
+    for (auto* stack : {&upper, &lower})
+        for (SliceRecipe& s : *stack) s.frameOfReference = "1.2.826.0.1.3680043.9.7777.9";
+    addSlices(host->database(), upper);
+    addSlices(host->database(), lower);
+    host->databaseChanged();
+    const auto groups = host->database().groups();
+    ASSERT_EQ(groups.size(), 2u);
+    quarvia::CellGrid& grid = host->grid();
+    ASSERT_TRUE(grid.putGroupInCell(groups[0]->id, 0) && grid.putGroupInCell(groups[1]->id, 1));
+    quarvia::PanelView& near = *grid.cell(0)->panel()->view(0);
+    quarvia::PanelView& far = *grid.cell(1)->panel()->view(0);
+    far.imageIndex = 2;
+
+    QVSetMagicX(groups[0]->id, 1.0, 1.5, 8.2);
+    EXPECT_EQ(near.imageIndex, 4);
+    EXPECT_EQ(far.imageIndex, 2) << "the point is 92 mm from the other series";
+    EXPECT_NE(grid.cell(0)->panel()->cursorText(), "none");
+    QVSetMagicX(groups[0]->id, 1.0, 1.5, 106.0);
+    EXPECT_EQ(far.imageIndex, 3);
+    EXPECT_EQ(near.imageIndex, 4);
+    QVSetMagicX(0, 0, 0, 0);
+    EXPECT_FALSE(host->reading().cursor().visible);
+    EXPECT_EQ(grid.cell(1)->panel()->cursorText(), "none");
 }
 
 }  // namespace

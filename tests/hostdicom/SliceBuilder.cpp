@@ -44,6 +44,7 @@ std::unique_ptr<DcmFileFormat> buildSlice(const SliceRecipe& s) {
     putText(d, DCM_ImageOrientationPatient, s.orientation);
     putText(d, DCM_PixelSpacing, s.pixelSpacing);
     putText(d, DCM_SliceThickness, s.sliceThickness);
+    putText(d, DCM_FrameOfReferenceUID, s.frameOfReference);
     putText(d, DCM_RescaleSlope, s.slope);
     putText(d, DCM_RescaleIntercept, s.intercept);
     const size_t count = s.pixelValues ? *s.pixelValues : size_t(s.rows) * size_t(s.columns) * size_t(s.samples > 0 ? s.samples : 1);

@@ -33,6 +33,7 @@ struct SliceRecipe {
     std::optional<std::string> orientation = "1\\0\\0\\0\\1\\0";
     std::optional<std::string> pixelSpacing = "0.5\\0.5";
     std::optional<std::string> sliceThickness;
+    std::optional<std::string> frameOfReference;
     std::optional<std::string> slope;
     std::optional<std::string> intercept;
     int pixelSeed = 0;  // pixel values follow from it
