@@ -1,5 +1,7 @@
 #include "DicomImage.h"
 
+#include "StreamScan.h"
+
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmdata/dctk.h>
 #include <dcmtk/dcmjpeg/djdecode.h>
@@ -50,6 +52,13 @@ DcmDataset* DicomImage::dataset() const { return m_file ? m_file->getDataset() :
 
 std::unique_ptr<DicomImage> DicomImage::load(const QString& path, QString& error) {
     registerDecoders();
+    // The toolkit follows nested sequences by recursion and trusts lengths:
+    // the file is walked first, and a damaged or hostile one never reaches it.
+    StreamReport report;
+    if (scanDicomFile(path, report) && report.state != StreamState::Sound) {
+        error = hasDicomPreamble(path) ? path + ": " + describe(report) : QString("%1: not a DICOM file").arg(path);
+        return nullptr;
+    }
     auto file = std::make_unique<DcmFileFormat>();
     const OFCondition status = file->loadFile(OFFilename(path.toLocal8Bit().constData()));
     if (status.bad()) {

@@ -1,5 +1,7 @@
 #include "StoredObject.h"
 
+#include "StreamScan.h"
+
 #include <dcmtk/dcmdata/dcdatset.h>
 #include <dcmtk/dcmdata/dcdeftag.h>
 #include <dcmtk/dcmdata/dcfilefo.h>
@@ -36,6 +38,8 @@ bool objectOf(DcmFileFormat& file, StoredObject& object, QString& error) {
 }  // namespace
 
 bool readStoredObject(const QString& path, StoredObject& object, QString& error) {
+    StreamReport report;
+    if (scanDicomFile(path, report) && report.state != StreamState::Sound) return (error = describe(report)), false;
     DcmFileFormat file;
     const OFCondition status = file.loadFile(OFFilename(path.toLocal8Bit().constData()), EXS_Unknown, EGL_noChange,
                                              kMaxReadLength);
@@ -46,6 +50,8 @@ bool readStoredObject(const QString& path, StoredObject& object, QString& error)
 }
 
 bool parseStoredObject(const QByteArray& bytes, StoredObject& object, QString& error) {
+    const StreamReport report = scanDicomStream(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    if (report.state != StreamState::Sound) return (error = describe(report)), false;
     DcmInputBufferStream in;
     in.setBuffer(bytes.constData(), static_cast<offile_off_t>(bytes.size()));
     in.setEos();
