@@ -43,11 +43,13 @@ CheckedGeometry checkGeometry(const double orientation[6], const Vec3d& position
     g.angleDegrees = angleDegrees(r, c);
     if (std::fabs(g.angleDegrees - 90.0) > SliceGeometryLimits::rightAngleToleranceDegrees)
         return (g.state = GeometryState::OrientationNotPerpendicular), g;
-    const double lr = norm(r), lc = norm(c);
-    for (int i = 0; i < 3; ++i) {
-        g.row[size_t(i)] = r[size_t(i)] / lr;
-        g.column[size_t(i)] = c[size_t(i)] / lc;
-    }
+    // The row as given; the column without its share along the row.
+    const double lr = norm(r);
+    for (size_t i = 0; i < 3; ++i) g.row[i] = r[i] / lr;
+    const double along = dot(c, g.row);
+    Vec3d square{c[0] - along * g.row[0], c[1] - along * g.row[1], c[2] - along * g.row[2]};
+    const double lc = norm(square);
+    for (size_t i = 0; i < 3; ++i) g.column[i] = square[i] / lc;
     g.state = GeometryState::Present;
     return g;
 }

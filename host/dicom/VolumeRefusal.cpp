@@ -44,7 +44,9 @@ QString describe(const VolumeRefusal& r) {
     case VolumeProblem::OrientationNotUnit:
         return QString("%1 has an image orientation whose row or column is not a unit direction").arg(r.image);
     case VolumeProblem::OrientationNotPerpendicular:
-        return QString("%1 has rows and columns that are not at right angles (%2 apart)").arg(r.image, degrees(r.found));
+        return QString("%1 has rows and columns that are not at right angles (%2 apart; at most %3 off a right "
+                       "angle is accepted)")
+            .arg(r.image, degrees(r.found), QString::number(SliceGeometryLimits::rightAngleToleranceDegrees) + " degrees");
     case VolumeProblem::NotParallel:
         return QString("slices are not parallel (%1 and %2)").arg(r.image, r.other);
     case VolumeProblem::SlicesShareAPosition:

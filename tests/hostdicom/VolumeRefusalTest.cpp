@@ -38,19 +38,32 @@ using ::testing::HasSubstr;
 TEST_F(NotAVolume, RowAndColumn45DegreesApart) {
     const auto ids = add(withOrientation(sliceStack(4, 0, 0, 5), "1\\0\\0\\0.7071068\\0.7071068\\0"));
     ASSERT_EQ(ids.size(), 4u);
-    EXPECT_THAT(refusal(ids), HasSubstr("rows and columns that are not at right angles (45.0 degrees apart)"));
+    EXPECT_THAT(refusal(ids), HasSubstr("rows and columns that are not at right angles (45.0 degrees apart;"));
 }
 
 TEST_F(NotAVolume, ColumnTwentySevenDegreesOffARightAngle) {
     const double c = std::cos(63.0 * M_PI / 180), s = std::sin(63.0 * M_PI / 180);
     const auto ids = add(withOrientation(sliceStack(4, 0, 0, 5), "1\\0\\0\\" + std::to_string(c) + "\\" + std::to_string(s) + "\\0"));
-    EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (63.0 degrees apart)"));
+    EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (63.0 degrees apart;"));
+}
+
+// Half a degree off square would shear a 500 mm image by 4 mm.
+TEST_F(NotAVolume, RowAndColumnHalfADegreeOffSquare) {
+    const double c = std::cos(89.5 * M_PI / 180), s = std::sin(89.5 * M_PI / 180);
+    const auto ids = add(withOrientation(sliceStack(4, 0, 0, 5), "1\\0\\0\\" + std::to_string(c) + "\\" + std::to_string(s) + "\\0"));
+    EXPECT_THAT(refusal(ids), HasSubstr("(89.5 degrees apart; at most 0.05 degrees off a right angle is accepted)"));
+}
+
+TEST_F(NotAVolume, SlicesWhoseRowSpacingDiffers) {
+    std::vector<SliceRecipe> slices = sliceStack(4, 0, 0, 5);
+    slices[2].pixelSpacing = "0.6\\0.5";  // rows apart, then columns
+    EXPECT_THAT(refusal(add(slices)), HasSubstr("differ in pixel spacing"));
 }
 
 TEST_F(NotAVolume, OneImageWhoseRowIsItsColumn) {
     const auto ids = add(withOrientation(sliceStack(1, 0, 0, 5), "0\\1\\0\\0\\1\\0"));
     ASSERT_EQ(ids.size(), 1u);
-    EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (0.0 degrees apart)"));
+    EXPECT_THAT(refusal(ids), HasSubstr("not at right angles (0.0 degrees apart;"));
 }
 
 TEST_F(NotAVolume, OrientationOfLength1e200) {
