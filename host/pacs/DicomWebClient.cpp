@@ -1,0 +1,246 @@
+#include "DicomWebClient.h"
+
+#include "MultipartReader.h"
+
+#include <curl/curl.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <cmath>
+#include <memory>
+#include <mutex>
+
+namespace quarvia {
+
+namespace {
+
+struct Transfer {
+    QByteArray* answer;
+    const DicomWebClient::Sink* sink;
+    bool stopped = false;
+    bool tooLarge = false;
+    QByteArray contentType;
+};
+
+size_t written(char* data, size_t size, size_t count, void* context) {
+    auto* t = static_cast<Transfer*>(context);
+    const size_t bytes = size * count;
+    if (t->sink && *t->sink) {
+        if (!(*t->sink)(t->contentType, data, bytes)) return (t->stopped = true), 0;
+        return bytes;
+    }
+    if (size_t(t->answer->size()) + bytes > kMaxPacsAnswerBytes) return (t->tooLarge = true), 0;
+    t->answer->append(data, qsizetype(bytes));
+    return bytes;
+}
+
+size_t header(char* data, size_t size, size_t count, void* context) {
+    auto* t = static_cast<Transfer*>(context);
+    const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
+    if (line.toLower().startsWith("content-type:")) t->contentType = line.mid(13).trimmed();
+    return size * count;
+}
+
+// "user:password" from the first line of the server's credentials file.
+QByteArray credentials(const QString& file) {
+    if (file.isEmpty()) return QByteArray();
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) return QByteArray();
+    return in.readLine(4096).trimmed();
+}
+
+// A DICOM JSON attribute's first value as text ("Alphabetic" of a name).
+QString value(const QJsonObject& object, const char* tag) {
+    const QJsonValue first = object.value(tag).toObject().value("Value").toArray().first();
+    if (first.isObject()) return first.toObject().value("Alphabetic").toString();
+    if (first.isDouble()) return QString::number(first.toDouble(), 'g', 17);
+    return first.toString();
+}
+
+bool numbers(const QJsonObject& object, const char* tag, double* out, int count) {
+    const QJsonArray values = object.value(tag).toObject().value("Value").toArray();
+    if (values.size() != count) return false;
+    for (int i = 0; i < count; ++i) {
+        // Decimal strings come as numbers or as text, depending on the server.
+        bool ok = values[i].isDouble();
+        out[i] = ok ? values[i].toDouble() : values[i].toString().toDouble(&ok);
+        if (!ok || !std::isfinite(out[i])) return false;
+    }
+    return true;
+}
+
+void globalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+PacsResult DicomWebClient::request(const QString& path, const QByteArray& accept, QByteArray& answer, const Sink& sink,
+                                   const QByteArray* body, const QByteArray& contentType) {
+    globalInit();
+    std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl) return {PacsStatus::ServerError, "no HTTP client"};
+    QString base = m_server.webUrl;
+    while (base.endsWith('/')) base.chop(1);
+    const QByteArray url = (base + path).toUtf8();
+    Transfer t{&answer, &sink};
+    curl_slist* headers = curl_slist_append(nullptr, ("Accept: " + accept).constData());
+    if (body) headers = curl_slist_append(headers, ("Content-Type: " + contentType).constData());
+    CURL* c = curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, written);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, header);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(kPacsStallSeconds));
+    // A server that stops sending is given up after the stall time.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(kPacsStallSeconds));
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (!m_server.caFile.isEmpty()) curl_easy_setopt(c, CURLOPT_CAINFO, m_server.caFile.toLocal8Bit().constData());
+    const QByteArray user = credentials(m_server.credentialsFile);
+    if (!user.isEmpty()) {
+        curl_easy_setopt(c, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+        curl_easy_setopt(c, CURLOPT_USERPWD, user.constData());
+    }
+    if (body) {
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body->constData());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body->size()));
+    }
+    const CURLcode code = curl_easy_perform(c);
+    curl_slist_free_all(headers);
+    long http = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &http);
+    if (t.stopped && http / 100 == 2) return {PacsStatus::Cancelled, "stopped"};
+    if (t.tooLarge) return {PacsStatus::BadAnswer, QString("an answer larger than %1 MB").arg(kMaxPacsAnswerBytes >> 20)};
+    switch (code) {
+    case CURLE_OK: break;
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST: return {PacsStatus::Unreachable, curl_easy_strerror(code)};
+    case CURLE_OPERATION_TIMEDOUT: return {PacsStatus::Stalled, curl_easy_strerror(code)};
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE: return {PacsStatus::TlsFailed, curl_easy_strerror(code)};
+    default:
+        if (http / 100 == 2 || http == 0) return {PacsStatus::ServerError, curl_easy_strerror(code)};
+    }
+    if (http == 401 || http == 403) return {PacsStatus::NotAuthorised, QString("HTTP %1").arg(http)};
+    if (http / 100 == 4) return {PacsStatus::Refused, QString("HTTP %1").arg(http)};
+    if (http / 100 != 2) return {PacsStatus::ServerError, QString("HTTP %1").arg(http)};
+    return {};
+}
+
+PacsResult DicomWebClient::json(const QString& path, QByteArray& answer) {
+    PacsResult r = request(path, "application/dicom+json", answer);
+    if (r.ok() && !answer.isEmpty() && !QJsonDocument::fromJson(answer).isArray())
+        return {PacsStatus::BadAnswer, "not a list of DICOM JSON objects"};
+    return r;
+}
+
+PacsResult DicomWebClient::findStudies(const PacsQuery& q, std::vector<StudyHit>& hits) {
+    QUrlQuery query;
+    const std::pair<const char*, QString> keys[] = {{"PatientName", q.patientName}, {"PatientID", q.patientId},
+                                                    {"StudyDate", q.studyDate}, {"ModalitiesInStudy", q.modality},
+                                                    {"AccessionNumber", q.accession}};
+    for (const auto& [key, value] : keys)
+        if (!value.isEmpty()) query.addQueryItem(key, value);
+    query.addQueryItem("includefield", "StudyDescription,NumberOfStudyRelatedInstances,ModalitiesInStudy");
+    query.addQueryItem("limit", QString::number(kMaxPacsHits));
+    QByteArray answer;
+    const PacsResult r = json("/studies?" + query.toString(QUrl::FullyEncoded), answer);
+    hits.clear();
+    for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
+        const QJsonObject o = v.toObject();
+        StudyHit h;
+        h.studyUid = value(o, "0020000D").toStdString();
+        if (h.studyUid.empty()) continue;
+        h.patientName = value(o, "00100010").replace('^', ' ').trimmed();
+        h.patientId = value(o, "00100020");
+        h.date = value(o, "00080020");
+        h.description = value(o, "00081030");
+        h.modalities = value(o, "00080061");
+        h.accession = value(o, "00080050");
+        h.instances = value(o, "00201208").toInt();
+        hits.push_back(h);
+    }
+    return r;
+}
+
+PacsResult DicomWebClient::findSeries(const std::string& studyUid, std::vector<SeriesHit>& hits) {
+    QByteArray answer;
+    const PacsResult r = json(QString("/studies/%1/series?includefield=NumberOfSeriesRelatedInstances")
+                                  .arg(QString::fromStdString(studyUid)), answer);
+    hits.clear();
+    for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
+        const QJsonObject o = v.toObject();
+        SeriesHit h;
+        h.studyUid = studyUid;
+        h.seriesUid = value(o, "0020000E").toStdString();
+        if (h.seriesUid.empty()) continue;
+        h.modality = value(o, "00080060");
+        h.description = value(o, "0008103E");
+        h.number = value(o, "00200011").toInt();
+        h.instances = value(o, "00201209").toInt();
+        hits.push_back(h);
+    }
+    return r;
+}
+
+PacsResult DicomWebClient::findInstances(const std::string& studyUid, const std::string& seriesUid,
+                                         std::vector<InstanceHit>& hits) {
+    QByteArray answer;
+    const PacsResult r = json(QString("/studies/%1/series/%2/metadata")
+                                  .arg(QString::fromStdString(studyUid), QString::fromStdString(seriesUid)), answer);
+    hits.clear();
+    for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
+        const QJsonObject o = v.toObject();
+        InstanceHit h;
+        h.sopUid = value(o, "00080018").toStdString();
+        if (h.sopUid.empty()) continue;
+        h.number = value(o, "00200013").toInt();
+        h.hasGeometry = numbers(o, "00200032", h.position.data(), 3) && numbers(o, "00200037", h.orientation.data(), 6);
+        hits.push_back(h);
+    }
+    return r;
+}
+
+PacsResult DicomWebClient::retrieve(const std::string& studyUid, const std::string& seriesUid, const std::string& sopUid,
+                                    const ReceivedObject& received) {
+    QString path = QString("/studies/%1/series/%2").arg(QString::fromStdString(studyUid), QString::fromStdString(seriesUid));
+    if (!sopUid.empty()) path += "/instances/" + QString::fromStdString(sopUid);
+    // The boundary comes with the answer's headers, before its body.
+    std::unique_ptr<MultipartReader> reader;
+    QByteArray unused;
+    bool cancelled = false;
+    const Sink sink = [&](const QByteArray& type, const char* data, size_t size) {
+        if (!reader)
+            reader = std::make_unique<MultipartReader>(MultipartReader::boundaryOf(type), [&](const QByteArray& body) {
+                if (!received(QString(), body)) return (cancelled = true), false;
+                return true;
+            }, kMaxPacsAnswerBytes);
+        return reader->feed(data, size);
+    };
+    PacsResult r = request(path, "multipart/related; type=\"application/dicom\"; transfer-syntax=*", unused, sink);
+    if (cancelled) return {PacsStatus::Cancelled, QString("cancelled after %1 images").arg(reader ? reader->parts() : 0)};
+    if (r.status == PacsStatus::Cancelled || (r.ok() && (!reader || reader->state() != MultipartReader::State::Done)))
+        return {PacsStatus::BadAnswer, "the answer is not a complete multipart body of DICOM objects"};
+    return r;
+}
+
+PacsResult DicomWebClient::store(const QByteArray& object) {
+    const QByteArray boundary = "quarvia-stow-boundary-7d3f1c";
+    QByteArray body = "--" + boundary + "\r\nContent-Type: application/dicom\r\n\r\n" + object + "\r\n--" + boundary + "--\r\n";
+    QByteArray answer;
+    return request("/studies", "application/dicom+json", answer, nullptr, &body,
+                   "multipart/related; type=\"application/dicom\"; boundary=" + boundary);
+}
+
+}  // namespace quarvia

@@ -1,0 +1,142 @@
+// Both protocols against a real PACS (Orthanc on loopback, started here):
+// query, retrieve, store, and the ways a server fails a user.
+#include "pacs/DicomWebClient.h"
+#include "pacs/DimseClient.h"
+#include "pacs/MultipartReader.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace quarvia;
+
+// One server for the suite: starting Orthanc takes a second.
+class Pacs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        work = new QTemporaryDir;
+        QProcess phantom;
+        phantom.start(PHANTOM_TOOL, {"--out", work->filePath("series"), "--size", "64x64x12"});
+        phantom.waitForFinished(60000);
+        QProcess start;
+        start.start("/usr/bin/python3", {ORTHANC_SCRIPT, "start", work->filePath("orthanc"), work->filePath("series")});
+        start.waitForFinished(60000);
+        const QString line = QString::fromUtf8(start.readAllStandardOutput());
+        const QRegularExpressionMatch m = QRegularExpression("http (\\d+) dimse (\\d+)").match(line);
+        if (start.exitCode() != 0 || !m.hasMatch()) {
+            skipReason = new QString(line + QString::fromUtf8(start.readAllStandardError()));
+            return;
+        }
+        QFile credentials(work->filePath("credentials"));
+        credentials.open(QIODevice::WriteOnly);
+        credentials.write("reader:secret-pw\n");
+        credentials.close();
+        server = new PacsServer;
+        server->name = "test";
+        server->webUrl = "http://127.0.0.1:" + m.captured(1) + "/dicom-web";
+        server->aeTitle = "TESTPACS";
+        server->host = "127.0.0.1";
+        server->port = m.captured(2).toInt();
+        server->credentialsFile = credentials.fileName();
+    }
+    static void TearDownTestSuite() {
+        QProcess::execute("/usr/bin/python3", {ORTHANC_SCRIPT, "stop", work->filePath("orthanc")});
+        delete server;
+        delete work;
+    }
+    void SetUp() override {
+        if (skipReason) GTEST_SKIP() << skipReason->toStdString();
+    }
+
+    static QTemporaryDir* work;
+    static PacsServer* server;
+    static QString* skipReason;
+};
+QTemporaryDir* Pacs::work = nullptr;
+PacsServer* Pacs::server = nullptr;
+QString* Pacs::skipReason = nullptr;
+
+TEST_F(Pacs, BothProtocolsFindAndRetrieveTheSameSeries) {
+    DimseClient dimse(*server, work->filePath("received"));
+    DicomWebClient web(*server);
+    ASSERT_TRUE(dimse.echo().ok());
+    std::vector<StudyHit> studies, webStudies;
+    ASSERT_TRUE(dimse.findStudies({"PHANTOM*", "", "", "CT", ""}, studies).ok());
+    ASSERT_TRUE(web.findStudies({"PHANTOM*", "", "", "CT", ""}, webStudies).ok());
+    ASSERT_EQ(studies.size(), 1u);
+    ASSERT_EQ(webStudies.size(), 1u);
+    EXPECT_EQ(studies[0].studyUid, webStudies[0].studyUid);
+    EXPECT_EQ(studies[0].patientName, webStudies[0].patientName);
+    std::vector<SeriesHit> series;
+    ASSERT_TRUE(web.findSeries(studies[0].studyUid, series).ok());
+    ASSERT_EQ(series.size(), 1u);
+    EXPECT_EQ(series[0].instances, 12);
+    std::vector<InstanceHit> byDimse, byWeb;
+    ASSERT_TRUE(dimse.findInstances(studies[0].studyUid, series[0].seriesUid, byDimse).ok());
+    ASSERT_TRUE(web.findInstances(studies[0].studyUid, series[0].seriesUid, byWeb).ok());
+    ASSERT_EQ(byDimse.size(), 12u);
+    ASSERT_EQ(byWeb.size(), 12u);
+    EXPECT_TRUE(byDimse[0].hasGeometry && byWeb[0].hasGeometry);
+
+    int files = 0, parts = 0;
+    EXPECT_TRUE(dimse.retrieve(studies[0].studyUid, series[0].seriesUid, "", [&](const QString& file, const QByteArray&) {
+        files += QFile::exists(file) ? 1 : 0;
+        return true;
+    }).ok());
+    EXPECT_TRUE(web.retrieve(studies[0].studyUid, series[0].seriesUid, "", [&](const QString&, const QByteArray& bytes) {
+        parts += bytes.mid(128, 4) == "DICM" ? 1 : 0;
+        return true;
+    }).ok());
+    EXPECT_EQ(files, 12);
+    EXPECT_EQ(parts, 12);
+    // A cancel keeps what came before it.
+    int kept = 0;
+    const PacsResult cancelled = web.retrieve(studies[0].studyUid, series[0].seriesUid, "", [&](const QString&, const QByteArray&) {
+        return ++kept < 3;
+    });
+    EXPECT_EQ(cancelled.status, PacsStatus::Cancelled);
+    EXPECT_EQ(kept, 3);
+}
+
+TEST_F(Pacs, AServerThatFailsTheUserSaysHow) {
+    PacsServer wrongUser = *server;
+    QFile bad(work->filePath("bad-credentials"));
+    bad.open(QIODevice::WriteOnly);
+    bad.write("reader:wrong\n");
+    bad.close();
+    wrongUser.credentialsFile = bad.fileName();
+    std::vector<StudyHit> hits;
+    EXPECT_EQ(DicomWebClient(wrongUser).findStudies({}, hits).status, PacsStatus::NotAuthorised);
+    PacsServer wrongAe = *server;
+    wrongAe.aeTitle = "NOTTHEPACS";
+    EXPECT_EQ(DimseClient(wrongAe, work->filePath("x")).echo().status, PacsStatus::Refused);
+    PacsServer dead = *server;
+    dead.port = 1;
+    dead.webUrl = "http://127.0.0.1:1/dicom-web";
+    EXPECT_EQ(DimseClient(dead, work->filePath("x")).echo().status, PacsStatus::Unreachable);
+    EXPECT_EQ(DicomWebClient(dead).findStudies({}, hits).status, PacsStatus::Unreachable);
+}
+
+TEST(Multipart, PartsSplitAnywhereComeOutWhole) {
+    const QByteArray body = "preamble\r\n--b1\r\nContent-Type: application/dicom\r\n\r\nfirst\r\n--b1\r\n"
+                            "Content-Type: application/dicom\r\n\r\nsecond part\r\n--b1--\r\n";
+    for (int piece = 1; piece <= body.size(); ++piece) {
+        QList<QByteArray> parts;
+        MultipartReader reader("b1", [&](const QByteArray& p) { return parts.append(p), true; }, 1 << 20);
+        for (int at = 0; at < body.size(); at += piece) reader.feed(body.constData() + at, size_t(std::min(piece, int(body.size()) - at)));
+        EXPECT_EQ(reader.state(), MultipartReader::State::Done) << piece;
+        EXPECT_EQ(parts, (QList<QByteArray>{"first", "second part"})) << piece;
+    }
+    MultipartReader small("b1", [](const QByteArray&) { return true; }, 4);
+    small.feed(body.constData(), size_t(body.size()));
+    EXPECT_EQ(small.state(), MultipartReader::State::TooLarge);
+    EXPECT_EQ(MultipartReader::boundaryOf("multipart/related; type=\"application/dicom\"; boundary=\"xy z\""), "xy z");
+}
+
+}  // namespace
