@@ -3,6 +3,7 @@
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "HostScriptInput.h"
+#include "HostScriptPacs.h"
 #include "HostScriptReading.h"
 #include "HostScriptViewer.h"
 #include "HostWindow.h"
@@ -271,6 +272,7 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             QString why;
             ScriptOutcome outcome = runViewerCommand(host, command, rest, why);
             if (outcome == ScriptOutcome::NotMine) outcome = runReadingCommand(host, command, rest, why);
+            if (outcome == ScriptOutcome::NotMine) outcome = runPacsCommand(host, command, rest, why);
             if (outcome == ScriptOutcome::NotMine) return fail("unknown command");
             if (outcome == ScriptOutcome::Failed) return fail(why);
             runUntilIdle();

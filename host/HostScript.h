@@ -45,8 +45,8 @@ class HostWindow;
 //   collab-leave           leave the session
 //   touch FILE             create FILE (tells another process how far this one got)
 //   quit                   stop the script here
-//   and the viewer's and the reading tools' commands (HostScriptViewer.h,
-//   HostScriptReading.h)
+//   and the viewer's, the reading tools' and the PACS commands
+//   (HostScriptViewer.h, HostScriptReading.h, HostScriptPacs.h)
 bool runHostScript(HostWindow& host, const QString& scriptText, QString& error);
 
 }  // namespace quarvia

@@ -9,6 +9,7 @@
 #include "PluginIdle.h"
 #include "PluginRouter.h"
 #include "ViewerFrame.h"
+#include "PacsFrame.h"
 #include "ReadingFrame.h"
 #include "reading/ReadingState.h"
 #include "api/HostApiSupport.h"
@@ -107,6 +108,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
     m_idle = new PluginIdle(m_plugins, this);
     m_viewer = new ViewerFrame(*this, *file, exitAction);
     m_readingFrame = new ReadingFrame(*this);
+    m_pacs = new PacsFrame(*this, *file, exitAction);
     // Cells gaining plug-in windows, and clicks in those windows: seen at
     // the application, as they may come from any cell.
     qApp->installEventFilter(this);
@@ -495,6 +497,8 @@ void HostWindow::notice(const QString& text) {
     statusBar()->showMessage(text);
     m_messages->add(text);
 }
+
+void HostWindow::statusLine(const QString& text) { statusBar()->showMessage(text); }
 
 void HostWindow::news(const QString& text) {
     std::fprintf(stderr, "quarvia: %s\n", qPrintable(text));

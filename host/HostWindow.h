@@ -25,6 +25,7 @@ class LayoutStore;
 class MessageList;
 class PluginIdle;
 class PluginRouter;
+class PacsFrame;
 class ReadingFrame;
 class ReadingState;
 class StudyDatabase;
@@ -90,6 +91,7 @@ public:
     QStringList offerFilesToWindow(const QStringList& paths, int cellIndex);
     ViewerFrame& viewer() const { return *m_viewer; }
     ReadingFrame& readingFrame() const { return *m_readingFrame; }
+    PacsFrame& pacs() const { return *m_pacs; }
     // A panel dragged onto a cell: a plug-in window there receives it, an
     // ordinary cell takes over the group.
     bool dropPanel(int fromCell, int toCell);
@@ -123,6 +125,8 @@ public:
     // The status line and the message list, without opening the list: what
     // went well (a capture's place), not what needs the user.
     void news(const QString& text);
+    // The status line alone (progress that changes by the second).
+    void statusLine(const QString& text);
 
     // Images were added to or removed from the database: panels repaint,
     // the study browser follows.
@@ -169,6 +173,7 @@ private:
     MessageList* m_messages = nullptr;  // dock of this window
     ViewerFrame* m_viewer = nullptr;    // child of this window
     ReadingFrame* m_readingFrame = nullptr;  // child of this window
+    PacsFrame* m_pacs = nullptr;             // child of this window
     QStringList m_messageLog;
     std::vector<QPointer<QWidget>> m_caughtUpWindows;  // plug-in windows that had the state
     bool m_catchUpQueued = false;

@@ -1,6 +1,8 @@
 // New DICOM files made by the plug-ins: secondary captures of a source image.
 #include "HostApiSupport.h"
 
+#include "PacsFrame.h"
+
 #include "HostCell.h"
 #include "ImagePanel.h"
 #include "FileWrite.h"
@@ -93,6 +95,7 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
             return nullptr;
         }
         const std::string id = image->sopUid();
+        const QString path = image->path();
         // Where it went, in the user's words: a capture is otherwise silent.
         const QString where = QString("Captured image %1 of series %2 \"%3\" (%4)")
                                   .arg(image->instanceNumber())
@@ -106,6 +109,7 @@ char* QVNewFileAddToViewer(QVNewFileHandle file) {
         files().erase(file);  // added: the host owns it now
         host()->databaseChanged();
         host()->news(where);
+        host()->pacs().captured(path);
         return quarvia::duplicate(id);
     });
 }

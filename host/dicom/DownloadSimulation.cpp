@@ -21,6 +21,7 @@ double DownloadSimulation::elapsed() const {
 }
 
 double DownloadSimulation::downloadRate(const std::string& imageId) const {
+    if (awaited(imageId)) return 0.0;
     const auto it = m_order.find(imageId);
     if (!enabled() || it == m_order.end()) return 1.0;
     const double start = it->second * m_secondsPerImage;

@@ -74,13 +74,35 @@ std::vector<const StoredObject*> StudyDatabase::objects(const std::string& study
     return found;
 }
 
+namespace {
+// Images of one series and one size form a group.
+std::string groupKey(const DicomImage& image) {
+    return image.seriesUid() + "|" + std::to_string(image.rows()) + "x" + std::to_string(image.columns());
+}
+}  // namespace
+
+QString StudyDatabase::replaceImage(std::unique_ptr<DicomImage> image) {
+    if (!image) return "no image";
+    const auto held = m_images.find(image->sopUid());
+    if (held == m_images.end()) return addImage(std::move(image));
+    const DicomImage& old = *held->second;
+    if (old.seriesUid() != image->seriesUid() || old.rows() != image->rows() || old.columns() != image->columns()) {
+        // Another series or size: another group.
+        removeImage(image->sopUid());
+        return addImage(std::move(image));
+    }
+    held->second = std::move(image);
+    sortGroup(*m_groups.at(m_groupOfKey.at(groupKey(*held->second))));
+    return QString();
+}
+
 QString StudyDatabase::addImage(std::unique_ptr<DicomImage> image) {
     if (!image) return "no image";
     const std::string id = image->sopUid();
     const auto loaded = m_images.find(id);
     if (loaded != m_images.end())
         return image->path() + ": duplicate image (the same image is already loaded from " + loaded->second->path() + ")";
-    const std::string key = image->seriesUid() + "|" + std::to_string(image->rows()) + "x" + std::to_string(image->columns());
+    const std::string key = groupKey(*image);
     auto found = m_groupOfKey.find(key);
     if (found == m_groupOfKey.end()) {
         auto group = std::make_unique<SeriesGroup>();

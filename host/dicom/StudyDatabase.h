@@ -35,6 +35,9 @@ public:
     QStringList addPaths(const QStringList& paths);
     // Adds one image; empty on success, else the reason.
     QString addImage(std::unique_ptr<DicomImage> image);
+    // An image in place of the one of the same name (one awaited from a PACS
+    // by its stand-in); added when there is none.
+    QString replaceImage(std::unique_ptr<DicomImage> image);
     bool removeImage(const std::string& imageId);
     // Adds an object that is not an image; empty on success, else the reason.
     QString addObject(const StoredObject& object);
