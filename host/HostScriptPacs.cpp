@@ -90,7 +90,12 @@ ScriptOutcome runPacsCommand(HostWindow& host, const QString& command, const QSt
         }
     } else if (command == "pacs-retrieve") {
         if (!serverArgs(host, args, 0, server, protocol, why)) return failed(QString());
-        const size_t s = args.value(2).toUInt(), i = args.value(3).toUInt();
+        const size_t s = args.value(2).toUInt();
+        size_t i = args.value(3).toUInt();
+        // "modality=CT": the study's first series of that modality.
+        if (s < lastFound().size() && args.value(3).startsWith("modality="))
+            for (i = 0; i < lastFound()[s].series.size(); ++i)
+                if (lastFound()[s].series[i].modality == args.value(3).mid(9)) break;
         if (s >= lastFound().size() || i >= lastFound()[s].series.size()) return failed("no such series in the last query");
         pacs.retrieve(server, protocol, lastFound()[s].series[i]);
     } else if (command == "pacs-wait") {

@@ -14,7 +14,8 @@ class HostWindow;
 //                          query and wait; print "pacs-study S: ..." and
 //                          "pacs-series S.I: ..." lines, or "pacs-error: ..."
 //                          (the error also goes to the message list)
-//   pacs-retrieve SERVER dimse|web S I   retrieve series I of study S of the last query
+//   pacs-retrieve SERVER dimse|web S I   retrieve series I (or the first of "modality=M")
+//                          of study S of the last query
 //   pacs-wait arrived N [MS]   run until the last retrieval has N images in
 //   pacs-wait done [MS]        run until every retrieval has ended
 //   pacs-cancel            cancel the retrievals (what arrived stays)

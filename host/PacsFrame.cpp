@@ -21,6 +21,7 @@
 #include <QMetaObject>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <thread>
 
 namespace quarvia {
@@ -110,6 +111,9 @@ void PacsFrame::query(const PacsServer& server, PacsProtocol protocol, const Pac
                 if (!result->ok()) break;
                 FoundStudy f{study, {}};
                 *result = client.findSeries(study.studyUid, f.series);
+                // In the order of their numbers, as the scanner made them.
+                std::stable_sort(f.series.begin(), f.series.end(),
+                                 [](const SeriesHit& a, const SeriesHit& b) { return a.number < b.number; });
                 found->push_back(std::move(f));
             }
         };
