@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -25,10 +26,10 @@ protected:
         phantom.start(PHANTOM_TOOL, {"--out", work->filePath("series"), "--size", "64x64x12"});
         phantom.waitForFinished(60000);
         QProcess start;
-        start.start("/usr/bin/python3", {ORTHANC_SCRIPT, "start", work->filePath("orthanc"), work->filePath("series")});
+        start.start("/usr/bin/python3", {ORTHANC_SCRIPT, "start", work->filePath("orthanc"), "--tls", work->filePath("series")});
         start.waitForFinished(60000);
         const QString line = QString::fromUtf8(start.readAllStandardOutput());
-        const QRegularExpressionMatch m = QRegularExpression("http (\\d+) dimse (\\d+)").match(line);
+        const QRegularExpressionMatch m = QRegularExpression("http (\\d+) dimse (\\d+).* ca (\\S+) cert (\\S+)").match(line);
         if (start.exitCode() != 0 || !m.hasMatch()) {
             skipReason = new QString(line + QString::fromUtf8(start.readAllStandardError()));
             return;
@@ -44,8 +45,18 @@ protected:
         server->host = "127.0.0.1";
         server->port = m.captured(2).toInt();
         server->credentialsFile = credentials.fileName();
+        // HTTPS in front of the server, with a certificate of the test authority.
+        caFile = new QString(m.captured(3));
+        QTcpServer probe;  // a port nobody uses, for the proxy
+        probe.listen(QHostAddress::LocalHost, 0);
+        tlsPort = new QString(QString::number(probe.serverPort()));
+        probe.close();
+        tlsProxy = new QProcess;
+        tlsProxy->start("/usr/bin/python3", {PROXY_SCRIPT, *tlsPort, m.captured(1), "0", "--tls", m.captured(4)});
+        tlsProxy->waitForReadyRead(10000);
     }
     static void TearDownTestSuite() {
+        if (tlsProxy) tlsProxy->kill(), tlsProxy->waitForFinished(), delete tlsProxy;
         QProcess::execute("/usr/bin/python3", {ORTHANC_SCRIPT, "stop", work->filePath("orthanc")});
         delete server;
         delete work;
@@ -57,10 +68,16 @@ protected:
     static QTemporaryDir* work;
     static PacsServer* server;
     static QString* skipReason;
+    static QString* caFile;
+    static QString* tlsPort;
+    static QProcess* tlsProxy;
 };
 QTemporaryDir* Pacs::work = nullptr;
 PacsServer* Pacs::server = nullptr;
 QString* Pacs::skipReason = nullptr;
+QString* Pacs::caFile = nullptr;
+QString* Pacs::tlsPort = nullptr;
+QProcess* Pacs::tlsProxy = nullptr;
 
 TEST_F(Pacs, BothProtocolsFindAndRetrieveTheSameSeries) {
     DimseClient dimse(*server, work->filePath("received"));
@@ -121,6 +138,17 @@ TEST_F(Pacs, AServerThatFailsTheUserSaysHow) {
     dead.webUrl = "http://127.0.0.1:1/dicom-web";
     EXPECT_EQ(DimseClient(dead, work->filePath("x")).echo().status, PacsStatus::Unreachable);
     EXPECT_EQ(DicomWebClient(dead).findStudies({}, hits).status, PacsStatus::Unreachable);
+}
+
+TEST_F(Pacs, HttpsVerifiesTheCertificateAgainstTheServersAuthority) {
+    PacsServer secure = *server;
+    secure.webUrl = "https://127.0.0.1:" + *tlsPort + "/dicom-web";
+    std::vector<StudyHit> hits;
+    EXPECT_EQ(DicomWebClient(secure).findStudies({}, hits).status, PacsStatus::TlsFailed) << "an authority the system does not know";
+    secure.caFile = *caFile;
+    const PacsResult trusted = DicomWebClient(secure).findStudies({}, hits);
+    EXPECT_TRUE(trusted.ok()) << trusted.detail.toStdString();
+    EXPECT_EQ(hits.size(), 1u);
 }
 
 TEST(Multipart, PartsSplitAnywhereComeOutWhole) {

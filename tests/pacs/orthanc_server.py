@@ -4,7 +4,9 @@ configuration and storage in a folder of the test, its DICOMweb plugin, a
 user with a password, and DIMSE on its own port. Loaded with DICOM files
 over its REST interface.
 
-usage: orthanc_server.py start WORKDIR [FILE_OR_FOLDER ...]   prints "http HTTP_PORT dimse DIMSE_PORT pid PID"
+usage: orthanc_server.py start WORKDIR [--tls] [FILE_OR_FOLDER ...]   prints "http HTTP_PORT dimse DIMSE_PORT ..."
+       (--tls: a test certificate authority and a certificate for 127.0.0.1 made here, printed as
+        "ca FILE cert FILE"; the HTTPS side is slow_proxy.py --tls, as this Orthanc fails on HTTPS requests)
        orthanc_server.py stop WORKDIR
 Exit 77 (a skip for CTest) when Orthanc or its DICOMweb plugin is not installed.
 """
@@ -30,6 +32,23 @@ def free_port():
         return s.getsockname()[1]
 
 
+def test_authority(work):
+    """A certificate authority and a server certificate for 127.0.0.1 signed by it."""
+    def openssl(*args):
+        subprocess.run(['openssl', *args], check=True, capture_output=True)
+    openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '2', '-subj', '/CN=Quarvia Test CA',
+            '-keyout', f'{work}/ca.key', '-out', f'{work}/ca.pem')
+    openssl('req', '-newkey', 'rsa:2048', '-nodes', '-subj', '/CN=127.0.0.1', '-keyout', f'{work}/server.key',
+            '-out', f'{work}/server.csr')
+    with open(f'{work}/san.cnf', 'w') as f:
+        f.write('subjectAltName=IP:127.0.0.1,DNS:localhost\n')
+    openssl('x509', '-req', '-in', f'{work}/server.csr', '-CA', f'{work}/ca.pem', '-CAkey', f'{work}/ca.key',
+            '-CAcreateserial', '-days', '2', '-extfile', f'{work}/san.cnf', '-out', f'{work}/server.pem')
+    with open(f'{work}/server-bundle.pem', 'w') as out:
+        out.write(open(f'{work}/server.pem').read() + open(f'{work}/server.key').read())
+    return f'{work}/server-bundle.pem', f'{work}/ca.pem'
+
+
 def request(http, path, data=None, method=None):
     req = urllib.request.Request(f'http://127.0.0.1:{http}{path}', data=data, method=method)
     token = base64.b64encode(f'{USER}:{PASSWORD}'.encode()).decode()
@@ -39,6 +58,8 @@ def request(http, path, data=None, method=None):
 
 
 def start(work, paths):
+    tls = '--tls' in paths
+    paths = [p for p in paths if p != '--tls']
     if not (os.path.exists(ORTHANC) and os.path.exists(DICOMWEB)):
         print('Orthanc or its DICOMweb plugin is not installed: skipped')
         sys.exit(77)
@@ -53,6 +74,9 @@ def start(work, paths):
         'Plugins': [DICOMWEB], 'DicomWeb': {'Enable': True, 'Root': '/dicom-web/', 'EnableWado': True},
         'HttpServerEnabled': True, 'SslEnabled': False, 'ConcurrentJobs': 2,
     }
+    ca = bundle = None
+    if tls:
+        bundle, ca = test_authority(work)
     with open(f'{work}/orthanc.json', 'w') as f:
         json.dump(config, f, indent=1)
     log = open(f'{work}/orthanc.log', 'w')
@@ -80,7 +104,8 @@ def start(work, paths):
     for name in files:
         with open(name, 'rb') as f:
             request(http, '/instances', f.read(), 'POST')
-    print(f'http {http} dimse {dimse} pid {proc.pid} aet {AET} user {USER} password {PASSWORD} files {len(files)}')
+    print(f'http {http} dimse {dimse} pid {proc.pid} aet {AET} user {USER} password {PASSWORD} files {len(files)}'
+          + (f' ca {ca} cert {bundle}' if ca else ''))
 
 
 def stop(work):

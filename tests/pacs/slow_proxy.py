@@ -4,7 +4,9 @@ or failing network: it passes the server's bytes at RATE bytes a second and,
 with --stall-after N, stops passing them (keeping the connection open) once
 N bytes of an answer have gone through.
 
-usage: slow_proxy.py LISTEN_PORT TARGET_PORT RATE [--stall-after N]
+With --tls CERT_AND_KEY_PEM it is the HTTPS end in front of the server.
+
+usage: slow_proxy.py LISTEN_PORT TARGET_PORT RATE [--stall-after N] [--tls PEM]
 Prints "ready" once listening; runs until killed.
 """
 import socket
@@ -43,7 +45,13 @@ def pipe(src, dst, rate, stall_after):
 
 def main():
     listen, target, rate = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3])
-    stall = int(sys.argv[5]) if len(sys.argv) > 5 and sys.argv[4] == '--stall-after' else None
+    options = dict(zip(sys.argv[4::2], sys.argv[5::2]))
+    stall = int(options['--stall-after']) if '--stall-after' in options else None
+    tls = None
+    if '--tls' in options:
+        import ssl
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(options['--tls'])
     server = socket.socket()
     server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     server.bind(('127.0.0.1', listen))
@@ -51,6 +59,12 @@ def main():
     print('ready', flush=True)
     while True:
         client, _ = server.accept()
+        if tls:
+            try:
+                client = tls.wrap_socket(client, server_side=True)
+            except (OSError, ValueError):
+                client.close()  # a client that does not trust the certificate
+                continue
         upstream = socket.create_connection(('127.0.0.1', target))
         threading.Thread(target=pipe, args=(client, upstream, 0, None), daemon=True).start()
         threading.Thread(target=pipe, args=(upstream, client, rate, stall), daemon=True).start()
