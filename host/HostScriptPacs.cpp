@@ -108,15 +108,21 @@ ScriptOutcome runPacsCommand(HostWindow& host, const QString& command, const QSt
             return !pacs.retrieving();
         }, ms);
         if (!reached) return failed("the retrieval did not get there in time");
+        host.databaseChanged();  // what arrived since the last repaint, as a moment later
         if (arrived && all.back()->arrived() < count) return failed(QString("the retrieval ended with %1 images").arg(all.back()->arrived()));
+    } else if (command == "time-mark") {
+        static QElapsedTimer since;
+        if (!since.isValid()) since.start();
+        print(QString("time-mark %1: %2 ms").arg(rest).arg(since.elapsed()));
     } else if (command == "pacs-cancel") {
         pacs.cancelRetrievals();
     } else if (command == "pacs-status") {
         for (size_t n = 0; n < pacs.retrievals().size(); ++n) {
             const PacsRetrieval& r = *pacs.retrievals()[n];
-            print(QString("pacs-retrieval %1: %2/%3 %4 %5")
+            print(QString("pacs-retrieval %1: %2/%3 %4 %5 (first image %6 ms, all %7 ms, %8 bytes)")
                       .arg(n).arg(r.arrived()).arg(r.expected())
-                      .arg(r.running() ? "running" : "ended", r.running() || r.result().ok() ? QString("ok") : pacsMessage(r.result(), r.server().name)));
+                      .arg(r.running() ? "running" : "ended", r.running() || r.result().ok() ? QString("ok") : pacsMessage(r.result(), r.server().name))
+                      .arg(r.firstImageMs()).arg(r.totalMs()).arg(r.bytes()));
         }
     } else if (command == "pacs-send") {
         HostCell* cell = host.grid().cell(args.value(0).toInt());

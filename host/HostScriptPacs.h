@@ -19,7 +19,9 @@ class HostWindow;
 //   pacs-wait arrived N [MS]   run until the last retrieval has N images in
 //   pacs-wait done [MS]        run until every retrieval has ended
 //   pacs-cancel            cancel the retrievals (what arrived stays)
-//   pacs-status            print "pacs-retrieval N: ARRIVED/EXPECTED running|ended STATUS"
+//   pacs-status            print "pacs-retrieval N: ARRIVED/EXPECTED running|ended STATUS (first image
+//                          MS ms, all MS ms, BYTES bytes)"
+//   time-mark NAME         print "time-mark NAME: MS ms" (since the first mark)
 //   pacs-send CELL SERVER dimse|web   send the cell's series and wait; print "pacs-sent N" or "pacs-error: ..."
 ScriptOutcome runPacsCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);
 

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -54,6 +55,24 @@ void click(QWidget* viewport, const QPoint& at, QEvent::Type type) {
     QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
     QApplication::sendEvent(viewport, &event);
 }
+
+// Sees the first paint of a widget or any widget inside it.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget& root) {
+        root.installEventFilter(this);
+        for (QWidget* child : root.findChildren<QWidget*>()) child->installEventFilter(this);
+    }
+    bool painted() const { return m_painted; }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) m_painted = true;
+        return false;
+    }
+
+private:
+    bool m_painted = false;
+};
+constexpr int kFirstPaintWaitMs = 10000;
 
 HostCell* cellArg(HostWindow& host, const QString& text) {
     bool ok = false;
@@ -106,7 +125,13 @@ ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const Q
         tree->setCurrentItem(item);
         std::unique_ptr<QMimeData> mime(tree->model()->mimeData({tree->currentIndex()}));
         if (!mime) return failed("the browser does not drag this item");
+        // How long until the cell shows something of it: the drop, then its first paint.
+        PaintWatch watch(*cell);
+        QElapsedTimer clock;
+        clock.start();
         if (!deliverDrop(*cell, std::move(mime), why)) return ScriptOutcome::Failed;
+        while (!watch.painted() && clock.elapsed() < kFirstPaintWaitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        print(QString("browser-drag %1: first paint after %2 ms").arg(rest).arg(clock.elapsed()));
     } else if (command == "drop-files") {
         HostCell* cell = cellArg(host, args.value(0));
         const QString path = rest.section(' ', 1).trimmed();

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMetaObject>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <thread>
@@ -132,9 +133,18 @@ PacsRetrieval* PacsFrame::retrieve(const PacsServer& server, PacsProtocol protoc
     auto retrieval = std::make_unique<PacsRetrieval>(m_host.database(), server, protocol, series, folder, this);
     PacsRetrieval* r = retrieval.get();
     const QString label = QString("%1 from %2").arg(series.description.isEmpty() ? QString("a series") : "\"" + series.description + "\"", server.name);
-    connect(r, &PacsRetrieval::progressed, this, [this, r, label](int arrived, int expected) {
-        m_host.databaseChanged();
+    connect(r, &PacsRetrieval::progressed, this, [this, label](int arrived, int expected) {
         m_host.statusLine(QString("Retrieving %1: %2 of %3 images").arg(label).arg(arrived).arg(expected));
+        // The browser, the panels and the reading volumes follow a few times a
+        // second, not per image; the first image shows the series at once.
+        if (arrived == 1) return m_host.databaseChanged();
+        if (!m_changeQueued) {
+            m_changeQueued = true;
+            QTimer::singleShot(kArrivalRepaintMs, this, [this] {
+                m_changeQueued = false;
+                m_host.databaseChanged();
+            });
+        }
     });
     connect(r, &PacsRetrieval::finished, this, [this, r, label] {
         m_host.databaseChanged();

@@ -68,6 +68,8 @@ private:
     QPointer<PacsBrowser> m_browser;
     std::vector<std::unique_ptr<PacsRetrieval>> m_retrievals;
     int m_sending = 0;
+    bool m_changeQueued = false;
+    static constexpr int kArrivalRepaintMs = 250;
     int m_threads = 0;
 };
 

@@ -205,9 +205,56 @@ if [ ! -f "$OUT/reading-oblique.png" ]; then
 fi
 echo "demo: wrote $(pwd)/$OUT/reading.png and reading-oblique.png (reformats, 3D cursor, measurements)"
 
+# Retrieval from a PACS while the 3D view renders: the phantom put on a local
+# Orthanc, fetched by DIMSE through a link slowed to a few seconds for the
+# series, with a 3D window opened once a quarter has arrived. Skipped, saying
+# so, when Orthanc cannot be started.
+PACS_WORK="$OUT/pacs"
+rm -rf "$PACS_WORK"
+mkdir -p "$PACS_WORK"
+if started=$(/usr/bin/python3 tests/pacs/orthanc_server.py start "$PACS_WORK/orthanc" "$PHANTOM" 2>&1); then
+  http=$(echo "$started" | sed -n 's/.*http \([0-9]*\).*/\1/p')
+  dimse=$(echo "$started" | sed -n 's/.*dimse \([0-9]*\).*/\1/p')
+  port=$((dimse + 1))
+  bytes=$(du -sb "$PHANTOM" | cut -f1)
+  /usr/bin/python3 tests/pacs/slow_proxy.py "$port" "$dimse" $((bytes / 6)) > "$PACS_WORK/proxy.log" 2>&1 &
+  proxy=$!
+  sleep 0.5
+  echo "reader:secret-pw" > "$PACS_WORK/credentials"
+  printf '[Quarvia%%20%%5B0%%5D%%20PACS]\nServer1=name=LOCAL|web=http://127.0.0.1:%s/dicom-web|ae=TESTPACS|host=127.0.0.1|port=%s|credentials=%s\n' \
+    "$http" "$port" "$(pwd)/$PACS_WORK/credentials" > "$PACS_WORK/profile.ini"
+  cat > "$PACS_WORK/demo.script" <<SCRIPT
+pacs-query LOCAL dimse
+pacs-retrieve LOCAL dimse 0 modality=CT
+pacs-wait arrived 40 60000
+series 0 0
+cell 1
+menu &Postprocessing\\Vexel 3D\\&Create
+browser-drag 0 1
+wait-idle 3000
+screenshot $OUT/pacs-quarter.png
+pacs-wait arrived 80 60000
+wait 1000
+screenshot $OUT/pacs-half.png
+pacs-wait done 120000
+wait-idle 10000
+screenshot $OUT/pacs-all.png
+pacs-status
+SCRIPT
+  "$BUILD/host/quarvia" --offscreen --grid 2x1 --window-size 1280x600 --plugins "$BUILD/plugins" \
+    --profile "$PACS_WORK/profile.ini" --script "$PACS_WORK/demo.script" 2>"$PACS_WORK/host.log" |
+    grep -E '^(pacs-retrieval|browser-drag)' | sed 's/^/demo: PACS: /' || true
+  kill "$proxy" 2>/dev/null || true
+  /usr/bin/python3 tests/pacs/orthanc_server.py stop "$PACS_WORK/orthanc"
+  [ -f "$OUT/pacs-all.png" ] && echo "demo: wrote $OUT/pacs-quarter.png, pacs-half.png, pacs-all.png (rendering while retrieving)"
+else
+  echo "demo: no local PACS could be started (Orthanc): the retrieval pictures are skipped"
+fi
+
 if [ $copy_to_gallery -eq 1 ]; then
   mkdir -p "$GALLERY"
-  for name in ssd-anterior ssd-orbit table-removed ssd-perspective mip cut-plane opq-cut captured host reading reading-oblique; do
+  for name in ssd-anterior ssd-orbit table-removed ssd-perspective mip cut-plane opq-cut captured host reading reading-oblique pacs-quarter pacs-half pacs-all; do
+    [ -f "$OUT/$name.png" ] || continue
     cp "$OUT/$name.png" "$GALLERY/$name.png"
   done
   echo "demo: pictures copied to $GALLERY/"

@@ -9,10 +9,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
 #include <QUuid>
 
+#include <algorithm>
 #include <vector>
 
 namespace quarvia {
@@ -30,6 +32,7 @@ PacsRetrieval::~PacsRetrieval() {
 void PacsRetrieval::start() {
     if (m_running) return;
     m_running = true;
+    m_clock.start();
     m_expected = m_series.instances;
     QDir().mkpath(m_cache);
     m_worker = std::thread([this] { work(); });
@@ -46,37 +49,32 @@ void PacsRetrieval::work() {
             QFile out(path);
             if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) return false;
         }
-        post([this, path] { take(path); });
+        // Read here, off the window's thread; the database takes it there.
+        QString error;
+        // Held for the queued call, which takes it over (a call is copied, an image cannot be).
+        auto image = std::make_shared<std::unique_ptr<DicomImage>>(DicomImage::load(path, error));
+        const qint64 size = QFileInfo(path).size();
+        post([this, image, error, size] { take(std::move(*image), error, size); });
         return !m_cancel.load();
     };
+    // Where the images lie is asked first: with the first image that comes it
+    // lets the others stand in the database before they come, so that the
+    // series is whole in the browser (and a 3D window takes it) at once.
     std::vector<InstanceHit> instances;
-    PacsResult r;
-    auto run = [&](auto& client) {
-        r = client.findInstances(study, series, instances);
-        if (!r.ok()) return;
-        post([this, instances] {
-            m_instances = instances;
-            m_expected = int(instances.size());
-        });
-        // One image first: it shows what the others will look like, so that
-        // they can stand in the database before they come.
-        if (!instances.empty()) r = client.retrieve(study, series, instances.front().sopUid, received);
-        if (r.ok() && !m_cancel) r = client.retrieve(study, series, "", received);
-    };
-    if (m_protocol == PacsProtocol::Dimse) {
-        DimseClient client(m_server, m_cache);
-        run(client);
-    } else {
-        DicomWebClient client(m_server);
-        run(client);
+    const bool dimse = m_protocol == PacsProtocol::Dimse;
+    PacsResult r = dimse ? DimseClient(m_server, m_cache).findInstances(study, series, instances)
+                         : DicomWebClient(m_server).findInstances(study, series, instances);
+    if (r.ok()) {
+        post([this, instances] { placesKnown(instances); });
+        r = dimse ? DimseClient(m_server, m_cache).retrieve(study, series, "", received)
+                  : DicomWebClient(m_server).retrieve(study, series, "", received);
     }
     if (m_cancel && r.ok()) r = {PacsStatus::Cancelled, QString()};
     post([this, r] { done(r); });
 }
 
-void PacsRetrieval::take(const QString& file) {
-    QString error;
-    std::unique_ptr<DicomImage> image = DicomImage::load(file, error);
+void PacsRetrieval::take(std::unique_ptr<DicomImage> image, const QString& error, qint64 size) {
+    m_bytes += size;
     if (!image) {
         m_problems << error;
         return;
@@ -84,18 +82,29 @@ void PacsRetrieval::take(const QString& file) {
     const std::string id = image->sopUid();
     const bool standIn = m_database.download().awaited(id);
     if (m_database.image(id) && !standIn) {
-        QFile::remove(file);  // the first image comes twice
+        QFile::remove(image->path());  // the first image comes twice
         return;
     }
-    if (!m_standIns) standIns(*image);
+    if (m_template.empty()) m_template = id;
+    if (!m_standIns && !m_instances.empty()) standIns(*image);
     const QString why = m_database.replaceImage(std::move(image));
     if (!why.isEmpty()) {
         m_problems << why;
         return;
     }
     m_database.download().imageArrived(id);
-    ++m_arrived;
+    if (m_arrived++ == 0) m_firstMs = m_clock.elapsed();
     emit progressed(m_arrived, m_expected);
+}
+
+void PacsRetrieval::placesKnown(const std::vector<InstanceHit>& instances) {
+    m_instances = instances;
+    m_expected = std::max(m_expected, int(instances.size()));
+    const DicomImage* first = m_template.empty() ? nullptr : m_database.image(m_template);
+    if (!m_standIns && first) {
+        standIns(*first);
+        emit progressed(m_arrived, m_expected);
+    }
 }
 
 void PacsRetrieval::standIns(const DicomImage& first) {
@@ -134,6 +143,7 @@ void PacsRetrieval::standIns(const DicomImage& first) {
 void PacsRetrieval::done(const PacsResult& result) {
     if (m_worker.joinable()) m_worker.join();
     m_running = false;
+    m_totalMs = m_clock.elapsed();
     m_result = result;
     // Stand-ins of images that never came go: what arrived stays.
     for (const InstanceHit& hit : m_instances)

@@ -2,6 +2,7 @@
 
 #include "PacsTypes.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -15,13 +16,15 @@ class DicomImage;
 class StudyDatabase;
 
 // One series retrieved from a PACS into the study database while the user
-// works. Where each image lies is asked first; once the first image has come,
-// the others stand in the database as blank images that are awaited, so a 2D
+// works. Where each image lies is asked first; once the first image has
+// come, the others stand in the database as blank images that are awaited,
+// so a 2D
 // cell pages through what has arrived and a 3D window built on the series
 // fills in as the rest arrive (the plug-ins see them arrive as they do a
 // download). The transfer runs on a thread of its own; each object arrives
 // as a file in the cache folder and enters the database on the window's
-// thread after the same checks as a file opened from disk. A cancelled or
+// thread after the same checks as a file opened from disk (read on the
+// transfer's thread). A cancelled or
 // failed retrieval keeps what arrived.
 class PacsRetrieval : public QObject {
     Q_OBJECT
@@ -39,6 +42,11 @@ public:
     // Objects that arrived but were refused, in the user's words.
     const QStringList& problems() const { return m_problems; }
     const SeriesHit& series() const { return m_series; }
+    // Milliseconds from the start to the first image in the database and to the end (-1: not yet).
+    qint64 firstImageMs() const { return m_firstMs; }
+    qint64 totalMs() const { return m_totalMs; }
+    // Bytes of the objects that arrived.
+    qint64 bytes() const { return m_bytes; }
     const PacsServer& server() const { return m_server; }
 
 signals:
@@ -48,7 +56,9 @@ signals:
 
 private:
     void work();
-    void take(const QString& file);
+    // An arrived object read on the worker (null with the reason when it was refused).
+    void take(std::unique_ptr<DicomImage> image, const QString& error, qint64 size);
+    void placesKnown(const std::vector<InstanceHit>& instances);
     void standIns(const DicomImage& first);
     void done(const PacsResult& result);
 
@@ -62,9 +72,12 @@ private:
     bool m_running = false;
     std::vector<InstanceHit> m_instances;  // the window's copy
     bool m_standIns = false;
+    std::string m_template;  // the first image that came: the stand-ins copy it
     int m_arrived = 0, m_expected = 0;
     PacsResult m_result;
     QStringList m_problems;
+    QElapsedTimer m_clock;
+    qint64 m_firstMs = -1, m_totalMs = -1, m_bytes = 0;
 };
 
 }  // namespace quarvia
