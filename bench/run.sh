@@ -18,4 +18,7 @@ if [ "${BENCH_LARGE:-0}" = 1 ] && [ -x "$BUILD/bench/bench_render" ]; then
   echo "== $BUILD/bench/bench_render --large"
   "$BUILD/bench/bench_render" --large --benchmark_out="$BUILD/bench/bench_render_large.json" --benchmark_out_format=json
 fi
+# Retrieval from a local PACS (Orthanc), when it can be started.
+if [ "${BENCH_LARGE:-0}" = 1 ]; then large=--large; else large=; fi
+/usr/bin/python3 "$(dirname "$0")/pacs/retrieve_bench.py" "$BUILD" $large || true
 "$(dirname "$0")/compare.sh" "$BUILD"

@@ -57,6 +57,11 @@ PacsBrowser::PacsBrowser(PacsFrame& frame, QWidget* parent) : QDialog(parent), m
     auto* buttons = new QDialogButtonBox(this);
     m_search = buttons->addButton("&Search", QDialogButtonBox::ActionRole);
     QPushButton* retrieve = buttons->addButton("&Retrieve", QDialogButtonBox::ActionRole);
+    QPushButton* cancel = buttons->addButton("&Cancel Retrievals", QDialogButtonBox::ActionRole);
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        m_frame.cancelRetrievals();
+        m_status->setText("Cancelling: what arrived stays in the study browser.");
+    });
     buttons->addButton(QDialogButtonBox::Close);
     connect(m_search, &QPushButton::clicked, this, &PacsBrowser::search);
     connect(retrieve, &QPushButton::clicked, this, &PacsBrowser::retrieveSelected);
