@@ -45,6 +45,7 @@ PacsServer parseServer(const QString& text) {
         else if (key == "calling") s.callingAeTitle = value;
         else if (key == "credentials") s.credentialsFile = value;
         else if (key == "ca") s.caFile = value;
+        else if (key == "tls") s.dimseTls = value == "1" || value == "yes";
     }
     return s;
 }

@@ -31,7 +31,8 @@ struct FoundStudy {
 // their answers come back to it.
 //
 // Profile (section "PACS" of the host): Server1 ... Server8, each
-// "name=...|web=https://host/dicom-web|ae=AETITLE|host=...|port=104|calling=QUARVIA|credentials=FILE|ca=FILE";
+// "name=...|web=https://host/dicom-web|ae=AETITLE|host=...|port=104|calling=QUARVIA|credentials=FILE|ca=FILE|tls=1"
+// (tls=1: DIMSE over TLS);
 // SendCapturesTo=NAME [|web] sends every capture to that server.
 class PacsFrame : public QObject {
     Q_OBJECT

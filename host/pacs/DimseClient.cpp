@@ -3,6 +3,7 @@
 #include <dcmtk/dcmdata/dctk.h>
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
+#include <dcmtk/dcmtls/tlslayer.h>
 
 #include <QDir>
 
@@ -38,8 +39,14 @@ PacsResult resultOf(const OFCondition& condition, const char* what) {
     return {PacsStatus::ServerError, text};
 }
 
+// An association; TLS is put under it before it is negotiated.
+class Session : public DcmSCU {
+public:
+    using DcmSCU::useSecureConnection;
+};
+
 // C-GET with the objects received into files, handed over one by one.
-class GetScu : public DcmSCU {
+class GetScu : public Session {
 public:
     explicit GetScu(const ReceivedObject* received) : m_received(received) {}
     bool cancelled() const { return m_cancelled; }
@@ -65,6 +72,20 @@ private:
     int m_count = 0;
 };
 
+// DIMSE over TLS: the server's certificate must verify against the system's
+// authorities or the server's own; the layer lives as long as the association.
+PacsResult secure(Session& scu, const PacsServer& server, std::unique_ptr<DcmTLSTransportLayer>& layer) {
+    if (!server.dimseTls) return {};
+    layer = std::make_unique<DcmTLSTransportLayer>(NET_REQUESTOR, nullptr, OFTrue);
+    layer->setCertificateVerification(DCV_requireCertificate);
+    if (layer->setTLSProfile(TSP_Profile_BCP195).bad() || layer->activateCipherSuites().bad())
+        return {PacsStatus::TlsFailed, "no TLS cipher suites"};
+    layer->addTrustedCertificateDir("/etc/ssl/certs", DCF_Filetype_PEM);
+    if (!server.caFile.isEmpty() && layer->addTrustedCertificateFile(server.caFile.toLocal8Bit().constData(), DCF_Filetype_PEM).bad())
+        return {PacsStatus::TlsFailed, "cannot read the certificate authority " + server.caFile};
+    return resultOf(scu.useSecureConnection(layer.get()), "TLS");
+}
+
 void configure(DcmSCU& scu, const PacsServer& server) {
     // The toolkit's progress lines are not the user's business; failures come back as results.
     static std::once_flag quiet;
@@ -80,10 +101,14 @@ void configure(DcmSCU& scu, const PacsServer& server) {
     scu.setVerbosePCMode(OFFalse);
 }
 
-PacsResult connect(DcmSCU& scu) {
+PacsResult connect(Session& scu, const PacsServer& server, std::unique_ptr<DcmTLSTransportLayer>& layer) {
     PacsResult r = resultOf(scu.initNetwork(), "network");
+    if (r.ok()) r = secure(scu, server, layer);
     if (!r.ok()) return r;
-    return resultOf(scu.negotiateAssociation(), "association");
+    r = resultOf(scu.negotiateAssociation(), "association");
+    // A handshake that fails on the certificate shows as a failed connection.
+    if (!r.ok() && layer && r.status != PacsStatus::Refused) r.status = PacsStatus::TlsFailed;
+    return r;
 }
 
 std::string text(DcmItem& item, const DcmTagKey& key) {
@@ -98,11 +123,12 @@ int number(DcmItem& item, const DcmTagKey& key) {
 
 // Runs a C-FIND at a level with the given keys; each answer to `take`.
 PacsResult find(const PacsServer& server, DcmDataset& keys, const std::function<void(DcmDataset&)>& take) {
-    DcmSCU scu;
+    std::unique_ptr<DcmTLSTransportLayer> layer;  // outlives the association
+    Session scu;
     configure(scu, server);
     scu.addPresentationContext(UID_FINDStudyRootQueryRetrieveInformationModel,
                                syntaxes({UID_LittleEndianExplicitTransferSyntax, UID_LittleEndianImplicitTransferSyntax}));
-    PacsResult r = connect(scu);
+    PacsResult r = connect(scu, server, layer);
     if (!r.ok()) return r;
     const T_ASC_PresentationContextID id = scu.findPresentationContextID(UID_FINDStudyRootQueryRetrieveInformationModel, "");
     if (id == 0) return scu.abortAssociation(), PacsResult{PacsStatus::Refused, "the PACS does not answer queries"};
@@ -134,10 +160,11 @@ void put(DcmDataset& d, const DcmTagKey& key, const QString& value) { d.putAndIn
 }  // namespace
 
 PacsResult DimseClient::echo() {
-    DcmSCU scu;
+    std::unique_ptr<DcmTLSTransportLayer> layer;  // outlives the association
+    Session scu;
     configure(scu, m_server);
     scu.addPresentationContext(UID_VerificationSOPClass, syntaxes({UID_LittleEndianImplicitTransferSyntax}));
-    PacsResult r = connect(scu);
+    PacsResult r = connect(scu, m_server, layer);
     if (!r.ok()) return r;
     r = resultOf(scu.sendECHORequest(0), "echo");
     scu.releaseAssociation();
@@ -215,6 +242,7 @@ PacsResult DimseClient::findInstances(const std::string& studyUid, const std::st
 PacsResult DimseClient::retrieve(const std::string& studyUid, const std::string& seriesUid, const std::string& sopUid,
                                  const ReceivedObject& received) {
     QDir().mkpath(m_folder);
+    std::unique_ptr<DcmTLSTransportLayer> layer;  // outlives the association
     GetScu scu(&received);
     configure(scu, m_server);
     scu.setStorageMode(DCMSCU_STORAGE_BIT_PRESERVING);
@@ -229,7 +257,7 @@ PacsResult DimseClient::retrieve(const std::string& studyUid, const std::string&
     // The images come back on the same association: the host takes the SCP role for them.
     for (int i = 0; i < numberOfDcmLongSCUStorageSOPClassUIDs; ++i)
         scu.addPresentationContext(dcmLongSCUStorageSOPClassUIDs[i], accepted, ASC_SC_ROLE_SCP);
-    PacsResult r = connect(scu);
+    PacsResult r = connect(scu, m_server, layer);
     if (!r.ok()) return r;
     const T_ASC_PresentationContextID id = scu.findPresentationContextID(UID_GETStudyRootQueryRetrieveInformationModel, "");
     if (id == 0) return scu.abortAssociation(), PacsResult{PacsStatus::Refused, "the PACS does not serve C-GET"};
@@ -264,10 +292,11 @@ PacsResult DimseClient::store(const QString& file) {
     OFString sopClass;
     object.getDataset()->findAndGetOFString(DCM_SOPClassUID, sopClass);
     const DcmXfer syntax(object.getDataset()->getOriginalXfer());
-    DcmSCU scu;
+    std::unique_ptr<DcmTLSTransportLayer> layer;  // outlives the association
+    Session scu;
     configure(scu, m_server);
     scu.addPresentationContext(sopClass, syntaxes({syntax.getXferID(), UID_LittleEndianExplicitTransferSyntax}));
-    PacsResult r = connect(scu);
+    PacsResult r = connect(scu, m_server, layer);
     if (!r.ok()) return r;
     const T_ASC_PresentationContextID id = scu.findPresentationContextID(sopClass, "");
     if (id == 0) return scu.abortAssociation(), PacsResult{PacsStatus::Refused, "the PACS does not take this kind of object"};

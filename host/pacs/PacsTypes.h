@@ -21,7 +21,8 @@ struct PacsServer {
     int port = 104;
     QString callingAeTitle = "QUARVIA";
     QString credentialsFile;  // "user:password" on its first line; never on the command line
-    QString caFile;           // HTTPS: a certificate authority besides the system's
+    QString caFile;           // HTTPS and DIMSE over TLS: a certificate authority besides the system's
+    bool dimseTls = false;    // DIMSE over TLS (the server's certificate is verified)
     bool hasWeb() const { return !webUrl.isEmpty(); }
     bool hasDimse() const { return !aeTitle.isEmpty() && !host.isEmpty() && port > 0 && port < 65536; }
 };

@@ -151,6 +151,27 @@ TEST_F(Pacs, HttpsVerifiesTheCertificateAgainstTheServersAuthority) {
     EXPECT_EQ(hits.size(), 1u);
 }
 
+// A PACS of its own, whose DIMSE port speaks only TLS.
+TEST_F(Pacs, DimseOverTlsVerifiesTheServerCertificate) {
+    QTemporaryDir tlsWork;
+    QProcess start;
+    start.start("/usr/bin/python3", {ORTHANC_SCRIPT, "start", tlsWork.filePath("orthanc"), "--dimse-tls"});
+    start.waitForFinished(60000);
+    const QRegularExpressionMatch m =
+        QRegularExpression("dimse (\\d+).* ca (\\S+)").match(QString::fromUtf8(start.readAllStandardOutput()));
+    if (start.exitCode() != 0 || !m.hasMatch()) GTEST_SKIP() << "a TLS PACS could not be started";
+    PacsServer secure = *server;
+    secure.port = m.captured(1).toInt();
+    secure.dimseTls = true;
+    EXPECT_EQ(DimseClient(secure, work->filePath("x")).echo().status, PacsStatus::TlsFailed) << "an unknown authority";
+    secure.caFile = m.captured(2);
+    const PacsResult trusted = DimseClient(secure, work->filePath("x")).echo();
+    EXPECT_TRUE(trusted.ok()) << trusted.detail.toStdString();
+    secure.dimseTls = false;
+    EXPECT_FALSE(DimseClient(secure, work->filePath("x")).echo().ok()) << "plain DIMSE to a TLS port";
+    QProcess::execute("/usr/bin/python3", {ORTHANC_SCRIPT, "stop", tlsWork.filePath("orthanc")});
+}
+
 TEST(Multipart, PartsSplitAnywhereComeOutWhole) {
     const QByteArray body = "preamble\r\n--b1\r\nContent-Type: application/dicom\r\n\r\nfirst\r\n--b1\r\n"
                             "Content-Type: application/dicom\r\n\r\nsecond part\r\n--b1--\r\n";

@@ -5,6 +5,7 @@ user with a password, and DIMSE on its own port. Loaded with DICOM files
 over its REST interface.
 
 usage: orthanc_server.py start WORKDIR [--tls] [FILE_OR_FOLDER ...]   prints "http HTTP_PORT dimse DIMSE_PORT ..."
+       (--dimse-tls: DIMSE over TLS with that certificate; implies --tls)
        (--tls: a test certificate authority and a certificate for 127.0.0.1 made here, printed as
         "ca FILE cert FILE"; the HTTPS side is slow_proxy.py --tls, as this Orthanc fails on HTTPS requests)
        orthanc_server.py stop WORKDIR
@@ -58,8 +59,9 @@ def request(http, path, data=None, method=None):
 
 
 def start(work, paths):
-    tls = '--tls' in paths
-    paths = [p for p in paths if p != '--tls']
+    tls = '--tls' in paths or '--dimse-tls' in paths
+    dimse_tls = '--dimse-tls' in paths
+    paths = [p for p in paths if p not in ('--tls', '--dimse-tls')]
     if not (os.path.exists(ORTHANC) and os.path.exists(DICOMWEB)):
         print('Orthanc or its DICOMweb plugin is not installed: skipped')
         sys.exit(77)
@@ -77,6 +79,10 @@ def start(work, paths):
     ca = bundle = None
     if tls:
         bundle, ca = test_authority(work)
+    if dimse_tls:
+        config.update({'DicomTlsEnabled': True, 'DicomTlsCertificate': f'{work}/server.pem',
+                       'DicomTlsPrivateKey': f'{work}/server.key', 'DicomTlsTrustedCertificates': ca,
+                       'DicomTlsRemoteCertificateRequired': False})
     with open(f'{work}/orthanc.json', 'w') as f:
         json.dump(config, f, indent=1)
     log = open(f'{work}/orthanc.log', 'w')
