@@ -123,6 +123,7 @@ HostWindow::HostWindow(const HostOptions& options) : m_options(options) {
 }
 
 HostWindow::~HostWindow() {
+    m_pacs->shutdown();
     unloadPlugins();
     // Panels read the database while they live.
     m_grid->clearPanels();

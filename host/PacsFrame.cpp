@@ -67,8 +67,11 @@ PacsFrame::PacsFrame(HostWindow& host, QMenu& fileMenu, QAction* before) : QObje
     fileMenu.insertSeparator(before);
 }
 
-PacsFrame::~PacsFrame() {
-    // Retrievals and sends finish their threads before the host goes.
+PacsFrame::~PacsFrame() { shutdown(); }
+
+void PacsFrame::shutdown() {
+    // Retrievals and sends finish their threads (at most the stall time)
+    // while the window is still whole: their answers come to it.
     cancelRetrievals();
     m_retrievals.clear();
     while (m_threads > 0) QApplication::processEvents(QEventLoop::AllEvents, 50);

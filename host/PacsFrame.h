@@ -58,6 +58,8 @@ public:
     int sending() const { return m_sending; }
     // A file the host made (a capture): sent when the profile asks for it.
     void captured(const QString& file);
+    // Ends the retrievals and waits for the network threads (the window closing).
+    void shutdown();
 
 private:
     void openBrowser();
