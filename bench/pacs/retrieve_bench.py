@@ -62,7 +62,7 @@ def bench(label, folder, work):
 
         study = subprocess.run(['findscu', '-S', '-aec', 'TESTPACS', '-aet', 'BENCH', '127.0.0.1', dimse, '-k',
                                 'QueryRetrieveLevel=STUDY', '-k', 'StudyInstanceUID'], capture_output=True, text=True)
-        uid = re.search(r'\(0020,000d\) UI \[([^\]]+)\]', study.stderr + study.stdout).group(1)
+        uid = re.search(r'\(0020,000d\) UI \[([^\]]+)\]', study.stderr + study.stdout).group(1).strip('\0 ')
 
         def getscu():
             out_dir = f'{work}/getscu'
