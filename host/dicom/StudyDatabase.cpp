@@ -91,8 +91,10 @@ QString StudyDatabase::replaceImage(std::unique_ptr<DicomImage> image) {
         removeImage(image->sopUid());
         return addImage(std::move(image));
     }
+    // A stand-in lies where its image does: the order only changes when the place does.
+    const bool moved = old.position() != image->position() || old.instanceNumber() != image->instanceNumber();
     held->second = std::move(image);
-    sortGroup(*m_groups.at(m_groupOfKey.at(groupKey(*held->second))));
+    if (moved) sortGroup(*m_groups.at(m_groupOfKey.at(groupKey(*held->second))));
     return QString();
 }
 

@@ -57,18 +57,21 @@ void PacsRetrieval::work() {
         post([this, image, error, size] { take(std::move(*image), error, size); });
         return !m_cancel.load();
     };
-    // Where the images lie is asked first: with the first image that comes it
-    // lets the others stand in the database before they come, so that the
-    // series is whole in the browser (and a 3D window takes it) at once.
-    std::vector<InstanceHit> instances;
+    // Where the images lie is asked beside the transfer: with the first image
+    // that comes it lets the others stand in the database before they come,
+    // so that the series is whole in the browser (and a 3D window takes it)
+    // at once. Images that come before the answer wait for it.
     const bool dimse = m_protocol == PacsProtocol::Dimse;
-    PacsResult r = dimse ? DimseClient(m_server, m_cache).findInstances(study, series, instances)
-                         : DicomWebClient(m_server).findInstances(study, series, instances);
-    if (r.ok()) {
+    std::thread places([this, study, series, dimse, post] {
+        std::vector<InstanceHit> instances;
+        const PacsResult found = dimse ? DimseClient(m_server, m_cache).findInstances(study, series, instances)
+                                       : DicomWebClient(m_server).findInstances(study, series, instances);
+        if (!found.ok()) instances.clear();  // no stand-ins: the images enter as they come
         post([this, instances] { placesKnown(instances); });
-        r = dimse ? DimseClient(m_server, m_cache).retrieve(study, series, "", received)
-                  : DicomWebClient(m_server).retrieve(study, series, "", received);
-    }
+    });
+    PacsResult r = dimse ? DimseClient(m_server, m_cache).retrieve(study, series, "", received)
+                         : DicomWebClient(m_server).retrieve(study, series, "", received);
+    places.join();
     if (m_cancel && r.ok()) r = {PacsStatus::Cancelled, QString()};
     post([this, r] { done(r); });
 }
@@ -79,13 +82,13 @@ void PacsRetrieval::take(std::unique_ptr<DicomImage> image, const QString& error
         m_problems << error;
         return;
     }
+    if (!m_placesKnown) return m_parked.push_back(std::move(image));
     const std::string id = image->sopUid();
     const bool standIn = m_database.download().awaited(id);
     if (m_database.image(id) && !standIn) {
-        QFile::remove(image->path());  // the first image comes twice
+        QFile::remove(image->path());  // already here (retrieved or opened before)
         return;
     }
-    if (m_template.empty()) m_template = id;
     if (!m_standIns && !m_instances.empty()) standIns(*image);
     const QString why = m_database.replaceImage(std::move(image));
     if (!why.isEmpty()) {
@@ -98,13 +101,11 @@ void PacsRetrieval::take(std::unique_ptr<DicomImage> image, const QString& error
 }
 
 void PacsRetrieval::placesKnown(const std::vector<InstanceHit>& instances) {
+    m_placesKnown = true;
     m_instances = instances;
     m_expected = std::max(m_expected, int(instances.size()));
-    const DicomImage* first = m_template.empty() ? nullptr : m_database.image(m_template);
-    if (!m_standIns && first) {
-        standIns(*first);
-        emit progressed(m_arrived, m_expected);
-    }
+    std::vector<std::unique_ptr<DicomImage>> parked = std::move(m_parked);
+    for (std::unique_ptr<DicomImage>& image : parked) take(std::move(image), QString(), 0);
 }
 
 void PacsRetrieval::standIns(const DicomImage& first) {
@@ -145,6 +146,7 @@ void PacsRetrieval::done(const PacsResult& result) {
     m_running = false;
     m_totalMs = m_clock.elapsed();
     m_result = result;
+    if (!m_placesKnown) placesKnown({});
     // Stand-ins of images that never came go: what arrived stays.
     for (const InstanceHit& hit : m_instances)
         if (m_database.download().awaited(hit.sopUid)) {

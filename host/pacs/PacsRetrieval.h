@@ -16,9 +16,9 @@ class DicomImage;
 class StudyDatabase;
 
 // One series retrieved from a PACS into the study database while the user
-// works. Where each image lies is asked first; once the first image has
-// come, the others stand in the database as blank images that are awaited,
-// so a 2D
+// works. Where each image lies is asked beside the transfer; once that is
+// known and the first image has come, the others stand in the database as
+// blank images that are awaited, so a 2D
 // cell pages through what has arrived and a 3D window built on the series
 // fills in as the rest arrive (the plug-ins see them arrive as they do a
 // download). The transfer runs on a thread of its own; each object arrives
@@ -72,7 +72,8 @@ private:
     bool m_running = false;
     std::vector<InstanceHit> m_instances;  // the window's copy
     bool m_standIns = false;
-    std::string m_template;  // the first image that came: the stand-ins copy it
+    bool m_placesKnown = false;
+    std::vector<std::unique_ptr<DicomImage>> m_parked;  // came before the places were known
     int m_arrived = 0, m_expected = 0;
     PacsResult m_result;
     QStringList m_problems;
