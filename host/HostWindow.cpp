@@ -16,6 +16,7 @@
 #include "collab/CollaborationLink.h"
 #include "collab/SessionGreeting.h"
 #include "collab/SessionKey.h"
+#include "dicom/StreamScan.h"
 #include "dicom/StudyDatabase.h"
 
 #include "QVHostApi.h"
@@ -229,8 +230,13 @@ QStringList HostWindow::offerFilesToWindow(const QStringList& paths, int cellInd
     HostCell* cell = m_grid->cell(cellIndex);
     if (!cell || !cell->pluginWindow()) return paths;
     QStringList left;
-    for (const QString& path : paths)
-        if (!QFileInfo(path).isFile() || !m_router->dropFileOnWindow(*cell, path)) left << path;
+    for (const QString& path : paths) {
+        // A file the element walk refuses never reaches the plug-in's reader;
+        // opened as usual it is reported with the reason.
+        StreamReport report;
+        const bool sound = !scanDicomFile(path, report) || report.state == StreamState::Sound;
+        if (!sound || !QFileInfo(path).isFile() || !m_router->dropFileOnWindow(*cell, path)) left << path;
+    }
     return left;
 }
 

@@ -161,6 +161,32 @@ TEST_F(SegmentationDicom, PhantomOutlineGoesOutAndComesBackTheSameAndAFollowerTa
     EXPECT_TRUE(other->view()->m_segHistory.empty());
 }
 
+// A segmentation file nested ten thousand sequences deep, dropped from the
+// desktop onto the 3D window: the host's walk keeps it from the plug-in's
+// reader (which would overflow its stack), and opening it says why.
+TEST_F(SegmentationDicom, FileNestedTenThousandDeepDroppedOnTheWindowIsRefusedNotRead) {
+    CBackground* f = windowOn(phantom("ph", {"--size", "32x32x16"}), 0, 1);
+    ASSERT_NE(f, nullptr);
+    std::string deep(128, '\0');
+    deep += "DICM";
+    auto put16 = [&deep](uint16_t v) { deep += char(v & 0xFF), deep += char(v >> 8); };
+    put16(0x0002), put16(0x0010), deep += "UI", put16(20), deep += std::string("1.2.840.10008.1.2.1") + '\0';
+    for (int i = 0; i < 10000; ++i) {
+        put16(0x0062), put16(0x0002), deep += "SQ", put16(0), put16(0xFFFF), put16(0xFFFF);
+        put16(0xFFFE), put16(0xE000), put16(0xFFFF), put16(0xFFFF);
+    }
+    QFile file(dir.filePath("deep-seg.dcm"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(deep.data(), qint64(deep.size()));
+    file.close();
+    host->grid().cell(1)->setPluginWindow(f, "Vexel 3D");  // as the router holds it
+    EXPECT_EQ(host->offerFilesToWindow({file.fileName()}, 1), QStringList{file.fileName()});
+    host->grid().cell(1)->setPluginWindow(nullptr);
+    const QStringList problems = host->openPaths({file.fileName()});
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains("nested more than 128 deep")) << problems[0].toStdString();
+}
+
 TEST_F(SegmentationDicom, CorpusChestWithoutItsTableGoesOutAndComesBackTheSame) {
     const QString corpus = hosttest::corpusFolder();
     if (corpus.isEmpty()) GTEST_SKIP() << "no corpus";
