@@ -16,6 +16,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -147,6 +148,15 @@ bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) 
             runUntilIdle();
             QString why;
             if (!saveGrab(&host, rest, why)) return fail(why);
+        } else if (command == "screenshot-dialog") {
+            // The dialog the user sees on top (a non-modal one like the PACS dialog too).
+            QDialog* shown = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) shown = d;
+            runUntilIdle();
+            QString why;
+            if (!shown) return fail("no dialog is shown");
+            if (!saveGrab(shown, rest, why)) return fail(why);
         } else if (command == "screenshot-cell") {
             const int index = rest.section(' ', 0, 0).toInt(&ok);
             const QString file = rest.section(' ', 1).trimmed();

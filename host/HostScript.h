@@ -17,6 +17,7 @@ class HostWindow;
 //   idle                   run the event loop until nothing is pending
 //   screenshot FILE        save the main window as PNG
 //   screenshot-cell N FILE save grid cell N as PNG
+//   screenshot-dialog FILE save the dialog shown on top as PNG
 //   expect-window N        fail unless cell N holds a plug-in window
 //   expect-tool N STATE TEXT  fail unless the toolbar button TEXT of cell N's
 //                          plug-in window is checked, unchecked, enabled or
