@@ -42,7 +42,7 @@ bool PanelPictures::pictureOf(int groupId, const PanelView& view, ShownPicture& 
     if (!volume || !frame) return false;
     const ImagePlane plane = volume->planeThrough(frame->point, frame->axes, view.plane);
     auto& kept = view.sampled;
-    const bool same = kept.volume == volume && kept.slab == view.slab && kept.slabMm == view.slabMm &&
+    const bool same = kept.volume == volume && kept.version == volume->version() && kept.slab == view.slab && kept.slabMm == view.slabMm &&
                       kept.plane.columns == plane.columns && kept.plane.rows == plane.rows &&
                       norm(sub(kept.plane.origin, plane.origin)) < 1e-9 && norm(sub(kept.plane.u, plane.u)) < 1e-12 &&
                       norm(sub(kept.plane.v, plane.v)) < 1e-12;
@@ -52,6 +52,7 @@ bool PanelPictures::pictureOf(int groupId, const PanelView& view, ShownPicture& 
         kept.slab = view.slab;
         kept.slabMm = view.slabMm;
         kept.volume = volume;
+        kept.version = volume->version();
     }
     picture.plane = plane;
     picture.values = &kept.values;

@@ -29,6 +29,7 @@ struct PanelView {
         SlabMode slab = SlabMode::Off;
         double slabMm = 0;
         const ReformatVolume* volume = nullptr;
+        int version = -1;
         std::vector<float> values;
     } sampled;
 };

@@ -102,7 +102,7 @@ void ReadingState::resetPlanes(int groupId) {
 
 ReformatVolume* ReadingState::volumeOf(int groupId, QString* why) {
     auto found = m_volumes.find(groupId);
-    if (found != m_volumes.end()) return found->second.get();
+    if (found != m_volumes.end()) return found->second.volume.get();
     if (auto refused = m_refusals.find(groupId); refused != m_refusals.end()) {
         if (why) *why = refused->second;
         return nullptr;
@@ -117,11 +117,33 @@ ReformatVolume* ReadingState::volumeOf(int groupId, QString* why) {
         if (why) *why = reason;
         return nullptr;
     }
-    return (m_volumes[groupId] = std::move(volume)).get();
+    KeptVolume& kept = m_volumes[groupId];
+    kept.imageIds = group->imageIds;
+    kept.arrived = arrivedOf(group->imageIds);
+    kept.volume = std::move(volume);
+    return kept.volume.get();
+}
+
+int ReadingState::arrivedOf(const std::vector<std::string>& imageIds) const {
+    int arrived = 0;
+    for (const std::string& id : imageIds) arrived += m_database.download().arrived(id) ? 1 : 0;
+    return arrived;
 }
 
 void ReadingState::imagesChanged() {
-    m_volumes.clear();
+    for (auto it = m_volumes.begin(); it != m_volumes.end();) {
+        const SeriesGroup* group = m_database.groupById(it->first);
+        if (!group || group->imageIds != it->second.imageIds) {
+            it = m_volumes.erase(it);
+            continue;
+        }
+        const int arrived = arrivedOf(group->imageIds);
+        if (arrived != it->second.arrived) {
+            it->second.volume->refresh(m_database);
+            it->second.arrived = arrived;
+        }
+        ++it;
+    }
     m_refusals.clear();
     for (auto it = m_frames.begin(); it != m_frames.end();)
         it = m_database.groupById(it->first) ? std::next(it) : m_frames.erase(it);

@@ -72,7 +72,9 @@ public:
     // The series as a volume (built once, kept until the images change);
     // null with the reason when it forms none.
     ReformatVolume* volumeOf(int groupId, QString* why = nullptr);
-    // Images were added or removed: volumes are built again when next asked.
+    // Images were added, removed or have arrived: a volume whose series lost
+    // or gained images is built again when next asked, one whose images
+    // arrived is refreshed.
     void imagesChanged();
 
     // The plane each panel shows, keyed by the panel (forgotten when it goes).
@@ -98,7 +100,15 @@ private:
     ReadingTool m_tool = ReadingTool::Pointer;
     PatientCursor m_cursor;
     std::map<int, PlaneFrame> m_frames;  // by group
-    std::map<int, std::unique_ptr<ReformatVolume>> m_volumes;
+    // A volume with the images it was built from and how many had arrived:
+    // while images arrive it is refreshed, not built again.
+    struct KeptVolume {
+        std::unique_ptr<ReformatVolume> volume;
+        std::vector<std::string> imageIds;
+        int arrived = 0;
+    };
+    int arrivedOf(const std::vector<std::string>& imageIds) const;
+    std::map<int, KeptVolume> m_volumes;
     std::map<int, QString> m_refusals;
     std::map<const void*, PublishedPlane> m_planes;
     std::vector<Measurement> m_measurements;

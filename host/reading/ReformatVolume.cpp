@@ -71,7 +71,10 @@ std::unique_ptr<ReformatVolume> ReformatVolume::build(const StudyDatabase& datab
     return out;
 }
 
-void ReformatVolume::refresh(const StudyDatabase& database) { m_volume->refresh(database); }
+void ReformatVolume::refresh(const StudyDatabase& database) {
+    m_volume->refresh(database);
+    ++m_version;
+}
 
 Vec3d ReformatVolume::indexStep(const Vec3d& d) const {
     Vec3d out;

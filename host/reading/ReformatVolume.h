@@ -34,6 +34,8 @@ public:
                                                  VolumeRefusal& refusal);
     // Re-reads the images that have arrived since.
     void refresh(const StudyDatabase& database);
+    // Counts the refreshes: a plane sampled before one is sampled again.
+    int version() const { return m_version; }
 
     // The point lies inside the voxels (their edges included).
     bool contains(const Vec3d& point) const;
@@ -64,6 +66,7 @@ private:
     Vec3d m_origin{};
     double m_toIndex[3][3] = {};  // patient offset -> index
     double m_slope = 1, m_offset = 0;  // stored value -> real value
+    int m_version = 0;
 };
 
 // "Acquired", "Axial", "Coronal", "Sagittal"; the same names, any case, read back.

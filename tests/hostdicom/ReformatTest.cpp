@@ -120,6 +120,28 @@ TEST(ReadingLayout, LeavesOutMeasurementsWithUnsoundNumbersOrPoints) {
     EXPECT_EQ(again[0].points, read[0].points);
 }
 
+// While a series arrives, its reformat volume is refreshed in place (not
+// built again four times a second) and shows each image once it is there.
+TEST_F(DicomHost, ArrivingImagesRefreshTheReformatVolumeInPlace) {
+    std::vector<SliceRecipe> slices = sliceStack(6, 0, 0, 2);
+    for (SliceRecipe& s : slices) s.slope = "1", s.intercept = "-1024";
+    const std::vector<std::string> ids = addSlices(host->database(), slices);
+    ASSERT_EQ(ids.size(), 6u);
+    host->database().download().awaitImage(ids[3]);
+    host->databaseChanged();
+    const int group = host->database().groups().front()->id;
+    ReformatVolume* volume = host->reading().volumeOf(group);
+    ASSERT_NE(volume, nullptr);
+    const quarvia::DicomImage& fourth = *host->database().image(ids[3]);
+    const Vec3d centre = quarvia::planeOfImage(fourth, 3, 2.0).patientOf(3, 4);
+    const double stored = fourth.raw(4 * 8 + 3) - 1024.0;
+    EXPECT_NE(volume->valueAt(centre), stored) << "not arrived yet";
+    host->database().download().imageArrived(ids[3]);
+    host->databaseChanged();
+    EXPECT_EQ(host->reading().volumeOf(group), volume);
+    EXPECT_DOUBLE_EQ(volume->valueAt(centre), stored);
+}
+
 // Two series of one frame of reference, 100 mm apart: the 3D cursor pages
 // the cell whose series holds the point and leaves the other alone.
 TEST_F(DicomHost, CursorPagesTheSeriesHoldingThePointAndLeavesTheOthers) {
