@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QUuid>
 
 #include <cmath>
 #include <memory>
@@ -236,7 +237,8 @@ PacsResult DicomWebClient::retrieve(const std::string& studyUid, const std::stri
 }
 
 PacsResult DicomWebClient::store(const QByteArray& object) {
-    const QByteArray boundary = "quarvia-stow-boundary-7d3f1c";
+    // A boundary of its own each time: it must not occur inside the object.
+    const QByteArray boundary = "quarvia-" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
     QByteArray body = "--" + boundary + "\r\nContent-Type: application/dicom\r\n\r\n" + object + "\r\n--" + boundary + "--\r\n";
     QByteArray answer;
     return request("/studies", "application/dicom+json", answer, nullptr, &body,

@@ -172,6 +172,28 @@ TEST_F(Pacs, DimseOverTlsVerifiesTheServerCertificate) {
     QProcess::execute("/usr/bin/python3", {ORTHANC_SCRIPT, "stop", tlsWork.filePath("orthanc")});
 }
 
+// What the host sends back is there for the next query, by either road.
+TEST_F(Pacs, ObjectsStoredByDimseAndByStowAreFoundAgain) {
+    QProcess phantom;
+    phantom.start(PHANTOM_TOOL, {"--out", work->filePath("sent"), "--size", "32x32x2"});
+    ASSERT_TRUE(phantom.waitForFinished(60000));
+    QFile second(work->filePath("sent/0002.dcm"));
+    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(DimseClient(*server, work->filePath("x")).store(work->filePath("sent/0001.dcm")).ok());
+    const PacsResult stow = DicomWebClient(*server).store(second.readAll());
+    EXPECT_TRUE(stow.ok()) << stow.detail.toStdString();
+    std::vector<StudyHit> after;
+    // The phantom tool makes a study of its own each run: the newest has both images.
+    ASSERT_TRUE(DicomWebClient(*server).findStudies({}, after).ok());
+    int found = 0;
+    for (const StudyHit& study : after) {
+        std::vector<SeriesHit> series;
+        ASSERT_TRUE(DimseClient(*server, work->filePath("x")).findSeries(study.studyUid, series).ok());
+        for (const SeriesHit& s : series) found += s.instances == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(found, 1);
+}
+
 TEST(Multipart, PartsSplitAnywhereComeOutWhole) {
     const QByteArray body = "preamble\r\n--b1\r\nContent-Type: application/dicom\r\n\r\nfirst\r\n--b1\r\n"
                             "Content-Type: application/dicom\r\n\r\nsecond part\r\n--b1--\r\n";
