@@ -1,6 +1,7 @@
 #include "DicomWebClient.h"
 
 #include "MultipartReader.h"
+#include "PacsAnswers.h"
 
 #include <curl/curl.h>
 
@@ -8,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -21,8 +23,8 @@ namespace quarvia {
 namespace {
 
 struct Transfer {
-    QByteArray* answer;
-    const DicomWebClient::Sink* sink;
+    QByteArray* answer = nullptr;
+    const DicomWebClient::Sink* sink = nullptr;
     bool stopped = false;
     bool tooLarge = false;
     QByteArray contentType;
@@ -55,24 +57,42 @@ QByteArray credentials(const QString& file) {
     return in.readLine(4096).trimmed();
 }
 
-// A DICOM JSON attribute's first value as text ("Alphabetic" of a name).
-QString value(const QJsonObject& object, const char* tag) {
-    const QJsonValue first = object.value(tag).toObject().value("Value").toArray().first();
-    if (first.isObject()) return first.toObject().value("Alphabetic").toString();
-    if (first.isDouble()) return QString::number(first.toDouble(), 'g', 17);
-    return first.toString();
-}
+QString keyOf(AnswerTag tag) { return QString("%1%2").arg(tag.group, 4, 16, QChar('0')).arg(tag.element, 4, 16, QChar('0')).toUpper(); }
 
-bool numbers(const QJsonObject& object, const char* tag, double* out, int count) {
-    const QJsonArray values = object.value(tag).toObject().value("Value").toArray();
-    if (values.size() != count) return false;
-    for (int i = 0; i < count; ++i) {
-        // Decimal strings come as numbers or as text, depending on the server.
-        bool ok = values[i].isDouble();
-        out[i] = ok ? values[i].toDouble() : values[i].toString().toDouble(&ok);
-        if (!ok || !std::isfinite(out[i])) return false;
+// An object of DICOM JSON read as the hits read any answer.
+class JsonAnswer : public AnswerReader {
+public:
+    explicit JsonAnswer(const QJsonObject& object) : m_object(object) {}
+    QString text(AnswerTag tag) const override {
+        QStringList values;
+        for (const QJsonValue& v : valuesOf(tag)) {
+            if (v.isObject()) values << v.toObject().value("Alphabetic").toString();
+            else if (v.isDouble()) values << QString::number(v.toDouble(), 'g', 17);
+            else values << v.toString();
+        }
+        return values.join('\\');
     }
-    return true;
+    bool numbers(AnswerTag tag, double* out, int count) const override {
+        const QJsonArray values = valuesOf(tag);
+        if (values.size() != count) return false;
+        for (int i = 0; i < count; ++i) {
+            // Decimal strings come as numbers or as text, depending on the server.
+            bool ok = values[i].isDouble();
+            out[i] = ok ? values[i].toDouble() : values[i].toString().toDouble(&ok);
+            if (!ok || !std::isfinite(out[i])) return false;
+        }
+        return true;
+    }
+
+private:
+    QJsonArray valuesOf(AnswerTag tag) const { return m_object.value(keyOf(tag)).toObject().value("Value").toArray(); }
+    QJsonObject m_object;
+};
+
+QString includeFields(const std::vector<AnswerTag>& tags) {
+    QStringList keys;
+    for (const AnswerTag& tag : tags) keys << keyOf(tag);
+    return keys.join(',');
 }
 
 void globalInit() {
@@ -90,7 +110,9 @@ PacsResult DicomWebClient::request(const QString& path, const QByteArray& accept
     QString base = m_server.webUrl;
     while (base.endsWith('/')) base.chop(1);
     const QByteArray url = (base + path).toUtf8();
-    Transfer t{&answer, &sink};
+    Transfer t;
+    t.answer = &answer;
+    t.sink = &sink;
     curl_slist* headers = curl_slist_append(nullptr, ("Accept: " + accept).constData());
     if (body) headers = curl_slist_append(headers, ("Content-Type: " + contentType).constData());
     CURL* c = curl.get();
@@ -153,44 +175,26 @@ PacsResult DicomWebClient::findStudies(const PacsQuery& q, std::vector<StudyHit>
                                                     {"AccessionNumber", q.accession}};
     for (const auto& [key, value] : keys)
         if (!value.isEmpty()) query.addQueryItem(key, value);
-    query.addQueryItem("includefield", "StudyDescription,NumberOfStudyRelatedInstances,ModalitiesInStudy");
+    query.addQueryItem("includefield", includeFields(studyReturnKeys()));
     query.addQueryItem("limit", QString::number(kMaxPacsHits));
     QByteArray answer;
     const PacsResult r = json("/studies?" + query.toString(QUrl::FullyEncoded), answer);
     hits.clear();
     for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
-        const QJsonObject o = v.toObject();
         StudyHit h;
-        h.studyUid = value(o, "0020000D").toStdString();
-        if (h.studyUid.empty()) continue;
-        h.patientName = value(o, "00100010").replace('^', ' ').trimmed();
-        h.patientId = value(o, "00100020");
-        h.date = value(o, "00080020");
-        h.description = value(o, "00081030");
-        h.modalities = value(o, "00080061");
-        h.accession = value(o, "00080050");
-        h.instances = value(o, "00201208").toInt();
-        hits.push_back(h);
+        if (studyHitOf(JsonAnswer(v.toObject()), h)) hits.push_back(h);
     }
     return r;
 }
 
 PacsResult DicomWebClient::findSeries(const std::string& studyUid, std::vector<SeriesHit>& hits) {
     QByteArray answer;
-    const PacsResult r = json(QString("/studies/%1/series?includefield=NumberOfSeriesRelatedInstances")
-                                  .arg(QString::fromStdString(studyUid)), answer);
+    const PacsResult r = json(QString("/studies/%1/series?includefield=%2")
+                                  .arg(QString::fromStdString(studyUid), includeFields(seriesReturnKeys())), answer);
     hits.clear();
     for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
-        const QJsonObject o = v.toObject();
         SeriesHit h;
-        h.studyUid = studyUid;
-        h.seriesUid = value(o, "0020000E").toStdString();
-        if (h.seriesUid.empty()) continue;
-        h.modality = value(o, "00080060");
-        h.description = value(o, "0008103E");
-        h.number = value(o, "00200011").toInt();
-        h.instances = value(o, "00201209").toInt();
-        hits.push_back(h);
+        if (seriesHitOf(JsonAnswer(v.toObject()), studyUid, h)) hits.push_back(h);
     }
     return r;
 }
@@ -202,13 +206,8 @@ PacsResult DicomWebClient::findInstances(const std::string& studyUid, const std:
                                   .arg(QString::fromStdString(studyUid), QString::fromStdString(seriesUid)), answer);
     hits.clear();
     for (const QJsonValue& v : QJsonDocument::fromJson(answer).array()) {
-        const QJsonObject o = v.toObject();
         InstanceHit h;
-        h.sopUid = value(o, "00080018").toStdString();
-        if (h.sopUid.empty()) continue;
-        h.number = value(o, "00200013").toInt();
-        h.hasGeometry = numbers(o, "00200032", h.position.data(), 3) && numbers(o, "00200037", h.orientation.data(), 6);
-        hits.push_back(h);
+        if (instanceHitOf(JsonAnswer(v.toObject()), h)) hits.push_back(h);
     }
     return r;
 }

@@ -1,5 +1,7 @@
 #include "DimseClient.h"
 
+#include "PacsAnswers.h"
+
 #include <dcmtk/dcmdata/dctk.h>
 #include <dcmtk/dcmnet/diutil.h>
 #include <dcmtk/dcmnet/scu.h>
@@ -111,15 +113,29 @@ PacsResult connect(Session& scu, const PacsServer& server, std::unique_ptr<DcmTL
     return r;
 }
 
-std::string text(DcmItem& item, const DcmTagKey& key) {
-    OFString value;
-    return item.findAndGetOFStringArray(key, value).good() ? std::string(value.c_str()) : std::string();
-}
+// A C-FIND answer read as the hits read any answer.
+class DatasetAnswer : public AnswerReader {
+public:
+    explicit DatasetAnswer(DcmItem& item) : m_item(item) {}
+    QString text(AnswerTag tag) const override {
+        OFString value;
+        return m_item.findAndGetOFStringArray(DcmTagKey(tag.group, tag.element), value).good()
+                   ? QString::fromStdString(value.c_str()).trimmed()
+                   : QString();
+    }
+    bool numbers(AnswerTag tag, double* out, int count) const override {
+        for (int i = 0; i < count; ++i) {
+            Float64 v = 0;
+            if (m_item.findAndGetFloat64(DcmTagKey(tag.group, tag.element), v, unsigned(i)).bad() || !std::isfinite(v))
+                return false;
+            out[i] = v;
+        }
+        return true;
+    }
 
-int number(DcmItem& item, const DcmTagKey& key) {
-    Sint32 n = 0;
-    return item.findAndGetSint32(key, n).good() ? int(n) : 0;
-}
+private:
+    DcmItem& m_item;
+};
 
 // Runs a C-FIND at a level with the given keys; each answer to `take`.
 PacsResult find(const PacsServer& server, DcmDataset& keys, const std::function<void(DcmDataset&)>& take) {
@@ -146,16 +162,12 @@ PacsResult find(const PacsServer& server, DcmDataset& keys, const std::function<
     return r;
 }
 
-bool finiteValues(DcmItem& item, const DcmTagKey& key, double* out, int count) {
-    for (int i = 0; i < count; ++i) {
-        Float64 v = 0;
-        if (item.findAndGetFloat64(key, v, unsigned(i)).bad() || !std::isfinite(v)) return false;
-        out[i] = v;
-    }
-    return true;
-}
-
 void put(DcmDataset& d, const DcmTagKey& key, const QString& value) { d.putAndInsertString(key, value.toStdString().c_str()); }
+
+// The attributes an answer should hold, asked for empty (the matching keys are put after).
+void askFor(DcmDataset& d, const std::vector<AnswerTag>& tags) {
+    for (const AnswerTag& tag : tags) put(d, DcmTagKey(tag.group, tag.element), QString());
+}
 
 }  // namespace
 
@@ -174,48 +186,28 @@ PacsResult DimseClient::echo() {
 PacsResult DimseClient::findStudies(const PacsQuery& q, std::vector<StudyHit>& hits) {
     DcmDataset keys;
     put(keys, DCM_QueryRetrieveLevel, "STUDY");
-    put(keys, DCM_StudyInstanceUID, "");
+    askFor(keys, studyReturnKeys());
     put(keys, DCM_PatientName, q.patientName);
     put(keys, DCM_PatientID, q.patientId);
     put(keys, DCM_StudyDate, q.studyDate);
     put(keys, DCM_ModalitiesInStudy, q.modality);
     put(keys, DCM_AccessionNumber, q.accession);
-    put(keys, DCM_StudyDescription, "");
-    put(keys, DCM_NumberOfStudyRelatedInstances, "");
     hits.clear();
     return find(m_server, keys, [&hits](DcmDataset& d) {
         StudyHit h;
-        h.studyUid = text(d, DCM_StudyInstanceUID);
-        if (h.studyUid.empty()) return;
-        h.patientName = QString::fromStdString(text(d, DCM_PatientName)).replace('^', ' ').trimmed();
-        h.patientId = QString::fromStdString(text(d, DCM_PatientID));
-        h.date = QString::fromStdString(text(d, DCM_StudyDate));
-        h.description = QString::fromStdString(text(d, DCM_StudyDescription));
-        h.modalities = QString::fromStdString(text(d, DCM_ModalitiesInStudy));
-        h.accession = QString::fromStdString(text(d, DCM_AccessionNumber));
-        h.instances = number(d, DCM_NumberOfStudyRelatedInstances);
-        hits.push_back(h);
+        if (studyHitOf(DatasetAnswer(d), h)) hits.push_back(h);
     });
 }
 
 PacsResult DimseClient::findSeries(const std::string& studyUid, std::vector<SeriesHit>& hits) {
     DcmDataset keys;
     put(keys, DCM_QueryRetrieveLevel, "SERIES");
+    askFor(keys, seriesReturnKeys());
     put(keys, DCM_StudyInstanceUID, QString::fromStdString(studyUid));
-    for (const DcmTagKey& key : {DCM_SeriesInstanceUID, DCM_Modality, DCM_SeriesDescription, DCM_SeriesNumber,
-                                 DCM_NumberOfSeriesRelatedInstances})
-        put(keys, key, "");
     hits.clear();
     return find(m_server, keys, [&](DcmDataset& d) {
         SeriesHit h;
-        h.studyUid = studyUid;
-        h.seriesUid = text(d, DCM_SeriesInstanceUID);
-        if (h.seriesUid.empty()) return;
-        h.modality = QString::fromStdString(text(d, DCM_Modality));
-        h.description = QString::fromStdString(text(d, DCM_SeriesDescription));
-        h.number = number(d, DCM_SeriesNumber);
-        h.instances = number(d, DCM_NumberOfSeriesRelatedInstances);
-        hits.push_back(h);
+        if (seriesHitOf(DatasetAnswer(d), studyUid, h)) hits.push_back(h);
     });
 }
 
@@ -223,19 +215,13 @@ PacsResult DimseClient::findInstances(const std::string& studyUid, const std::st
                                       std::vector<InstanceHit>& hits) {
     DcmDataset keys;
     put(keys, DCM_QueryRetrieveLevel, "IMAGE");
+    askFor(keys, instanceReturnKeys());
     put(keys, DCM_StudyInstanceUID, QString::fromStdString(studyUid));
     put(keys, DCM_SeriesInstanceUID, QString::fromStdString(seriesUid));
-    for (const DcmTagKey& key : {DCM_SOPInstanceUID, DCM_InstanceNumber, DCM_ImagePositionPatient, DCM_ImageOrientationPatient})
-        put(keys, key, "");
     hits.clear();
     return find(m_server, keys, [&hits](DcmDataset& d) {
         InstanceHit h;
-        h.sopUid = text(d, DCM_SOPInstanceUID);
-        if (h.sopUid.empty()) return;
-        h.number = number(d, DCM_InstanceNumber);
-        h.hasGeometry = finiteValues(d, DCM_ImagePositionPatient, h.position.data(), 3) &&
-                        finiteValues(d, DCM_ImageOrientationPatient, h.orientation.data(), 6);
-        hits.push_back(h);
+        if (instanceHitOf(DatasetAnswer(d), h)) hits.push_back(h);
     });
 }
 
