@@ -2,7 +2,7 @@
 // state blob of captured images.
 #include "collab/CaptureRecord.h"
 #include "collab/SessionText.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "collab/StateText.h"
 
 #include "ViewFixture.h"

@@ -1,6 +1,6 @@
 // Any bytes as a packed image list: decoding never reads past them, and
 // what decodes packs and decodes back to the same identifiers.
-#include "collab/ImageList.h"
+#include "wire/ImageList.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "collab/CaptureRecord.h"
 #include "collab/SegHistoryReplay.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"

@@ -1,6 +1,6 @@
 #include "collab/SegHistoryReader.h"
 
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "render/CutPlane.h"
 #include "segment/SegmentHistory.h"
 

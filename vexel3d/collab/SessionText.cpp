@@ -1,9 +1,9 @@
 #include "collab/SessionText.h"
 
-#include "collab/NumericCLocale.h"
+#include "wire/NumericCLocale.h"
 
 #include "collab/CaptureRecord.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "volume/SeriesState.h"
 

@@ -3,7 +3,7 @@
 // every captured image), the startup image list that tells peers which
 // images to load, and the recognition of this plug-in's captured images.
 
-#include "collab/ImageList.h"
+#include "wire/ImageList.h"
 
 #include <cstdint>
 #include <optional>

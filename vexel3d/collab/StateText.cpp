@@ -1,8 +1,8 @@
 #include "collab/StateText.h"
 
 #include "collab/CaptureRecord.h"
-#include "collab/NumericCLocale.h"
-#include "collab/StateLines.h"
+#include "wire/NumericCLocale.h"
+#include "wire/StateLines.h"
 #include "render/Camera.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"

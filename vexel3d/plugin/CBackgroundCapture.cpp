@@ -8,7 +8,7 @@
 #include "CV3dApp.h"
 #include "MessageTexts.h"
 #include "PluginIdentity.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "interact/CapturePixels.h"
 #include "plugin/HostStrings.h"

@@ -7,7 +7,7 @@
 #include "PluginIdentity.h"
 #include "collab/SegHistoryReplay.h"
 #include "collab/SessionText.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"

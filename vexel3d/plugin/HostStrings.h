@@ -2,7 +2,7 @@
 // Strings the host hands out: taken into a std::string and freed at once.
 
 #include "QVHostApi.h"
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "collab/ImageList.h"
+#include "wire/ImageList.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "collab/NumericCLocale.h"
+#include "wire/NumericCLocale.h"
 
 namespace v3d {
 

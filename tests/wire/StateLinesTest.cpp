@@ -1,5 +1,5 @@
 // Line lookup, the escape and the field reader of state texts.
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "collab/StateLines.h"
+#include "wire/StateLines.h"
 
-#include "collab/NumericCLocale.h"
+#include "wire/NumericCLocale.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,6 +1,6 @@
 // The packed image list: its exact bytes, round trips, and lists cut short
 // or damaged.
-#include "collab/ImageList.h"
+#include "wire/ImageList.h"
 
 #include <gtest/gtest.h>
 
