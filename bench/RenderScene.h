@@ -5,7 +5,7 @@
 
 #include "render/Camera.h"
 #include "render/RenderPool.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"

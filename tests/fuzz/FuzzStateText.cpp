@@ -7,7 +7,7 @@
 #include "collab/StateText.h"
 #include "FuzzView.h"
 #include "render/Camera.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCore.h"
 #include "view/ViewSegmentation.h"
 #include "volume/CVolume.h"

@@ -3,7 +3,7 @@
 // a camera, a frame whose images are all there, and services that keep
 // nothing.
 #include "render/Camera.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"

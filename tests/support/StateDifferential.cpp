@@ -13,7 +13,7 @@
 #include "interact/ViewWindow.h"
 #include "interact/WheelSteps.h"
 #include "render/Camera.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCommands.h"
 #include "view/ViewCore.h"
 #include "view/ViewSegmentation.h"

@@ -3,7 +3,7 @@
 // camera and a view that records what the window side would do.
 
 #include "render/Camera.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesState.h"

@@ -118,7 +118,7 @@ void Applier::renderer() {
     if (!find("J_renderer ", payload)) return;
     FieldReader r(payload);
     int32_t mode = 0;
-    if (!r.readInt(mode) || mode < RENDER_SSD || mode > RENDER_OPQ) return refuse();
+    if (!r.readInt(mode) || mode < 0 || mode >= kRenderModeCount) return refuse();
     m_view.setRenderMode(mode);
 }
 

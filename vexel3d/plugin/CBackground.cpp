@@ -13,7 +13,7 @@
 #include "collab/SegHistoryReplay.h"
 #include "render/Camera.h"
 #include "plugin/CPerspective.h"
-#include "view/RendererFactory.h"
+#include "view/RendererRegistry.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
 
@@ -132,14 +132,16 @@ void CBackground::createToolbars() {
                                  {ID_CREATE_CUTPLANE, ID_SELECT_CUTPLANE, ID_MOVE_CUTPLANE, ID_DELETE_CUTPLANE});
     segmentationBar = createToolbar(5040, "Segmentation", Qt::BottomToolBarArea,
                                     {ID_SELECT_OBJECT, ID_SELECT_ROI, ID_SELECT_DENSITY});
-    mainBar = createToolbar(5044, "Main", Qt::RightToolBarArea,
-                            {ID_RENDER_SSD, ID_RENDER_MIP, ID_RENDER_OPQ, 0, ID_PARALLEL, ID_PERSPECTIVE, 0, ID_CAPTURE});
+    std::vector<int> mainCommands;
+    for (const RendererKind& renderer : rendererKinds()) mainCommands.push_back(renderer.command);
+    mainCommands.insert(mainCommands.end(), {0, ID_PARALLEL, ID_PERSPECTIVE, 0, ID_CAPTURE});
+    mainBar = createToolbar(5044, "Main", Qt::RightToolBarArea, mainCommands);
     resetBar = createToolbar(5042, "Reset", Qt::RightToolBarArea,
                              {ID_RESET_VIEW, ID_RESET_CUTPLANES, ID_RESET_SHADING, ID_RESET_SEGMENTATION});
 }
 
 QToolBar* CBackground::createToolbar(int resource, const char* title, Qt::ToolBarArea area,
-                                     std::initializer_list<int> commands) {
+                                     const std::vector<int>& commands) {
     auto* bar = new QToolBar(QString::fromUtf8(title), this);
     bar->setObjectName(QString::number(resource));
     bar->setIconSize(QSize(18, 18));

@@ -139,7 +139,7 @@ protected:
 private:
     void fillCell();
     void createToolbars();
-    QToolBar* createToolbar(int resource, const char* title, Qt::ToolBarArea area, std::initializer_list<int> commands);
+    QToolBar* createToolbar(int resource, const char* title, Qt::ToolBarArea area, const std::vector<int>& commands);
     intptr_t windowLevelMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     intptr_t dropPanel(QVPanelHandle panel);
     // A saved-state or startup text: loads its images, then its state.

@@ -14,6 +14,7 @@
 #include "plugin/HostStrings.h"
 #include "plugin/CPerspective.h"
 #include "render/Camera.h"
+#include "view/RendererRegistry.h"
 #include "volume/CVolume.h"
 
 #include <QApplication>
@@ -101,7 +102,7 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
     QVDatasetHandle source = QVGetDicomDataSet(sourceImageId.c_str());
     const std::string sourceDescription = source ? takeHostString(QVGetDicomStringArray(source, 0x0008, 0x103E)) : std::string();
     const std::string description =
-        std::string("<") + ViewCore::m_pszRendererNames[view.m_iRenderMode] + "> " + sourceDescription;
+        std::string("<") + rendererOfMode(view.m_iRenderMode)->captureName + "> " + sourceDescription;
     QVNewFileSetDatasetString(file, 0x0008, 0x103E, description.c_str());
     const Camera& c = *camera;
     const double orientation[6] = {c.right.x, c.right.y, c.right.z, c.up.x, c.up.y, c.up.z};

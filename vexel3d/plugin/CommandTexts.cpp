@@ -1,8 +1,11 @@
 #include "CommandTexts.h"
 
+#include "view/RendererRegistry.h"
+
 namespace v3d {
 
 const char* commandCaption(int command) {
+    if (const RendererKind* renderer = rendererOfCommand(command)) return renderer->menuText;
     switch (command) {
     case ID_ORBIT_CAMERA: return "Orbit camera";
     case ID_ROTATE_CAMERA: return "Rotate camera";
@@ -19,9 +22,6 @@ const char* commandCaption(int command) {
     case ID_SELECT_OBJECT: return "Select visible object (doubleclick)";
     case ID_SELECT_ROI: return "Select region of interest (right button)";
     case ID_SELECT_DENSITY: return "Select by density range (right button)";
-    case ID_RENDER_SSD: return "SSD 3D rendering";
-    case ID_RENDER_MIP: return "MIP rendering";
-    case ID_RENDER_OPQ: return "Opaque rendering";
     case ID_PARALLEL: return "Parallel projection";
     case ID_PERSPECTIVE: return "Perspective projection";
     case ID_RESET_VIEW: return "Reset view";

@@ -21,6 +21,14 @@ namespace v3d {
 class Camera;
 class CVolume;
 
+// The renderers a view holds, by the number its state text carries.
+enum RenderMode : int {
+    RENDER_SSD = 0,
+    RENDER_MIP = 1,
+    RENDER_OPQ = 2,
+};
+constexpr int kRenderModeCount = 3;
+
 class CRaycaster {
 public:
     CRaycaster(RenderHost& view, const CVolume& volume, const Camera& camera, RenderWorkspace& workspace,

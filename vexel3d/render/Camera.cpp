@@ -108,7 +108,7 @@ void Camera::setZoom(float zoom)
 
 void Camera::moveAlongAxis(int axis, float distance)
 {
-    const Vec3* along = axis == 1 ? &right : axis == 2 ? &up : axis == 3 ? &view : nullptr;
+    const Vec3* along = axis == AXIS_FIRST ? &right : axis == AXIS_SECOND ? &up : axis == AXIS_VIEW ? &view : nullptr;
     if (!along)
         return;
     position += *along * distance;
@@ -148,15 +148,15 @@ void Camera::finishRotation()
 
 void Camera::rotateAboutOwnAxis(int axis, float degrees)
 {
-    if (axis == 1) {
+    if (axis == AXIS_FIRST) {
         const Mat3 R = rotation(up, degrees);
         right = R * right;
         view = R * view;
-    } else if (axis == 2) {
+    } else if (axis == AXIS_SECOND) {
         const Mat3 R = rotation(right, degrees);
         up = R * up;
         view = R * view;
-    } else if (axis == 3) {
+    } else if (axis == AXIS_VIEW) {
         const Mat3 R = rotation(view, degrees);
         right = R * right;
         up = R * up;
@@ -166,19 +166,19 @@ void Camera::rotateAboutOwnAxis(int axis, float degrees)
 
 void Camera::turn(int axis, float degrees)
 {
-    if (axis == 1) {
+    if (axis == AXIS_FIRST) {
         const Mat3 R = rotation(homeUp, degrees);
         right = R * right;
         up = R * up;
         view = R * view;
-    } else if (axis == 2) {
+    } else if (axis == AXIS_SECOND) {
         const Mat3 R = rotation(right, degrees);
         const Vec3 newUp = R * up;
         if (dot(newUp, homeUp) <= 0.0f)
             return;
         up = newUp;
         view = R * view;
-    } else if (axis == 3) {
+    } else if (axis == AXIS_VIEW) {
         const Mat3 R = rotation(view, degrees);
         right = R * right;
         up = R * up;
@@ -188,13 +188,13 @@ void Camera::turn(int axis, float degrees)
 
 void Camera::orbit(int axis, float degrees, const Vec3& centre, bool keepUpright)
 {
-    if (axis == 1) {
+    if (axis == AXIS_FIRST) {
         const Mat3 R = rotation(homeUp, degrees);
         right = R * right;
         up = R * up;
         view = R * view;
         position = centre + R * (position - centre);
-    } else if (axis == 2) {
+    } else if (axis == AXIS_SECOND) {
         const Mat3 R = rotation(right, degrees);
         const Vec3 newUp = R * up;
         if (keepUpright && dot(newUp, homeUp) <= 0.0f)

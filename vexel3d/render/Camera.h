@@ -8,6 +8,13 @@
 
 namespace v3d {
 
+// Camera axes of the turn, orbit and move operations.
+enum CameraAxis : int {
+    AXIS_FIRST = 1,   // right for moves; about up (homeUp) for turns and orbits
+    AXIS_SECOND = 2,  // up for moves; about right for turns and orbits
+    AXIS_VIEW = 3,
+};
+
 class Camera {
 public:
     // The widest parallel view, in volume units.
@@ -32,7 +39,7 @@ public:
     float getZoom() const;
     void setZoom(float zoom);
 
-    // axis 1 = right, 2 = up, 3 = view.
+    // AXIS_FIRST = right, AXIS_SECOND = up, AXIS_VIEW = view.
     void moveAlongAxis(int axis, float distance);
     void setPosition(const Vec3& p);
     void setPosition(float x, float y, float z) { setPosition(Vec3(x, y, z)); }

@@ -62,7 +62,7 @@ void ViewCore::bind(SeriesState* frame, Camera* camera, CVolume* volume, const R
     m_pCamera = m_camera = camera;
     m_pVolume = m_volume = volume;
     m_services = &services;
-    for (int mode = 0; mode < 3; ++mode) m_pRenderers[static_cast<size_t>(mode)] = makeRenderer(mode, *this);
+    for (int mode = 0; mode < kRenderModeCount; ++mode) m_pRenderers[static_cast<size_t>(mode)] = makeRenderer(mode, *this);
     loadSettings();
     m_bound = true;
 }
@@ -129,7 +129,7 @@ void ViewCore::stopRenderers() {
 }
 
 void ViewCore::setRenderMode(int mode) {
-    if (mode < RENDER_SSD || mode > RENDER_OPQ) return;
+    if (mode < 0 || mode >= kRenderModeCount) return;
     if (mode != m_iRenderMode && currentRenderer()) currentRenderer()->stopBackgroundPass();
     m_iRenderMode = mode;
     requestRender(true);
@@ -149,6 +149,7 @@ void ViewCore::setPixel(int x, int y, uint8_t red, uint8_t green, uint8_t blue) 
 }
 
 void ViewCore::getPixel(int x, int y, uint8_t& red, uint8_t& green, uint8_t& blue) const {
+    V3D_CHECK(x >= 0 && x < kImageSize && y >= 0 && y < kImageSize);
     const uint8_t* p = &m_imageBits[static_cast<size_t>(y * kRowBytes + x * 3)];
     blue = p[0];
     green = p[1];

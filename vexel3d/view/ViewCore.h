@@ -15,6 +15,7 @@
 #include "render/CRaycaster.h"
 #include "render/RenderHost.h"
 #include "render/RenderWorkspace.h"
+#include "render/math/Check.h"
 #include "render/math/Vec3.h"
 #include "view/CutPlaneSet.h"
 #include "view/DisplayGeometry.h"
@@ -96,7 +97,10 @@ public:
     CutPlaneSet& changePlanes();
     const CutPlaneSet& planes() const { return m_planes; }
     // The selection is the view's alone (no pass reads it): no door.
-    void selectCutPlane(int index) { m_planes.m_iSelectedCutPlane = index; }
+    void selectCutPlane(int index) {
+        V3D_CHECK(index >= -1 && index < m_planes.m_iNumCutPlanes);
+        m_planes.m_iSelectedCutPlane = index;
+    }
     // Copies what the render about to start reads of the view.
     RenderSnapshot renderSnapshot() const override;
 
@@ -160,8 +164,7 @@ public:
 
     // Rendering
     int m_iRenderMode = RENDER_SSD;
-    std::array<std::unique_ptr<CRaycaster>, 3> m_pRenderers;
-    static constexpr const char* m_pszRendererNames[3] = {"SSD", "MIP", "OPQ"};
+    std::array<std::unique_ptr<CRaycaster>, kRenderModeCount> m_pRenderers;
     int m_iImageWidth = 256;
     int m_iImageHeight = 256;
     int m_iCoarseStep = 4;

@@ -2,6 +2,7 @@
 
 #include "view/ViewCommands.h"
 #include "render/Camera.h"
+#include "view/RendererRegistry.h"
 #include "view/ViewCore.h"
 #include "view/ViewSegmentation.h"
 #include "view/ViewTools.h"
@@ -34,10 +35,6 @@ int chooseCameraTool(ViewCore& view, int tool) {
     view.m_iDragMode = DRAG_NONE;
     view.repaint();
     return CHANGE_CONTROL;
-}
-
-int renderModeOf(int command) {
-    return command == ID_RENDER_SSD ? RENDER_SSD : command == ID_RENDER_MIP ? RENDER_MIP : RENDER_OPQ;
 }
 
 int chooseRenderMode(ViewCore& view, int mode) {
@@ -128,12 +125,14 @@ bool toolCommandState(ViewCore& view, int command, CommandState& state) {
     const int group = view.m_iToolGroup;
     const CutPlaneSet& planes = view.planes();
     const bool parallel = !(view.m_pCamera && view.m_pCamera->perspective);
+    if (const RendererKind* renderer = rendererOfCommand(command)) {
+        state.enabled = ready;
+        state.checked = ready && view.m_iRenderMode == renderer->mode;
+        return true;
+    }
     bool enabled = ready;
     bool checked = false;
     switch (command) {
-    case ID_RENDER_SSD:
-    case ID_RENDER_MIP:
-    case ID_RENDER_OPQ: checked = view.m_iRenderMode == renderModeOf(command); break;
     case ID_PARALLEL: checked = parallel; break;
     case ID_PERSPECTIVE: checked = !parallel; break;
     case CMD_ANTERIOR: checked = view.m_iReferenceFrame == 0; break;
@@ -172,10 +171,8 @@ bool toolCommandState(ViewCore& view, int command, CommandState& state) {
 }
 
 int runToolCommand(ViewCore& view, int command) {
+    if (const RendererKind* renderer = rendererOfCommand(command)) return chooseRenderMode(view, renderer->mode);
     switch (command) {
-    case ID_RENDER_SSD:
-    case ID_RENDER_MIP:
-    case ID_RENDER_OPQ: return chooseRenderMode(view, renderModeOf(command));
     case ID_PARALLEL: return chooseProjection(view, false);
     case ID_PERSPECTIVE: return chooseProjection(view, true);
     // The switch moves the camera too: a late joiner's merged state would

@@ -1,5 +1,5 @@
 #pragma once
-// Tool identifiers, render modes, tool groups, drag modes, change masks
+// Tool identifiers, tool groups, drag modes, change masks
 // and the view's sentinels.
 
 namespace v3d {
@@ -19,12 +19,6 @@ enum Tool : int {
     TOOL_MOVE_ROLL = 11,
     TOOL_ISOVALUE = 12,
     TOOL_WINDOW_LEVEL = 13,
-};
-
-enum RenderMode : int {
-    RENDER_SSD = 0,
-    RENDER_MIP = 1,
-    RENDER_OPQ = 2,
 };
 
 // Group of the right-button tool.
@@ -64,13 +58,6 @@ enum ChangeMask : int {
     CHANGE_CONTROL = 16,
     CHANGE_PROBE = 32,
     CHANGE_CAPTURE = 64,
-};
-
-// Camera axes of the turn, orbit and move operations.
-enum CameraAxis : int {
-    AXIS_FIRST = 1,   // right for moves; about up (homeUp) for turns and orbits
-    AXIS_SECOND = 2,  // up for moves; about right for turns and orbits
-    AXIS_VIEW = 3,
 };
 
 // Ranges the shading tools keep the colouring in.
