@@ -225,6 +225,10 @@ typedef char* (*QVAddDicomObjectToViewerFn)(const char*, const void*, int64_t, c
 
 /* Collaboration */
 QV_HOST_FN int QVHasCollaborationControl(void);
+/* A message is at most QV_MAX_COLLABORATION_MESSAGE_BYTES: receivers refuse
+   longer ones whole, and the hub keeps at most that much merged state of one
+   window for peers that join late. flags is 0. */
+#define QV_MAX_COLLABORATION_MESSAGE_BYTES 1048576
 QV_HOST_FN int QVSendDataToCollaborationPeers(QVWindowHandle window, const char* data, int length, int flags);
 
 /* Other */

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QVHostApi.h"
+
 #include <QByteArray>
 
 #include <cstdint>
@@ -31,6 +33,7 @@ struct CollabFrame {
 // hold megabytes.
 constexpr quint32 kMaxFrameBytes = 16u * 1024u * 1024u;
 constexpr quint32 kMaxHandshakeFrameBytes = 512u;
+static_assert(kMaxFrameBytes > QV_MAX_COLLABORATION_MESSAGE_BYTES, "a frame carries a whole message");
 
 // Encodes a frame: length-prefixed, so that the stream never merges or
 // splits messages.

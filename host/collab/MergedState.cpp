@@ -1,25 +1,11 @@
 #include "MergedState.h"
 
+#include "wire/StateKeywords.h"
+
 #include <algorithm>
 
 namespace quarvia {
 
-namespace {
-constexpr std::string_view kCutPlanes = "J_cutplanes ";
-constexpr std::string_view kCapture = "J_capture ";
-constexpr std::string_view kPutUnder = "J_putunder ";
-constexpr std::string_view kMarkerKeyword = "J_justspec ";
-
-// "cutpln" + index + "data ": one plane of the cut-plane group.
-bool isCutPlaneLine(std::string_view keyword) {
-    constexpr std::string_view head = "cutpln", tail = "data ";
-    if (keyword.size() <= head.size() + tail.size() || keyword.substr(0, head.size()) != head ||
-        keyword.substr(keyword.size() - tail.size()) != tail)
-        return false;
-    const std::string_view digits = keyword.substr(head.size(), keyword.size() - head.size() - tail.size());
-    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-}  // namespace
 
 MergedState::Take MergedState::take(std::string_view message) {
     if (message.substr(0, kMarker.size()) != kMarker) return Take::NotState;
@@ -36,8 +22,9 @@ MergedState::Take MergedState::take(std::string_view message) {
         const std::size_t blank = line.find(' ');
         if (blank == std::string_view::npos) continue;  // no keyword
         const std::string_view keyword = line.substr(0, blank + 1);
-        if (keyword == kCapture || keyword == kPutUnder || keyword == kMarkerKeyword) continue;
-        if (keyword == kCutPlanes) dropCutPlaneLines();
+        const v3d::KeywordKind kind = v3d::kindOfKeyword(keyword);
+        if (kind == v3d::KeywordKind::Event || kind == v3d::KeywordKind::Marker) continue;
+        if (kind == v3d::KeywordKind::PlaneTable) dropCutPlaneLines();
         if (!keep(keyword, line)) fitted = false;
     }
     return fitted ? Take::Merged : Take::OverCap;
@@ -57,7 +44,7 @@ bool MergedState::keep(std::string_view keyword, std::string_view line) {
         m_index.emplace(m_lines[at].keyword(), at);
         return true;
     }
-    if (isCutPlaneLine(keyword)) m_cutPlaneLines.push_back(m_lines.size());
+    if (v3d::isCutPlaneKeyword(keyword)) m_cutPlaneLines.push_back(m_lines.size());
     m_lines.push_back({std::string(line), keyword.size()});
     m_index.emplace(m_lines.back().keyword(), m_lines.size() - 1);
     return true;
@@ -86,7 +73,7 @@ void MergedState::compact() {
     m_cutPlaneLines.clear();
     for (std::size_t at = 0; at < m_lines.size(); ++at) {
         m_index.emplace(m_lines[at].keyword(), at);
-        if (isCutPlaneLine(m_lines[at].keyword())) m_cutPlaneLines.push_back(at);
+        if (v3d::isCutPlaneKeyword(m_lines[at].keyword())) m_cutPlaneLines.push_back(at);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wire/StateKeywords.h"
+
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -15,9 +17,11 @@ namespace quarvia {
 // whole state at once. A state message is "J_justspec dummy\n" followed by
 // lines "KEYWORD payload\n" (the keyword ends at its first blank). The
 // latest line of each keyword is kept, in the order keywords were first
-// seen; a "J_cutplanes " line replaces the whole cut-plane group; captures
-// and put-under requests are events, not state, and are never kept. Plain
-// C++: no sockets, no Qt.
+// seen; a new cut-plane table replaces the whole cut-plane group; events
+// (captures, put-under requests) are never kept. Which keyword is which the
+// plug-in's keyword table says: the hub cannot tell state from events by
+// itself (messages carry no flags), and one table keeps the two programs
+// from drifting apart. Plain C++: no sockets, no Qt.
 class MergedState {
 public:
     enum class Take {
@@ -26,7 +30,7 @@ public:
         OverCap,      // some lines did not fit the cap and were left out
     };
 
-    static constexpr std::string_view kMarker = "J_justspec dummy\n";
+    static constexpr std::string_view kMarker = v3d::kStateMarkerLine;
 
     explicit MergedState(std::size_t maxBytes) : m_maxBytes(maxBytes) {}
 

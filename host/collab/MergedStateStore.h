@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MergedState.h"
+#include "QVHostApi.h"
 
 #include <cstddef>
 #include <map>
@@ -16,7 +17,7 @@ namespace quarvia {
 class MergedStateStore {
 public:
     static constexpr std::size_t kMaxStreams = 16;
-    static constexpr std::size_t kMaxStreamBytes = 1024 * 1024;
+    static constexpr std::size_t kMaxStreamBytes = QV_MAX_COLLABORATION_MESSAGE_BYTES;
     static constexpr std::size_t kMaxPluginIdBytes = 256;
 
     using Key = std::pair<std::string, int>;  // plug-in id, cell index

@@ -3,7 +3,7 @@
 #include "collab/CaptureRecord.h"
 #include "collab/PeerState.h"
 #include "collab/SegHistoryReplay.h"
-#include "segment/SegmentHistory.h"
+#include "wire/SegRecords.h"
 #include "collab/StateText.h"
 
 #include "ViewFixture.h"

@@ -1,9 +1,9 @@
 // Received segmentation histories replayed on a view: each operation once,
 // the same voxels as where it was made, and nothing run from a history that
 // no view could have written.
-#include "collab/SegHistoryReader.h"
+#include "wire/SegRecords.h"
 #include "collab/SegHistoryReplay.h"
-#include "segment/SegmentHistory.h"
+#include "wire/SegRecords.h"
 #include "segment/KeptMaskCodec.h"
 #include "segment/Segmenter.h"
 #include "view/ViewSegmentation.h"

@@ -2,7 +2,7 @@
 // Whatever the view takes in reads back as well-formed operations, and a
 // second delivery of the same bytes runs nothing unless the first was cut
 // off at the bound.
-#include "collab/SegHistoryReader.h"
+#include "wire/SegRecords.h"
 #include "collab/SegHistoryReplay.h"
 #include "FuzzView.h"
 #include "view/ViewSegmentation.h"

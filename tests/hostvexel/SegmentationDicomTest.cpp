@@ -11,7 +11,7 @@
 #include "dicom/StudyDatabase.h"
 #include "plugin/CBackground.h"
 #include "plugin/CPerspective.h"
-#include "segment/SegmentHistory.h"
+#include "wire/SegRecords.h"
 #include "segment/SegmentMask.h"
 #include "view/ViewCommands.h"
 #include "view/ViewSegmentation.h"

@@ -7,7 +7,7 @@
 #include "wire/ImageList.h"
 #include "collab/SegHistoryReplay.h"
 #include "collab/SessionText.h"
-#include "segment/SegmentHistory.h"
+#include "wire/SegRecords.h"
 #include "segment/SegmentMask.h"
 #include "wire/StateLines.h"
 #include "render/Camera.h"

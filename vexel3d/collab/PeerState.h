@@ -5,6 +5,8 @@
 // unknown renderer, tool or drag mode, a camera outside its sphere, a plane
 // table that is not complete), is ignored whole; the other lines still apply.
 
+#include "wire/WireLimits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -42,15 +44,6 @@ public:
     // on with it (applySegHistory again) once the current call has returned.
     virtual void continueSegHistory(const std::string& history) = 0;
 };
-
-// A peer's text is read whole up to this many bytes, a longer one refused
-// whole. Every message carries the whole segmentation history, and a few
-// outlines outgrow a 16 KiB buffer: cutting it there would leave the peers
-// apart for the rest of the session.
-constexpr size_t kMaxPeerTextBytes = size_t(1) << 20;
-
-// Largest word of a capture line (identifiers are far shorter).
-constexpr size_t kMaxCaptureWord = 120;
 
 // Applies the lines of text; defers the whole text while the frame's images
 // still arrive. refusedLines (optional) counts the lines found but ignored.

@@ -1,6 +1,6 @@
 #include "collab/SegHistoryReplay.h"
 
-#include "collab/SegHistoryReader.h"
+#include "wire/SegRecords.h"
 #include "render/Camera.h"
 #include "segment/KeptMaskCodec.h"
 #include "segment/OutlineCut.h"

@@ -1,6 +1,6 @@
 #include "collab/SessionText.h"
 
-#include "wire/NumericCLocale.h"
+#include "wire/NumberText.h"
 
 #include "collab/CaptureRecord.h"
 #include "wire/StateLines.h"
@@ -29,21 +29,15 @@ std::string buildSessionText(bool full, const ViewCore& view, const SeriesState&
     std::string text;
     if (series.imageIds.empty()) return text;
     appendLine(text, "version ", "0");
-    char number[64];
     if (full) {
         appendLine(text, "images ", escapeValue(packImageList(series.imageIds)));
         appendLine(text, "prevseriesid ", escapeValue(capture.prevSeriesId));
-        std::snprintf(number, sizeof number, "%lu", static_cast<unsigned long>(capture.prevSeriesNumber));
-        appendLine(text, "prevseriesnum ", number);
-        std::snprintf(number, sizeof number, "%d", series.sliceNumber);
-        appendLine(text, "slicenum ", number);
-        const NumericCLocale c;
-        std::snprintf(number, sizeof number, "%f", series.sliceDistance);
-        appendLine(text, "slicedist ", number);
+        appendLine(text, "prevseriesnum ", FieldWriter().integer(capture.prevSeriesNumber).text());
+        appendLine(text, "slicenum ", FieldWriter().integer(series.sliceNumber).text());
+        appendLine(text, "slicedist ", FieldWriter().real(series.sliceDistance).text());
         text += buildStateText(view, capture, kSavedStateMask);
     } else {
-        std::snprintf(number, sizeof number, "%d %d", group.study, group.group);
-        appendLine(text, "group ", number);
+        appendLine(text, "group ", FieldWriter().integer(group.study).integer(group.group).text());
         text += buildStateText(view, capture, kCompactStateMask);
     }
     return text;
@@ -51,13 +45,13 @@ std::string buildSessionText(bool full, const ViewCore& view, const SeriesState&
 
 std::string buildStartupListText(const std::vector<std::string>& ids) {
     std::string text;
-    appendLine(text, "J_startupimlst ", escapeValue(packImageList(ids)));
+    appendLine(text, kStartupImagesKeyword.keyword, escapeValue(packImageList(ids)));
     return text;
 }
 
 SessionRestore parseSessionText(std::string_view text) {
     SessionRestore restore;
-    if (std::optional<std::string> list = findLine("J_startupimlst ", text)) {
+    if (std::optional<std::string> list = findLine(kStartupImagesKeyword.keyword, text)) {
         UnpackedImageList unpacked = unpackImageList(*list);
         restore.source = SessionRestore::Source::StartupList;
         restore.ids = std::move(unpacked.ids);

@@ -4,6 +4,7 @@
 // images to load, and the recognition of this plug-in's captured images.
 
 #include "wire/ImageList.h"
+#include "wire/WireLimits.h"
 
 #include <cstdint>
 #include <optional>
@@ -57,9 +58,6 @@ bool startupListNeedsLoad(const std::vector<std::string>& listed, const std::vec
 // The (0018,1018) text of an image names this plug-in: both cut short
 // before the character that precedes "(Debug)".
 bool madeByPlugin(std::string_view softwareVersions, std::string_view pluginId);
-
-// A saved-state blob larger than this is not one of ours.
-constexpr size_t kMaxStateBlob = 4u << 20;
 
 // The text of a private state blob: refused whole (nothing) without its
 // terminating zero, with other bytes than zeros (padding) after it, or

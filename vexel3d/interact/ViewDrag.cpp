@@ -2,7 +2,7 @@
 
 #include "render/Camera.h"
 #include "render/math/Mat3.h"
-#include "render/math/SixDecimals.h"
+#include "wire/NumberText.h"
 #include "render/RenderWorkspace.h"
 #include "interact/MouseAnchor.h"
 #include "view/ViewCore.h"

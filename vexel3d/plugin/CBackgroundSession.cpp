@@ -68,7 +68,7 @@ void CBackground::sendStateToPeers(int mask, bool fromView) {
 int CBackground::handlePeerText(const char* text) {
     if (!text) return 0;
     const std::string body(text);
-    if (!findLine(kStateMarkerKey, body)) return restoreFromText(body);
+    if (!findLine(kMarker.keyword, body)) return restoreFromText(body);
     const PeerStateStatus status = applyPeerState(*m_view, capture, *this, body);
     if (status == PeerStateStatus::PutUnderHandled) return kPutUnderHandled;
     m_view->update();

@@ -1,7 +1,7 @@
 #include "render/CutPlane.h"
 
 #include "render/math/PlaneMath.h"
-#include "render/math/SixDecimals.h"
+#include "wire/NumberText.h"
 
 #include <cmath>
 

@@ -4,11 +4,9 @@
 // point near the volume. The set that holds the planes recentres them.
 
 #include "render/math/Vec3.h"
+#include "wire/WireLimits.h"
 
 namespace v3d {
-
-// A view holds at most this many cut planes.
-constexpr int kMaxCutPlanes = 16;
 
 class CutPlane {
 public:

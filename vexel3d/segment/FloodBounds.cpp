@@ -11,7 +11,7 @@ namespace {
 
 int limited(int stored)
 {
-    return std::clamp(stored, 0, kMaxFloodStored);
+    return std::clamp(stored, 0, kMaxStoredValue);
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ bool floodBoundsFor(FloodTool tool, int sample, const CVolume& volume, int segLo
     switch (tool) {
     case FloodTool::SelectObject:
         bounds.low = volume.isoStored;
-        bounds.high = kMaxFloodStored;
+        bounds.high = kMaxStoredValue;
         return sample >= bounds.low;
     case FloodTool::SegRange:
         bounds.low = limited(volume.huToStored(segLowHU));

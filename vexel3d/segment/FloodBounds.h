@@ -2,12 +2,11 @@
 // The value range of a flood picked with one of the three selection tools,
 // from the sample under the picked point.
 
+#include "wire/WireLimits.h"
+
 namespace v3d {
 
 class CVolume;
-
-// Bounds are stored values limited to 0 .. this.
-constexpr int kMaxFloodStored = 16383;
 
 enum class FloodTool {
     SelectObject,  // from the iso threshold up

@@ -4,6 +4,7 @@
 
 #include "render/math/Vec3.h"
 #include "volume/CVolume.h"
+#include "wire/SegRecords.h"
 
 #include <cstdint>
 #include <vector>
@@ -36,12 +37,6 @@ constexpr float kClipHighestFromEnd = 4.5f;
 // here, so that a box nothing extended is empty.
 constexpr int kBoxMinimumSizeFactor = 2;
 constexpr int kBoxMaximumStart = -255;
-
-// One cut plane as a flood sees it.
-struct SegmentPlane {
-    Vec3 point;
-    Vec3 normal;
-};
 
 // Kept side: less than one unit along the normal from the plane.
 inline bool onKeptSide(const SegmentPlane& plane, float x, float y, float z)
@@ -84,12 +79,6 @@ struct KeptBox {
         return minX == o.minX && maxX == o.maxX && minY == o.minY && maxY == o.maxY
             && minZ == o.minZ && maxZ == o.maxZ;
     }
-};
-
-// The faces of the volume's clip box in index units, as boundaryPoints 3
-// and 2 (x), 4 and 5 (y), 0 and 1 (z) hold them; the normals never change.
-struct ClipBox {
-    float lowX = 0, highX = 0, lowY = 0, highY = 0, lowZ = 0, highZ = 0;
 };
 
 ClipBox clipBoxOf(const CVolume& volume);

@@ -1,9 +1,9 @@
 #include "view/PresetTable.h"
 
 #include "view/ViewServices.h"
-
 #include "view/ViewTypes.h"
 #include "volume/CVolume.h"
+#include "wire/NumberText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -31,7 +31,7 @@ std::string key(const char* stem, int i) {
     return buffer;
 }
 
-// Floats travel as "%f" text; the conversions ignore the process locale so
+// Floats travel as six-decimal text; the conversions ignore the process locale so
 // that a profile reads the same under every language setting.
 // A stored number outside [low, high] is brought into it; one that is not
 // a finite number reads as the fallback.
@@ -47,11 +47,7 @@ float readFloat(ProfileStore& profile, const std::string& k, float low, float hi
 }
 
 void writeFloat(ProfileStore& profile, const std::string& k, float value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer - 1, static_cast<double>(value),
-                                      std::chars_format::fixed, 6);
-    *result.ptr = '\0';
-    profile.writeString(k.c_str(), buffer);
+    profile.writeString(k.c_str(), sixDecimals(value).c_str());
 }
 }  // namespace
 

@@ -2,11 +2,11 @@
 
 #include "render/Camera.h"
 #include "render/RenderWorkspace.h"
-#include "render/math/SixDecimals.h"
+#include "wire/NumberText.h"
 #include "segment/FloodBounds.h"
 #include "segment/KeptMaskCodec.h"
 #include "segment/OutlineCut.h"
-#include "segment/SegmentHistory.h"
+#include "wire/SegRecords.h"
 #include "segment/Segmenter.h"
 #include "view/ViewCore.h"
 #include "volume/CVolume.h"

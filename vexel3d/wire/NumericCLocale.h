@@ -1,5 +1,5 @@
 #pragma once
-// Numbers in state texts are written and read as in the C locale whatever
+// Numbers in state texts are read as in the C locale whatever
 // the process locale is: a desktop session may have set a decimal comma,
 // and a text written with one would not read back on a peer, in a layout
 // or from a capture made elsewhere. Thread-local; restores on leaving.

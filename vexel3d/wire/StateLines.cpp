@@ -54,7 +54,7 @@ std::optional<std::string> findLine(std::string_view key, std::string_view text)
     return std::nullopt;
 }
 
-void appendLine(std::string& text, const char* key, std::string_view payload) {
+void appendLine(std::string& text, std::string_view key, std::string_view payload) {
     text += key;
     text += payload;
     text += '\n';

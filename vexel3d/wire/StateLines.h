@@ -21,7 +21,7 @@ std::string unescapeValue(std::string_view escaped);
 std::optional<std::string> findLine(std::string_view key, std::string_view text);
 
 // Appends "key payload\n".
-void appendLine(std::string& text, const char* key, std::string_view payload);
+void appendLine(std::string& text, std::string_view key, std::string_view payload);
 
 // Reads blank-separated fields from a payload, like a scanf format would,
 // but refusing what does not fit: out-of-range integers, non-finite floats,

@@ -1,5 +1,6 @@
 // The history records each segmentation appends, byte for byte.
-#include "segment/SegmentHistory.h"
+#include "wire/NumberText.h"
+#include "wire/SegRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -39,10 +40,10 @@ TEST(HistoryText, FloatsRoundLikeTheCLocaleUnderAnyProcessLocale)
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    EXPECT_EQ(v3d::fixedSix(220.5f), "220.500000");
-    EXPECT_EQ(v3d::fixedSix(-0.0000004f), "-0.000000");
-    EXPECT_EQ(v3d::fixedSix(0.1234565f), "0.123457");
-    EXPECT_EQ(v3d::fixedSix(1e10f), "10000000000.000000");
+    EXPECT_EQ(v3d::sixDecimals(220.5f), "220.500000");
+    EXPECT_EQ(v3d::sixDecimals(-0.0000004f), "-0.000000");
+    EXPECT_EQ(v3d::sixDecimals(0.1234565f), "0.123457");
+    EXPECT_EQ(v3d::sixDecimals(1e10f), "10000000000.000000");
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
