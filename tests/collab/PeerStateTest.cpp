@@ -72,7 +72,7 @@ TEST_F(PeerText, EveryGroupAppliedMakesTheOtherViewWriteTheSameText) {
     a.view.m_fShine = 12.0f;
     a.view.buildShadeTable();
     a.view.setRenderMode(RENDER_MIP);
-    a.view.m_bNoTumble = false;
+    a.view.m_prefs.noTumble = false;
     a.view.changeVolume().setIsoValue(250);
     a.view.changeVolume().setWindowLevel(40, 400);
     a.view.changePlanes().add(a.ball.volume, a.ball.volume.halfSize(), Vec3(20, 24, 24), Vec3(1, 0, 0));

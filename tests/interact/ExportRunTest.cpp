@@ -81,7 +81,7 @@ TEST_F(ExportLoop, RotationSeriesStartsAFreshSeriesAndLeavesTheWindowsOwn) {
 TEST_F(ExportLoop, CancelStopsAfterTheCurrentImageAndRestoresCameraAndSeries) {
     capture.captureSeriesUid = "1.2.3";
     const Camera before = f.camera;
-    f.view.m_bNoTumble = false;
+    f.view.m_prefs.noTumble = false;
     RecordingSteps s(capture, f.camera);
     s.cancelAfter = 3;
     EXPECT_EQ(runExport(f.view, capture, {384, 384, 360, 2, 10, -1}, s), 3);
@@ -89,7 +89,7 @@ TEST_F(ExportLoop, CancelStopsAfterTheCurrentImageAndRestoresCameraAndSeries) {
     EXPECT_EQ(f.camera.view, before.view);
     EXPECT_EQ(f.camera.up, before.up);
     EXPECT_EQ(f.camera.right, before.right);
-    EXPECT_FALSE(f.view.m_bNoTumble);
+    EXPECT_FALSE(f.view.m_prefs.noTumble);
     EXPECT_EQ(capture.captureSeriesUid, "1.2.3");
 }
 

@@ -234,11 +234,11 @@ TEST_F(Tools, ShadeDragKeepsDiffuseAndShineInRange) {
 
 TEST_F(Tools, SegmentationRangeKeepsHighAboveLow) {
     view().m_iRightTool = TOOL_SEG_RANGE;
-    view().m_iSegLow = 100;
-    view().m_iSegHigh = 120;
+    view().m_prefs.segLow = 100;
+    view().m_prefs.segHigh = 120;
     drag({200, 200}, {250, 150}, MOUSE_RIGHT);  // low +50, high -50
-    EXPECT_EQ(view().m_iSegLow, 150);
-    EXPECT_EQ(view().m_iSegHigh, 150);
+    EXPECT_EQ(view().m_prefs.segLow, 150);
+    EXPECT_EQ(view().m_prefs.segHigh, 150);
 }
 
 TEST_F(Tools, PanThatWouldLeaveTheLimitSphereIsUndone) {
@@ -292,22 +292,22 @@ TEST_F(Tools, FineWheelEventsPushThePlaneAndGrowTheRadiusByWholeNotches) {
     for (int i = 0; i < 4; ++i) wheel(view(), steps, 30);
     EXPECT_NEAR(view().planes().selected()->point.x, x - 5.0f, 1e-4f);
     view().m_iRightTool = TOOL_DENSITY_RANGE;
-    view().m_iSegRad = 100;
+    view().m_prefs.segRad = 100;
     for (int i = 0; i < 12; ++i) wheel(view(), steps, 20);
-    EXPECT_EQ(view().m_iSegRad, 131) << "two notches: 100 -> 114 -> 131";
+    EXPECT_EQ(view().m_prefs.segRad, 131) << "two notches: 100 -> 114 -> 131";
 }
 
 TEST_F(Tools, DensityWheelOnRadiusOne) {
     view().m_iRightTool = TOOL_DENSITY_RANGE;
-    view().m_iSegRad = 1;
+    view().m_prefs.segRad = 1;
     EXPECT_EQ(wheel(view(), steps, 120), 1);
-    EXPECT_EQ(view().m_iSegRad, 2);
-    view().m_iSegRad = 1;
+    EXPECT_EQ(view().m_prefs.segRad, 2);
+    view().m_prefs.segRad = 1;
     wheel(view(), steps, -120);
-    EXPECT_EQ(view().m_iSegRad, 1);
-    view().m_iSegRad = 100;
+    EXPECT_EQ(view().m_prefs.segRad, 1);
+    view().m_prefs.segRad = 100;
     wheel(view(), steps, 120);
-    EXPECT_EQ(view().m_iSegRad, 114);
+    EXPECT_EQ(view().m_prefs.segRad, 114);
 }
 
 TEST_F(Tools, MiddleButtonCyclesWithinTheGroup) {
@@ -426,11 +426,11 @@ TEST_F(Tools, OneWheelNotchMovesTheSelectedPlaneExactlyAsTheUpKeyDoes) {
 
 TEST_F(Tools, WithNoTumbleRepeatedSevenDegreeVerticalTurnsStopShortOfUpright) {
     const Vec3 homeUp = camera().homeUp;
-    view().m_bNoTumble = true;
+    view().m_prefs.noTumble = true;
     for (int i = 0; i < 20; ++i) turnCamera(view(), AXIS_SECOND, 7.0f);
     EXPECT_NEAR(dot(camera().up, homeUp), std::cos(84.0f * kDegreesToRadians), 1e-4f) << "twelve turns, then none";
     view().applyReferenceFrame(view().m_iReferenceFrame);
-    view().m_bNoTumble = false;
+    view().m_prefs.noTumble = false;
     float lowest = 1.0f;
     for (int i = 0; i < 20; ++i) {
         turnCamera(view(), AXIS_SECOND, 7.0f);

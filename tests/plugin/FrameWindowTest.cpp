@@ -168,8 +168,8 @@ std::string profileValue(const char* key) { return fakeHost().profile[std::strin
 
 TEST_F(FrameWindow, ConfigureTogglesActAtOnceAndDoneSavesTheEdits) {
     CPerspective& view = *frame->view();
-    view.m_bWireframe = true;
-    view.m_bNoTumble = true;
+    view.m_prefs.wireframe = true;
+    view.m_prefs.noTumble = true;
     const Vec3 viewBefore = frame->camera->view;
     whenModal([](QDialog& dialog) {
         dialog.findChild<QCheckBox*>("5027")->click();  // wireframe off
@@ -178,24 +178,24 @@ TEST_F(FrameWindow, ConfigureTogglesActAtOnceAndDoneSavesTheEdits) {
         dialog.accept();
     });
     frame->dispatchCommand(CMD_CONFIGURE);
-    EXPECT_FALSE(view.m_bWireframe);
-    EXPECT_FALSE(view.m_bNoTumble);
+    EXPECT_FALSE(view.m_prefs.wireframe);
+    EXPECT_FALSE(view.m_prefs.noTumble);
     EXPECT_EQ(frame->camera->view, viewBefore);
-    EXPECT_EQ(view.m_iSegRad, 250);
+    EXPECT_EQ(view.m_prefs.segRad, 250);
     EXPECT_EQ(profileValue("m_iSegRad"), "250");
     EXPECT_EQ(profileValue("m_bWireframe"), "0");
 }
 
 TEST_F(FrameWindow, ConfigureEscapeReadsNoEditsAndSavesNothing) {
     CPerspective& view = *frame->view();
-    const int rad = view.m_iSegRad;
+    const int rad = view.m_prefs.segRad;
     fakeHost().calls.clear();
     whenModal([](QDialog& dialog) {
         dialog.findChild<QLineEdit*>("5026")->setText("777");
         dialog.reject();
     });
     frame->dispatchCommand(CMD_CONFIGURE);
-    EXPECT_EQ(view.m_iSegRad, rad);
+    EXPECT_EQ(view.m_prefs.segRad, rad);
     EXPECT_EQ(fakeHost().count("QVWriteProfile"), 0);
 }
 

@@ -135,16 +135,16 @@ namespace {
 // A peer's tumbling line while the dialog is open survives a check box
 // and Done: the dialog changes only what the user changed in it.
 TEST_F(Input, SetupDialogKeepsSettingsChangedWhileItIsOpen) {
-    view()->m_bNoTumble = true;
+    view()->m_prefs.noTumble = true;
     QTimer::singleShot(0, [this] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
-        view()->m_bNoTumble = false;  // as a received "J_tumbling 0" does
+        view()->m_prefs.noTumble = false;  // as a received "J_tumbling 0" does
         dialog->findChild<QCheckBox*>(QString::number(SETUP_OPQ_ON_SSD))->click();
         dialog->findChild<QPushButton*>(QString::number(SETUP_DONE))->click();
     });
     view()->configure();
-    EXPECT_FALSE(view()->m_bNoTumble);
+    EXPECT_FALSE(view()->m_prefs.noTumble);
 }
 
 }  // namespace

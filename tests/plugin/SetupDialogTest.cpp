@@ -129,6 +129,7 @@ TEST(SetupDialog, EveryTextFitsItsControlWhateverTheFont)
 TEST(SetupDialog, OpensWithTheViewsValues)
 {
     SetupSettings s;
+    s.shadowsPersp = false;
     s.shadowsPar = true;
     s.invertMouse = -1;
     s.noTumble = true;
@@ -155,6 +156,7 @@ TEST(SetupDialog, CheckBoxesActAtOnceAndInvertTwiceRestoresTheSign)
 {
     SetupSettings s;
     s.invertMouse = 3;
+    s.noTumble = false;
     RecordingTarget target;
     TestSetupDialog dialog(s, target);
     dialog.show();
@@ -176,7 +178,9 @@ TEST(SetupDialog, CheckBoxesActAtOnceAndInvertTwiceRestoresTheSign)
 TEST(SetupDialog, DoneReadsTheEditsAndSavesOnce)
 {
     RecordingTarget target;
-    TestSetupDialog dialog(SetupSettings{}, target);
+    SetupSettings s;
+    s.wireframe = false;
+    TestSetupDialog dialog(s, target);
     dialog.show();
     control<QCheckBox>(dialog, 5027)->click();
     control<QLineEdit>(dialog, 5028)->setText(" 150.25 ");
@@ -199,7 +203,9 @@ TEST(SetupDialog, EscapeAndTheCloseBoxReadAndSaveNothing)
 {
     for (bool escape : {true, false}) {
         RecordingTarget target;
-        TestSetupDialog dialog(SetupSettings{}, target);
+        SetupSettings s;
+        s.shadowsPersp = false;
+        TestSetupDialog dialog(s, target);
         dialog.show();
         control<QCheckBox>(dialog, 5014)->click();
         control<QLineEdit>(dialog, 5024)->setText("-1");

@@ -123,7 +123,7 @@ struct RandomScene {
             const Vec3 n = normalised(Vec3(uniform(-1, 1), uniform(-1, 1), uniform(-1, 1)) + Vec3(0.01f, 0, 0));
             view.changePlanes().add(data.volume, c, c + Vec3(uniform(-5, 5), uniform(-5, 5), 0), n);
         }
-        view.m_bShadowsPar = uniform(0, 1) < 0.5f;
+        view.m_prefs.shadowsPar = uniform(0, 1) < 0.5f;
     }
     ~RandomScene() { view.stopRenderers(); }
 

@@ -252,7 +252,7 @@ TEST_F(Renderers, DefaultFrameShowsTheBallInSkinColour) {
 // by the cosine between its plane and the ray, whichever way the plane's
 // normal points.
 TEST_F(Renderers, CutFaceIsBrightFaceOnAndTiltedSixtyDegreesAboutHalfAsBright) {
-    view().m_bOPQonSSD = false;  // the cut face lit, not shown as a grey section
+    view().m_prefs.opqOnSsd = false;  // the cut face lit, not shown as a grey section
     view().m_fSaturation = 0.0f;  // a grey ramp: the pixel is the lit intensity
     view().m_fDiffuse = 0.0f;
     view().buildShadeTable();

@@ -151,7 +151,7 @@ TEST(ComposeImage, GapsAreFilledByHalvedNeighbours) {
         return std::make_unique<GridRenderer>(v, *v.m_pVolume, *v.m_pCamera, *v.m_workspace, &v.m_shadeTable[0][0]);
     });
     TestView& view = fixture.view;
-    view.m_bWireframe = false;
+    view.m_prefs.wireframe = false;
     view.m_iImageWidth = view.m_iImageHeight = 16;
     view.currentRenderer()->currentStep = 4;
     view.composeImage();

@@ -16,18 +16,18 @@ TEST_F(ViewSettings, FirstStartTakesDefaultsAndAddsFactoryPresetsOnce) {
     {
         ViewFixture fixture(makeStandardRenderer, &host);
         TestView& v = fixture.view;
-        EXPECT_TRUE(v.m_bNoTumble);
+        EXPECT_TRUE(v.m_prefs.noTumble);
         EXPECT_FALSE(fixture.camera.perspective);
-        EXPECT_TRUE(v.m_bShadowsPersp);
-        EXPECT_FALSE(v.m_bShadowsPar);
-        EXPECT_FALSE(v.m_bFloodBound);
-        EXPECT_TRUE(v.m_bOPQonSSD);
-        EXPECT_TRUE(v.m_bWireframe);
-        EXPECT_EQ(v.m_iSegLow, -1000);
-        EXPECT_EQ(v.m_iSegHigh, 3000);
-        EXPECT_EQ(v.m_iSegRad, 100);
-        EXPECT_EQ(v.m_iInvertMouse, 1);
-        EXPECT_EQ(v.m_fMouseSpeedX, 100.0f);
+        EXPECT_TRUE(v.m_prefs.shadowsPersp);
+        EXPECT_FALSE(v.m_prefs.shadowsPar);
+        EXPECT_FALSE(v.m_prefs.floodBound);
+        EXPECT_TRUE(v.m_prefs.opqOnSsd);
+        EXPECT_TRUE(v.m_prefs.wireframe);
+        EXPECT_EQ(v.m_prefs.segLow, -1000);
+        EXPECT_EQ(v.m_prefs.segHigh, 3000);
+        EXPECT_EQ(v.m_prefs.segRad, 100);
+        EXPECT_EQ(v.m_prefs.invertMouse, 1);
+        EXPECT_EQ(v.m_prefs.mouseSpeedX, 100.0f);
         ASSERT_EQ(v.m_presetTable.m_iNumOfPresets, 4);
         EXPECT_STREQ(v.m_presetTable.m_presets[0].name, "Skin CT   (-300HU)");
         EXPECT_STREQ(v.m_presetTable.m_presets[3].name, "Heart CT  (-210HU)");
@@ -49,11 +49,11 @@ TEST_F(ViewSettings, LoadingWritesNothingButFirstTime) {
 TEST_F(ViewSettings, MouseSpeedIsSavedAsWholePercent) {
     {
         ViewFixture fixture(makeStandardRenderer, &host);
-        fixture.view.m_fMouseSpeedX = 150.7f;
+        fixture.view.m_prefs.mouseSpeedX = 150.7f;
     }
     EXPECT_EQ(host.profile["m_fMouseSpeedX"], "150");
     ViewFixture again(makeStandardRenderer, &host);
-    EXPECT_EQ(again.view.m_fMouseSpeedX, 150.0f);
+    EXPECT_EQ(again.view.m_prefs.mouseSpeedX, 150.0f);
 }
 
 TEST_F(ViewSettings, SaveWritesThePreferencesInOrder) {
@@ -151,9 +151,9 @@ TEST_F(ViewSettings, ProfileValuesComeBackInTheToolsRangesAndNamesWholeCharacter
     EXPECT_TRUE(p.diffuse >= 0.0f && p.diffuse <= kMaxDiffuse) << p.diffuse;
     EXPECT_TRUE(p.shine >= kMinShine && p.shine <= kMaxShine) << p.shine;
     EXPECT_EQ(p.iso, CVolume::kMaxHU);
-    EXPECT_EQ(fixture.view.m_iSegLow, -kMaxSegBoundHU);
-    EXPECT_EQ(fixture.view.m_iSegHigh, -kMaxSegBoundHU);
-    EXPECT_EQ(fixture.view.m_iSegRad, kMinSegRadius);
+    EXPECT_EQ(fixture.view.m_prefs.segLow, -kMaxSegBoundHU);
+    EXPECT_EQ(fixture.view.m_prefs.segHigh, -kMaxSegBoundHU);
+    EXPECT_EQ(fixture.view.m_prefs.segRad, kMinSegRadius);
 }
 
 TEST_F(ViewSettings, StoredPresetCountAboveSixteenIsCut) {

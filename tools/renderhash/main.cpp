@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         s.view.changePlanes().add(s.volume, c, c + Vec3(-10, 0, 0), normalised(Vec3(-1, -1, 0)));
     };
     auto orbit = [](RenderScene& s) { s.camera.orbit(1, 35.0f, s.volume.center(), true); s.camera.orbit(2, -20.0f, s.volume.center(), true); };
-    auto shadows = [](RenderScene& s) { s.view.m_bShadowsPar = true; };
+    auto shadows = [](RenderScene& s) { s.view.m_prefs.shadowsPar = true; };
     const std::vector<Scene> scenes = {
         {"ssd-parallel-256", &iso, RENDER_SSD, 256, false, nullptr},
         {"ssd-parallel-512", &iso, RENDER_SSD, 512, false, nullptr},

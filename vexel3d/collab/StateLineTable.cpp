@@ -120,14 +120,14 @@ void readFrame(LineApplying& a, const std::string& payload) {
 }
 
 void writeTumbling(std::string& text, const ViewCore& view, const CaptureRecord&) {
-    line(text, kTumblingKeyword, FieldWriter().integer(view.m_bNoTumble ? 1 : 0));
+    line(text, kTumblingKeyword, FieldWriter().integer(view.m_prefs.noTumble ? 1 : 0));
 }
 
 void readTumbling(LineApplying& a, const std::string& payload) {
     FieldReader r(payload);
     int32_t value = 0;
     if (!r.readInt(value)) return a.refuse();
-    a.view.m_bNoTumble = value == 1;
+    a.view.m_prefs.noTumble = value == 1;
 }
 
 void writeThreshold(std::string& text, const ViewCore& view, const CaptureRecord&) {

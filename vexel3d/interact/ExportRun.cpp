@@ -25,7 +25,7 @@ int exportImageCount(const ExportOptions& options) { return stepsOf(options) + 1
 int runExport(ViewCore& view, CaptureRecord& capture, const ExportOptions& options, ExportSteps& steps) {
     if (!view.m_pCamera || !view.m_pVolume) return 0;
     const Camera saved = *view.m_pCamera;
-    const bool noTumble = view.m_bNoTumble;
+    const bool noTumble = view.m_prefs.noTumble;
     const int n = stepsOf(options);
     const int degrees = (options.step == 0 ? 1 : options.step) * options.sign;
     std::string seriesUid;
@@ -44,12 +44,12 @@ int runExport(ViewCore& view, CaptureRecord& capture, const ExportOptions& optio
         steps.capture(options.width, options.height);
         ++written;
         if (i < n) {
-            view.changeCamera().orbit(options.axis, static_cast<float>(degrees), view.m_pVolume->center(), view.m_bNoTumble);
+            view.changeCamera().orbit(options.axis, static_cast<float>(degrees), view.m_pVolume->center(), view.m_prefs.noTumble);
             view.requestRender(true);
         }
         if (steps.cancelled()) break;
     }
-    view.m_bNoTumble = noTumble;
+    view.m_prefs.noTumble = noTumble;
     if (n > 0) {
         capture.captureSeriesUid = seriesUid;
         capture.captureSeriesNumber = seriesNumber;

@@ -50,9 +50,9 @@ OverlayInputs overlayInputsFromView(const ViewCore& view, int clientWidth, int c
     in.diffuse = view.m_fDiffuse;
     in.shine = view.m_fShine;
     in.imageWidth = view.m_iImageWidth;
-    in.segLow = view.m_iSegLow;
-    in.segHigh = view.m_iSegHigh;
-    in.segRad = view.m_iSegRad;
+    in.segLow = view.m_prefs.segLow;
+    in.segHigh = view.m_prefs.segHigh;
+    in.segRad = view.m_prefs.segRad;
     in.probeHU = view.m_iProbeHU;
     in.pressPoint = view.m_pressPoint;
     in.cutLineStart = view.m_cutLineStart;

@@ -99,8 +99,8 @@ int orbitDrag(ViewCore& view, const Drag& d) {
     const float b = d.dy * d.sy / d.height * 360.0f * d.inv;
     const Vec3 c = view.m_pVolume->center();
     Camera& camera = view.changeCamera();
-    camera.orbit(AXIS_FIRST, a, c, view.m_bNoTumble);
-    camera.orbit(AXIS_SECOND, -b, c, view.m_bNoTumble);
+    camera.orbit(AXIS_FIRST, a, c, view.m_prefs.noTumble);
+    camera.orbit(AXIS_SECOND, -b, c, view.m_prefs.noTumble);
     return CHANGE_CAMERA_VECTORS;
 }
 
@@ -193,7 +193,7 @@ int moveRollDrag(ViewCore& view, const Drag& d) {
     const Camera& camera = *view.m_pCamera;
     if (camera.perspective)
         placeCameraNear(view, camera.localRayOriginForPixel(0, 1, 0, 1) + camera.getUnitView() * (-d.dy * d.sy));
-    if (!view.m_bNoTumble) view.changeCamera().rotateAboutOwnAxis(AXIS_VIEW, -(d.dx * d.sx / d.width * 180.0f));
+    if (!view.m_prefs.noTumble) view.changeCamera().rotateAboutOwnAxis(AXIS_VIEW, -(d.dx * d.sx / d.width * 180.0f));
     return CHANGE_CAMERA_VECTORS;
 }
 
@@ -227,13 +227,13 @@ int segmentValueDrag(ViewCore& view, ViewWindow& window, const Drag& d) {
         return isoDrag(view, d, 1);
     case TOOL_SEG_RANGE:
         window.setCursorShape(CursorShape::SizeAll);
-        view.m_iSegLow = std::clamp(view.m_iSegLow - static_cast<int>(d.dy), -kMaxHU, kMaxHU);
-        view.m_iSegHigh = std::clamp(view.m_iSegHigh - static_cast<int>(d.dx), -kMaxHU, kMaxHU);
-        view.m_iSegHigh = std::max(view.m_iSegHigh, view.m_iSegLow);
+        view.m_prefs.segLow = std::clamp(view.m_prefs.segLow - static_cast<int>(d.dy), -kMaxHU, kMaxHU);
+        view.m_prefs.segHigh = std::clamp(view.m_prefs.segHigh - static_cast<int>(d.dx), -kMaxHU, kMaxHU);
+        view.m_prefs.segHigh = std::max(view.m_prefs.segHigh, view.m_prefs.segLow);
         return CHANGE_CAMERA;
     default:  // TOOL_DENSITY_RANGE
         window.setCursorShape(CursorShape::SizeNS);
-        view.m_iSegRad = std::clamp(view.m_iSegRad - static_cast<int>(d.dy), 1, 2000);
+        view.m_prefs.segRad = std::clamp(view.m_prefs.segRad - static_cast<int>(d.dy), 1, 2000);
         return CHANGE_CAMERA;
     }
 }
@@ -332,9 +332,9 @@ int mouseMove(ViewCore& view, ViewWindow& window, ClientPoint point, int flags) 
     d.dy = static_cast<float>(point.y - MouseAnchor::s_lastMouse.y);
     d.width = static_cast<float>(std::max(w, 1));
     d.height = static_cast<float>(std::max(h, 1));
-    d.sx = view.m_fMouseSpeedX / 100.0f;
-    d.sy = view.m_fMouseSpeedY / 100.0f;
-    d.inv = static_cast<float>(view.m_iInvertMouse);
+    d.sx = view.m_prefs.mouseSpeedX / 100.0f;
+    d.sy = view.m_prefs.mouseSpeedY / 100.0f;
+    d.inv = static_cast<float>(view.m_prefs.invertMouse);
 
     int mask = 0;
     if (mode == DRAG_NONE) {

@@ -207,10 +207,10 @@ int wheel(ViewCore& view, WheelSteps& steps, int delta) {
     }
     if (view.m_iRightTool == TOOL_DENSITY_RANGE) {
         for (int i = 0; i < count; ++i) {
-            const int r = view.m_iSegRad;
+            const int r = view.m_prefs.segRad;
             const int next =
                 s > 0 ? std::max(static_cast<int>(r * 1.15), r + 1) : std::min(static_cast<int>(r / 1.15), r - 1);
-            view.m_iSegRad = std::clamp(next, kMinSegRadius, kMaxSegRadius);
+            view.m_prefs.segRad = std::clamp(next, kMinSegRadius, kMaxSegRadius);
         }
         view.requestRender(true);
         return CHANGE_CAMERA;

@@ -19,7 +19,7 @@ int nextImageSize(int size) {
 
 int arrowKey(ViewCore& view, int key, float n, int flags) {
     const Vec3 c = view.m_pVolume->center();
-    const float inv = static_cast<float>(view.m_iInvertMouse);
+    const float inv = static_cast<float>(view.m_prefs.invertMouse);
     const bool ctrl = (flags & MOUSE_CTRL) != 0;
     const bool shift = (flags & MOUSE_SHIFT) != 0;
     // Left/right work on axis 1, up/down on axis 2; dir is the key's sense.
@@ -30,7 +30,7 @@ int arrowKey(ViewCore& view, int key, float n, int flags) {
     if (ctrl)
         turnCamera(view, axis, (horizontal ? -dir : dir) * 6.0f * n * flip);
     else if (shift)
-        view.changeCamera().orbit(axis, (horizontal ? dir : -dir) * 6.0f * n * flip, c, view.m_bNoTumble);
+        view.changeCamera().orbit(axis, (horizontal ? dir : -dir) * 6.0f * n * flip, c, view.m_prefs.noTumble);
     else
         view.changeCamera().moveAlongAxis(axis, dir * 10.0f * n * flip);
     return CHANGE_CAMERA_VECTORS;

@@ -209,12 +209,12 @@ public:
     }
     // Done: the edits; the check boxes acted when they were toggled.
     void saveSettings(const SetupSettings& s) override {
-        m_view.m_fMouseSpeedX = s.mouseSpeedX;
-        m_view.m_fMouseSpeedY = s.mouseSpeedY;
-        m_view.m_iSegLow = s.segLow;
-        m_view.m_iSegHigh = s.segHigh;
-        m_view.m_iSegRad = s.segRad;
-        clampSegmentationValues(m_view.m_iSegLow, m_view.m_iSegHigh, m_view.m_iSegRad);
+        m_view.m_prefs.mouseSpeedX = s.mouseSpeedX;
+        m_view.m_prefs.mouseSpeedY = s.mouseSpeedY;
+        m_view.m_prefs.segLow = s.segLow;
+        m_view.m_prefs.segHigh = s.segHigh;
+        m_view.m_prefs.segRad = s.segRad;
+        clampSegmentationValues(m_view.m_prefs.segLow, m_view.m_prefs.segHigh, m_view.m_prefs.segRad);
         m_view.saveSettings();
         m_view.requestRender(true);
     }
@@ -222,13 +222,13 @@ public:
 private:
     void takeToggle(SetupControl control, const SetupSettings& s) {
         switch (control) {
-        case SETUP_SHADOWS_PERSP: m_view.m_bShadowsPersp = s.shadowsPersp; break;
-        case SETUP_SHADOWS_PAR: m_view.m_bShadowsPar = s.shadowsPar; break;
-        case SETUP_OPQ_ON_SSD: m_view.m_bOPQonSSD = s.opqOnSsd; break;
-        case SETUP_INVERT_MOUSE: m_view.m_iInvertMouse = s.invertMouse; break;
-        case SETUP_NO_TUMBLE: m_view.m_bNoTumble = s.noTumble; break;
-        case SETUP_FLOOD_BOUND: m_view.m_bFloodBound = s.floodBound; break;
-        case SETUP_WIREFRAME: m_view.m_bWireframe = s.wireframe; break;
+        case SETUP_SHADOWS_PERSP: m_view.m_prefs.shadowsPersp = s.shadowsPersp; break;
+        case SETUP_SHADOWS_PAR: m_view.m_prefs.shadowsPar = s.shadowsPar; break;
+        case SETUP_OPQ_ON_SSD: m_view.m_prefs.opqOnSsd = s.opqOnSsd; break;
+        case SETUP_INVERT_MOUSE: m_view.m_prefs.invertMouse = s.invertMouse; break;
+        case SETUP_NO_TUMBLE: m_view.m_prefs.noTumble = s.noTumble; break;
+        case SETUP_FLOOD_BOUND: m_view.m_prefs.floodBound = s.floodBound; break;
+        case SETUP_WIREFRAME: m_view.m_prefs.wireframe = s.wireframe; break;
         default: break;
         }
     }
@@ -240,21 +240,8 @@ private:
 }  // namespace
 
 void CPerspective::configure() {
-    SetupSettings s;
-    s.shadowsPersp = m_bShadowsPersp;
-    s.shadowsPar = m_bShadowsPar;
-    s.opqOnSsd = m_bOPQonSSD;
-    s.invertMouse = m_iInvertMouse;
-    s.mouseSpeedX = m_fMouseSpeedX;
-    s.mouseSpeedY = m_fMouseSpeedY;
-    s.noTumble = m_bNoTumble;
-    s.segLow = m_iSegLow;
-    s.segHigh = m_iSegHigh;
-    s.segRad = m_iSegRad;
-    s.floodBound = m_bFloodBound;
-    s.wireframe = m_bWireframe;
     ViewSetup target(*this, [this] { rebuildPresetMenuItems(); });
-    CV3DSetupDialog dialog(s, target, this);
+    CV3DSetupDialog dialog(preferences(), target, this);
     dialog.exec();
 }
 

@@ -4,6 +4,8 @@
 // settings back and has them saved; Escape and the close box read and save
 // nothing (check boxes already toggled stay toggled).
 
+#include "view/Preferences.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -12,21 +14,8 @@ class QLineEdit;
 
 namespace v3d {
 
-// The view's settings that the dialog shows and edits.
-struct SetupSettings {
-    bool shadowsPersp = false;   // m_bShadowsPersp
-    bool shadowsPar = false;     // m_bShadowsPar
-    bool opqOnSsd = false;       // m_bOPQonSSD
-    int invertMouse = 1;         // m_iInvertMouse, ticked when negative
-    float mouseSpeedX = 100.0f;  // m_fMouseSpeedX, percent
-    float mouseSpeedY = 100.0f;  // m_fMouseSpeedY, percent
-    bool noTumble = false;       // m_bNoTumble
-    int segLow = -1000;          // m_iSegLow, HU
-    int segHigh = 3000;          // m_iSegHigh, HU
-    int segRad = 100;            // m_iSegRad, HU
-    bool floodBound = false;     // m_bFloodBound
-    bool wireframe = false;      // m_bWireframe
-};
+// The dialog shows and edits the view's preferences.
+using SetupSettings = Preferences;
 
 // Control identifiers of dialog 5001; each control's objectName is its
 // number.

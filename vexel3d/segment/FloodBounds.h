@@ -10,8 +10,8 @@ class CVolume;
 
 enum class FloodTool {
     SelectObject,  // from the iso threshold up
-    SegRange,      // the fixed range m_iSegLow .. m_iSegHigh (HU)
-    DensityRange,  // the sample plus and minus m_iSegRad (HU)
+    SegRange,      // the fixed range m_prefs.segLow .. m_prefs.segHigh (HU)
+    DensityRange,  // the sample plus and minus m_prefs.segRad (HU)
 };
 
 struct FloodBounds {

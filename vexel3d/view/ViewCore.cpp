@@ -45,9 +45,9 @@ RenderSnapshot ViewCore::renderSnapshot() const {
     s.fullRange = m_bFullRange;
     s.diagnosticDisplay = m_iDiagnosticDisplay;
     s.diagnosticBuffer = m_iDiagnosticBuffer;
-    s.shadowsPerspective = m_bShadowsPersp;
-    s.shadowsParallel = m_bShadowsPar;
-    s.opaqueOnSurface = m_bOPQonSSD;
+    s.shadowsPerspective = m_prefs.shadowsPersp;
+    s.shadowsParallel = m_prefs.shadowsPar;
+    s.opaqueOnSurface = m_prefs.opqOnSsd;
     s.cutPlaneCount = m_planes.m_iNumCutPlanes;
     for (int i = 0; i < s.cutPlaneCount; ++i) {
         const CutPlane& plane = *m_planes.at(i);
@@ -69,52 +69,28 @@ void ViewCore::bind(SeriesState* frame, Camera* camera, CVolume* volume, const R
 
 void ViewCore::loadSettings() {
     ProfileStore& profile = *m_services;
-    auto readBool = [&](const char* key, bool fallback) { return profile.readBool(key, fallback); };
-    auto readInt = [&](const char* key, int fallback) { return profile.readInt(key, fallback); };
-    m_bNoTumble = readBool("m_bNoTumble", true);
-    const bool perspective = readBool("m_bPerspCamera", false);
-    m_bShadowsPersp = readBool("m_bShadowsPersp", true);
-    m_bShadowsPar = readBool("m_bShadowsPar", false);
-    m_bFloodBound = readBool("m_bFloodBound", false);
-    m_bOPQonSSD = readBool("m_bOPQonSSD", true);
-    m_bWireframe = readBool("m_bWireframe", true);
-    m_iSegLow = readInt("m_iSegLow", -1000);
-    m_iSegHigh = readInt("m_iSegHigh", 3000);
-    m_iSegRad = readInt("m_iSegRad", 100);
-    clampSegmentationValues(m_iSegLow, m_iSegHigh, m_iSegRad);
-    m_iInvertMouse = readInt("m_iInvertMouse", 1);
-    // Speeds are kept as whole percent; the stored integer reads as unsigned.
-    m_fMouseSpeedX = static_cast<float>(static_cast<unsigned>(readInt("m_fMouseSpeedX", 100)));
-    m_fMouseSpeedY = static_cast<float>(static_cast<unsigned>(readInt("m_fMouseSpeedY", 100)));
+    m_prefs = loadPreferences(profile);
     if (m_camera) {
         Camera& camera = changeCamera();
-        camera.perspective = perspective;
+        camera.perspective = m_prefs.perspective;
         camera.updateCornerRays();
     }
     m_presetTable.load(profile);
-    if (readBool("firsttime", true) && m_presetTable.m_iNumOfPresets == 0) {
+    if (profile.readBool("firsttime", true) && m_presetTable.m_iNumOfPresets == 0) {
         profile.writeBool("firsttime", false);
         m_presetTable.addFactoryPresets();
     }
 }
 
+Preferences ViewCore::preferences() const {
+    Preferences p = m_prefs;
+    p.perspective = m_pCamera && m_pCamera->perspective;
+    return p;
+}
+
 void ViewCore::saveSettings() {
     ProfileStore& profile = *m_services;
-    auto writeBool = [&](const char* key, bool value) { profile.writeBool(key, value); };
-    auto writeInt = [&](const char* key, int value) { profile.writeInt(key, value); };
-    writeBool("m_bNoTumble", m_bNoTumble);
-    writeBool("m_bPerspCamera", m_pCamera && m_pCamera->perspective);
-    writeBool("m_bShadowsPersp", m_bShadowsPersp);
-    writeBool("m_bShadowsPar", m_bShadowsPar);
-    writeBool("m_bFloodBound", m_bFloodBound);
-    writeBool("m_bOPQonSSD", m_bOPQonSSD);
-    writeBool("m_bWireframe", m_bWireframe);
-    writeInt("m_iSegLow", m_iSegLow);
-    writeInt("m_iSegHigh", m_iSegHigh);
-    writeInt("m_iSegRad", m_iSegRad);
-    writeInt("m_iInvertMouse", m_iInvertMouse);
-    writeInt("m_fMouseSpeedX", static_cast<int>(m_fMouseSpeedX));
-    writeInt("m_fMouseSpeedY", static_cast<int>(m_fMouseSpeedY));
+    savePreferences(profile, preferences());
     m_presetTable.save(profile);
 }
 
@@ -240,12 +216,12 @@ void ViewCore::tintAndOutline(int step) {
     if (m_iToolGroup == GROUP_SELECTION && step == 1 && m_pVolume) {
         if (m_iRightTool == TOOL_SEG_RANGE) {
             tintRange = true;
-            lo = m_pVolume->huToStored(m_iSegLow);
-            hi = m_pVolume->huToStored(m_iSegHigh);
+            lo = m_pVolume->huToStored(m_prefs.segLow);
+            hi = m_pVolume->huToStored(m_prefs.segHigh);
         } else if (m_iRightTool == TOOL_DENSITY_RANGE && m_iProbeHU != kNoProbeValue) {
             tintRange = true;
-            lo = m_pVolume->huToStored(m_iProbeHU - m_iSegRad);
-            hi = m_pVolume->huToStored(m_iProbeHU + m_iSegRad);
+            lo = m_pVolume->huToStored(m_iProbeHU - m_prefs.segRad);
+            hi = m_pVolume->huToStored(m_iProbeHU + m_prefs.segRad);
         }
     }
     const bool tintObject = m_iToolGroup == GROUP_SELECTION && step == 1 && m_iRightTool == TOOL_SELECT_OBJECT && m_pVolume;
@@ -274,7 +250,7 @@ void ViewCore::tintAndOutline(int step) {
                 }
             }
 
-            if (m_bWireframe && x < W - 1 && y < H - 1) {
+            if (m_prefs.wireframe && x < W - 1 && y < H - 1) {
                 const int a = ws.entrySurface[RenderWorkspace::index(x, y)];
                 const int b = ws.entrySurface[RenderWorkspace::index(x + 1, y)];
                 const int c = ws.entrySurface[RenderWorkspace::index(x, y + 1)];

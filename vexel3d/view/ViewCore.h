@@ -20,6 +20,7 @@
 #include "view/CutPlaneSet.h"
 #include "view/DisplayGeometry.h"
 #include "view/OrientationGlyphs.h"
+#include "view/Preferences.h"
 #include "view/PresetTable.h"
 #include "view/ViewServices.h"
 #include "view/ViewTypes.h"
@@ -73,6 +74,8 @@ public:
 
     void loadSettings();
     void saveSettings();
+    // The preferences with the camera's projection.
+    Preferences preferences() const;
 
     // Pipeline
     void requestRender(bool pending);
@@ -187,21 +190,8 @@ public:
     std::vector<uint8_t> m_imageBits;
     DisplayGeometry m_display;
 
-    // Segmentation values (HU)
-    int m_iSegLow = -1000;
-    int m_iSegHigh = 3000;
-    int m_iSegRad = 100;
-    bool m_bFloodBound = false;
-
-    // Preferences
-    bool m_bNoTumble = true;
-    bool m_bShadowsPersp = true;
-    bool m_bShadowsPar = false;
-    bool m_bOPQonSSD = true;
-    bool m_bWireframe = true;
-    int m_iInvertMouse = 1;
-    float m_fMouseSpeedX = 100.0f;
-    float m_fMouseSpeedY = 100.0f;
+    // Preferences and segmentation values (the camera keeps the projection).
+    Preferences m_prefs;
 
     std::string m_segHistory;
     PresetTable m_presetTable;

@@ -58,13 +58,13 @@ bool floodAtPixel(ViewCore& view, ClientPoint point, bool add) {
         return false;
     }
     FloodBounds bounds;
-    if (!floodBoundsFor(tool, t, volume, view.m_iSegLow, view.m_iSegHigh, view.m_iSegRad, bounds)) return false;
+    if (!floodBoundsFor(tool, t, volume, view.m_prefs.segLow, view.m_prefs.segHigh, view.m_prefs.segRad, bounds)) return false;
     const int low = bounds.low, high = bounds.high;
     const std::vector<SegmentPlane> planes = segmentPlanesOf(view);
     Busy busy(view);
     Segmenter segmenter(view.changeVolume());
-    segmenter.floodFromPoint(seed.x, seed.y, seed.z, add, view.m_bFloodBound, planes, low, high);
-    view.m_segHistory += floodRecords(seed, add, view.m_bFloodBound, planes, low, high);
+    segmenter.floodFromPoint(seed.x, seed.y, seed.z, add, view.m_prefs.floodBound, planes, low, high);
+    view.m_segHistory += floodRecords(seed, add, view.m_prefs.floodBound, planes, low, high);
     return true;
 }
 

@@ -46,7 +46,7 @@ bool placeCameraNear(ViewCore& view, const Vec3& proposed) {
 
 void turnCamera(ViewCore& view, int axis, float degrees) {
     if (!view.m_pCamera) return;
-    if (view.m_bNoTumble)
+    if (view.m_prefs.noTumble)
         view.changeCamera().turn(axis, degrees);
     else
         view.changeCamera().rotateAboutOwnAxis(axis, degrees);
