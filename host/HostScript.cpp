@@ -5,6 +5,7 @@
 #include "HostScriptInput.h"
 #include "HostScriptPacs.h"
 #include "HostScriptReading.h"
+#include "HostScriptTable.h"
 #include "HostScriptViewer.h"
 #include "HostWindow.h"
 #include "ImagePanel.h"
@@ -29,7 +30,6 @@
 
 namespace quarvia {
 
-namespace {
 // The application's own event loop for a while: the plug-ins get their idle
 // time whenever it is about to wait, as they do in interactive use.
 void runEventsFor(int milliseconds) {
@@ -54,6 +54,7 @@ void runUntilIdle() {
     QApplication::sendPostedEvents();
 }
 
+namespace {
 // Until every plug-in answers that it has no idle work left and the queue
 // is drained (background renders post their repaints).
 bool runUntilPluginsIdle(HostWindow& host, int milliseconds) {
@@ -101,192 +102,341 @@ bool saveGrab(QWidget* widget, const QString& file, QString& error) {
     }
     return true;
 }
+void printTimed(const QString& line, const QElapsedTimer& clock) {
+    std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
+    std::fflush(stdout);
+}
+
+// "N" or "N MS": a count and a time limit (default 10000 ms).
+bool limitArg(const QString& text, int& ms) {
+    bool ok = true;
+    ms = text.isEmpty() ? 10000 : text.toInt(&ok);
+    return ok && ms >= 0;
+}
+
+// Runs the event loop until done() or MS have passed; answers done().
+template <typename Done>
+bool waitUntil(int ms, Done done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) runEventsFor(20);
+    return done();
+}
+
+bool cell(ScriptLine& s) {
+    bool ok = false;
+    const int index = s.rest.toInt(&ok);
+    if (!ok || !s.host.grid().cell(index)) return s.fail("no such cell");
+    s.host.grid().setActiveCell(index);
+    return true;
+}
+
+bool menu(ScriptLine& s) {
+    QAction* action = s.host.router().findMenuAction(s.rest);
+    if (!action) return s.fail("no such menu command");
+    QElapsedTimer clock;
+    clock.start();
+    action->trigger();
+    runUntilIdle();
+    printTimed(s.line, clock);
+    return true;
+}
+
+bool wait(ScriptLine& s) {
+    bool ok = false;
+    const int ms = s.rest.toInt(&ok);
+    if (!ok || ms < 0) return s.fail("bad duration");
+    runEventsFor(ms);
+    return true;
+}
+
+// Another process's progress, seen through a file it writes.
+bool waitFile(ScriptLine& s) {
+    const QString file = s.rest.section(' ', 0, 0);
+    int ms = 0;
+    if (file.isEmpty() || !limitArg(s.rest.section(' ', 1).trimmed(), ms)) return s.fail("usage: wait-file FILE [MS]");
+    if (!waitUntil(ms, [&] { return QFileInfo::exists(file); })) return s.fail("no such file in time");
+    return true;
+}
+
+bool idle(ScriptLine&) {
+    runUntilIdle();
+    return true;
+}
+
+bool screenshot(ScriptLine& s) {
+    if (s.rest.isEmpty()) return s.fail("file name missing");
+    runUntilIdle();
+    return saveGrab(&s.host, s.rest, s.why);
+}
+
+// The dialog the user sees on top (a non-modal one like the PACS dialog too).
+bool screenshotDialog(ScriptLine& s) {
+    QDialog* shown = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) shown = d;
+    runUntilIdle();
+    if (!shown) return s.fail("no dialog is shown");
+    return saveGrab(shown, s.rest, s.why);
+}
+
+bool screenshotCell(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    const QString file = s.rest.section(' ', 1).trimmed();
+    if (!cell || file.isEmpty()) return s.fail("usage: screenshot-cell N FILE");
+    // Pending paints (a render the plug-in was asked for) run here: the
+    // time is what the picture took.
+    QElapsedTimer clock;
+    clock.start();
+    runUntilIdle();
+    if (!saveGrab(cell, file, s.why)) return false;
+    std::printf("screenshot %s: %lld ms\n", qPrintable(file), static_cast<long long>(clock.elapsed()));
+    std::fflush(stdout);
+    return true;
+}
+
+bool expectWindow(ScriptLine& s) {
+    bool ok = false;
+    const int index = s.rest.toInt(&ok);
+    if (!ok || !s.host.grid().cell(index)) return s.fail("no such cell");
+    if (!s.host.grid().cell(index)->pluginWindow()) return s.fail("no plug-in window in the cell");
+    return true;
+}
+
+// As the user sees the button: checked, unchecked, enabled, disabled.
+bool expectTool(ScriptLine& s) {
+    bool ok = false;
+    const int index = s.rest.section(' ', 0, 0).toInt(&ok);
+    const QString state = s.rest.section(' ', 1, 1);
+    const QString text = s.rest.section(' ', 2).trimmed();
+    QAction* button = ok ? toolButton(s.host, index, text) : nullptr;
+    if (!button) return s.fail("no such toolbar button");
+    const bool checked = button->isCheckable() && button->isChecked();
+    bool as = false;
+    if (state == "checked") as = checked;
+    else if (state == "unchecked") as = !checked;
+    else if (state == "enabled") as = button->isEnabled();
+    else if (state == "disabled") as = !button->isEnabled();
+    else return s.fail("state must be checked, unchecked, enabled or disabled");
+    if (!as) return s.fail("the button is not " + state);
+    return true;
+}
+
+bool open(ScriptLine& s) {
+    if (s.rest.isEmpty()) return s.fail("path missing");
+    s.host.openPaths({s.rest});
+    runUntilIdle();
+    return true;
+}
+
+bool series(ScriptLine& s) {
+    const std::vector<const SeriesGroup*> groups = s.host.database().groups();
+    bool ok = false;
+    const int g = s.args.value(0).toInt(&ok);
+    if (!ok || g < 0 || g >= static_cast<int>(groups.size())) return s.fail("no such group");
+    const int views = s.args.size() > 2 ? s.args[2].toInt() : 1;
+    if (!s.host.grid().putGroupInCell(groups[size_t(g)]->id, s.args.value(1).toInt(), std::max(1, views)))
+        return s.fail("no such cell");
+    runUntilIdle();
+    return true;
+}
+
+bool drop(ScriptLine& s) {
+    if (!s.host.dropPanel(s.rest.section(' ', 0, 0).toInt(), s.rest.section(' ', 1, 1).toInt()))
+        return s.fail("nothing to drop");
+    runUntilIdle();
+    return true;
+}
+
+// Input to a cell's window, then the paint it asks for, timed together.
+template <bool (*send)(ScriptLine&, QWidget*)>
+bool input(ScriptLine& s) {
+    QElapsedTimer clock;
+    clock.start();
+    bool ok = false;
+    QWidget* window = inputWindow(s.host, s.args.value(0).toInt(&ok));
+    if (!ok || !window) return s.fail("no such cell");
+    if (!send(s, window)) return false;
+    runUntilIdle();
+    printTimed(s.line, clock);
+    return true;
+}
+
+bool mouse(ScriptLine& s, QWidget* window) {
+    const QStringList& a = s.args;
+    return sendMouse(window, a.value(1), a.value(2).toInt(), a.value(3).toInt(), a.value(4), a.value(5), s.why);
+}
+
+bool wheel(ScriptLine& s, QWidget* window) {
+    sendWheel(window, s.args.value(1).toInt());
+    return true;
+}
+
+bool key(ScriptLine& s, QWidget* window) { return sendKey(window, s.args.value(1), s.why); }
+
+bool command(ScriptLine& s, QWidget*) {
+    if (!s.host.router().routeCommandToCell(s.args.value(0).toInt(), s.args.value(1).toInt()))
+        return s.fail("the command was not handled");
+    return true;
+}
+
+bool waitIdle(ScriptLine& s) {
+    int ms = 0;
+    if (!limitArg(s.rest, ms)) return s.fail("bad duration");
+    if (!runUntilPluginsIdle(s.host, ms)) return s.fail("still busy");
+    return true;
+}
+
+bool saveLayout(ScriptLine& s) {
+    if (!s.host.layouts().save(s.rest, s.why)) return false;
+    runUntilIdle();
+    return true;
+}
+
+bool loadLayout(ScriptLine& s) {
+    if (!s.host.layouts().load(s.rest, s.why)) return false;
+    runUntilIdle();
+    return true;
+}
+
+// "dialog NAME=VALUE ...": answers the next dialog.
+bool dialog(ScriptLine& s) {
+    QMap<QString, QString> fields;
+    for (const QString& field : s.args) fields[field.section('=', 0, 0)] = field.section('=', 1);
+    s.host.answerNextDialog(fields);
+    return true;
+}
+
+bool expectCollab(ScriptLine& s) {
+    const QString status = s.host.collaborationStatus();
+    if (!status.contains(s.rest)) return s.fail("the collaboration indicator says \"" + status + "\"");
+    return true;
+}
+
+bool passControl(ScriptLine& s) {
+    if (!s.host.passCollaborationControl()) return s.fail("this host does not hold the control");
+    runUntilIdle();
+    return true;
+}
+
+bool holdsControl(HostWindow& host) { return host.collaboration() && host.collaboration()->hasControl(); }
+
+bool waitPeers(ScriptLine& s) {
+    bool ok = false;
+    const int count = s.rest.section(' ', 0, 0).toInt(&ok);
+    int ms = 0;
+    if (!ok || count < 0 || !limitArg(s.rest.section(' ', 1).trimmed(), ms)) return s.fail("usage: wait-peers N [MS]");
+    HostWindow& host = s.host;
+    auto peers = [&host] { return host.collaboration() ? host.collaboration()->peerCount() : 0; };
+    if (!waitUntil(ms, [&] { return peers() == count; })) return s.fail(QString("%1 peers in the session").arg(peers()));
+    return true;
+}
+
+bool waitControl(ScriptLine& s) {
+    int ms = 0;
+    if (!limitArg(s.rest, ms)) return s.fail("usage: wait-control [MS]");
+    if (!waitUntil(ms, [&] { return holdsControl(s.host); })) return s.fail("this host did not get the control");
+    return true;
+}
+
+bool expectControl(ScriptLine& s) {
+    if (s.rest != "yes" && s.rest != "no") return s.fail("usage: expect-control yes|no");
+    const bool holds = holdsControl(s.host);
+    if (holds != (s.rest == "yes"))
+        return s.fail(holds ? "this host holds the control" : "this host does not hold the control");
+    return true;
+}
+
+bool collabJoin(ScriptLine& s) {
+    if (s.rest.isEmpty()) return s.fail("usage: collab-join HOST:PORT");
+    if (!s.host.joinCollaboration(QString(), s.rest, s.why)) return false;
+    runUntilIdle();
+    return true;
+}
+
+bool collabLeave(ScriptLine& s) {
+    s.host.leaveCollaboration();
+    runUntilIdle();
+    return true;
+}
+
+// Tells another process how far this one got.
+bool touch(ScriptLine& s) {
+    QFile file(s.rest);
+    if (s.rest.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append)) return s.fail("cannot write " + s.rest);
+    return true;
+}
+
+bool quit(ScriptLine& s) {
+    s.quit = true;
+    return true;
+}
+
+const ScriptTable& hostCommands() {
+    static const ScriptTable table = {
+        {"cell", cell, false},
+        {"menu", menu, false},
+        {"wait", wait, false},
+        {"wait-file", waitFile, false},
+        {"idle", idle, false},
+        {"screenshot", screenshot, false},
+        {"screenshot-dialog", screenshotDialog, false},
+        {"screenshot-cell", screenshotCell, false},
+        {"expect-window", expectWindow, false},
+        {"expect-tool", expectTool, false},
+        {"open", open, false},
+        {"series", series, false},
+        {"drop", drop, false},
+        {"mouse", input<mouse>, false},
+        {"wheel", input<wheel>, false},
+        {"key", input<key>, false},
+        {"command", input<command>, false},
+        {"wait-idle", waitIdle, false},
+        {"save-layout", saveLayout, false},
+        {"load-layout", loadLayout, false},
+        {"dialog", dialog, false},
+        {"expect-collab", expectCollab, false},
+        {"pass-control", passControl, false},
+        {"wait-peers", waitPeers, false},
+        {"wait-control", waitControl, false},
+        {"expect-control", expectControl, false},
+        {"collab-join", collabJoin, false},
+        {"collab-leave", collabLeave, false},
+        {"touch", touch, false},
+        {"quit", quit, false},
+    };
+    return table;
+}
+
+const ScriptCommand* findCommand(const QString& word) {
+    for (const ScriptTable* table : {&hostCommands(), &viewerCommands(), &readingCommands(), &pacsCommands()})
+        for (const ScriptCommand& command : *table)
+            if (word == QLatin1String(command.name)) return &command;
+    return nullptr;
+}
 }  // namespace
+
+HostCell* ScriptLine::cellArg(int at) const {
+    bool ok = false;
+    const int index = args.value(at).toInt(&ok);
+    return ok ? host.grid().cell(index) : nullptr;
+}
 
 bool runHostScript(HostWindow& host, const QString& scriptText, QString& error) {
     const QStringList lines = scriptText.split('\n');
     for (int n = 0; n < lines.size(); ++n) {
-        const QString line = lines[n].trimmed();
-        if (line.isEmpty() || line.startsWith('#')) continue;
-        const QString command = line.section(' ', 0, 0);
-        const QString rest = line.section(' ', 1).trimmed();
-        auto fail = [&](const QString& why) {
-            error = QString("line %1: %2: %3").arg(n + 1).arg(line, why);
+        const QString text = lines[n].trimmed();
+        if (text.isEmpty() || text.startsWith('#')) continue;
+        const QString rest = text.section(' ', 1).trimmed();
+        ScriptLine line{host, text, text.section(' ', 0, 0), rest, rest.split(' ', Qt::SkipEmptyParts), QString(), false};
+        const ScriptCommand* command = findCommand(line.command);
+        if (!command) line.why = "unknown command";
+        if (!command || !command->run(line)) {
+            error = QString("line %1: %2: %3").arg(n + 1).arg(text, line.why);
             return false;
-        };
-        bool ok = true;
-        if (command == "cell") {
-            const int index = rest.toInt(&ok);
-            if (!ok || !host.grid().cell(index)) return fail("no such cell");
-            host.grid().setActiveCell(index);
-        } else if (command == "menu") {
-            QAction* action = host.router().findMenuAction(rest);
-            if (!action) return fail("no such menu command");
-            QElapsedTimer clock;
-            clock.start();
-            action->trigger();
-            runUntilIdle();
-            std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
-            std::fflush(stdout);
-        } else if (command == "wait") {
-            const int ms = rest.toInt(&ok);
-            if (!ok || ms < 0) return fail("bad duration");
-            runEventsFor(ms);
-        } else if (command == "wait-file") {
-            // Another process's progress, seen through a file it writes.
-            const QString file = rest.section(' ', 0, 0);
-            const int ms = rest.section(' ', 1).trimmed().isEmpty() ? 10000 : rest.section(' ', 1).toInt(&ok);
-            if (file.isEmpty() || !ok || ms < 0) return fail("usage: wait-file FILE [MS]");
-            QElapsedTimer clock;
-            clock.start();
-            while (!QFileInfo::exists(file) && clock.elapsed() < ms) runEventsFor(20);
-            if (!QFileInfo::exists(file)) return fail("no such file in time");
-        } else if (command == "idle") {
-            runUntilIdle();
-        } else if (command == "screenshot") {
-            if (rest.isEmpty()) return fail("file name missing");
-            runUntilIdle();
-            QString why;
-            if (!saveGrab(&host, rest, why)) return fail(why);
-        } else if (command == "screenshot-dialog") {
-            // The dialog the user sees on top (a non-modal one like the PACS dialog too).
-            QDialog* shown = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) shown = d;
-            runUntilIdle();
-            QString why;
-            if (!shown) return fail("no dialog is shown");
-            if (!saveGrab(shown, rest, why)) return fail(why);
-        } else if (command == "screenshot-cell") {
-            const int index = rest.section(' ', 0, 0).toInt(&ok);
-            const QString file = rest.section(' ', 1).trimmed();
-            if (!ok || !host.grid().cell(index) || file.isEmpty()) return fail("usage: screenshot-cell N FILE");
-            // Pending paints (a render the plug-in was asked for) run here: the
-            // time is what the picture took.
-            QElapsedTimer clock;
-            clock.start();
-            runUntilIdle();
-            QString why;
-            if (!saveGrab(host.grid().cell(index), file, why)) return fail(why);
-            std::printf("screenshot %s: %lld ms\n", qPrintable(file), static_cast<long long>(clock.elapsed()));
-            std::fflush(stdout);
-        } else if (command == "expect-window") {
-            const int index = rest.toInt(&ok);
-            if (!ok || !host.grid().cell(index)) return fail("no such cell");
-            if (!host.grid().cell(index)->pluginWindow()) return fail("no plug-in window in the cell");
-        } else if (command == "expect-tool") {
-            // As the user sees the button: checked, unchecked, enabled, disabled.
-            const int index = rest.section(' ', 0, 0).toInt(&ok);
-            const QString state = rest.section(' ', 1, 1);
-            const QString text = rest.section(' ', 2).trimmed();
-            QAction* button = ok ? toolButton(host, index, text) : nullptr;
-            if (!button) return fail("no such toolbar button");
-            const bool checked = button->isCheckable() && button->isChecked();
-            bool as = false;
-            if (state == "checked") as = checked;
-            else if (state == "unchecked") as = !checked;
-            else if (state == "enabled") as = button->isEnabled();
-            else if (state == "disabled") as = !button->isEnabled();
-            else return fail("state must be checked, unchecked, enabled or disabled");
-            if (!as) return fail("the button is not " + state);
-        } else if (command == "open") {
-            if (rest.isEmpty()) return fail("path missing");
-            host.openPaths({rest});
-            runUntilIdle();
-        } else if (command == "series") {
-            const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
-            const std::vector<const SeriesGroup*> groups = host.database().groups();
-            const int g = args.value(0).toInt(&ok);
-            if (!ok || g < 0 || g >= static_cast<int>(groups.size())) return fail("no such group");
-            const int views = args.size() > 2 ? args[2].toInt() : 1;
-            if (!host.grid().putGroupInCell(groups[size_t(g)]->id, args.value(1).toInt(), std::max(1, views))) return fail("no such cell");
-            runUntilIdle();
-        } else if (command == "drop") {
-            if (!host.dropPanel(rest.section(' ', 0, 0).toInt(), rest.section(' ', 1, 1).toInt()))
-                return fail("nothing to drop");
-            runUntilIdle();
-        } else if (command == "mouse" || command == "wheel" || command == "key" || command == "command") {
-            const QStringList args = rest.split(' ', Qt::SkipEmptyParts);
-            QElapsedTimer clock;  // input, then the paint it asks for
-            clock.start();
-            QWidget* window = inputWindow(host, args.value(0).toInt(&ok));
-            if (!ok || !window) return fail("no such cell");
-            QString why;
-            if (command == "mouse" && !sendMouse(window, args.value(1), args.value(2).toInt(), args.value(3).toInt(), args.value(4), args.value(5), why))
-                return fail(why);
-            if (command == "wheel") sendWheel(window, args.value(1).toInt());
-            if (command == "key" && !sendKey(window, args.value(1), why)) return fail(why);
-            if (command == "command" && !host.router().routeCommandToCell(args.value(0).toInt(), args.value(1).toInt()))
-                return fail("the command was not handled");
-            runUntilIdle();
-            std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
-            std::fflush(stdout);
-        } else if (command == "wait-idle") {
-            const int ms = rest.isEmpty() ? 10000 : rest.toInt(&ok);
-            if (!ok || ms < 0) return fail("bad duration");
-            if (!runUntilPluginsIdle(host, ms)) return fail("still busy");
-        } else if (command == "save-layout" || command == "load-layout") {
-            QString why;
-            const bool done = command == "save-layout" ? host.layouts().save(rest, why) : host.layouts().load(rest, why);
-            if (!done) return fail(why);
-            runUntilIdle();
-        } else if (command == "dialog") {
-            // "dialog NAME=VALUE ...": answers the next dialog.
-            QMap<QString, QString> fields;
-            for (const QString& field : rest.split(' ', Qt::SkipEmptyParts))
-                fields[field.section('=', 0, 0)] = field.section('=', 1);
-            host.answerNextDialog(fields);
-        } else if (command == "expect-collab") {
-            const QString status = host.collaborationStatus();
-            if (!status.contains(rest)) return fail("the collaboration indicator says \"" + status + "\"");
-        } else if (command == "pass-control") {
-            if (!host.passCollaborationControl()) return fail("this host does not hold the control");
-            runUntilIdle();
-        } else if (command == "wait-peers") {
-            const int count = rest.section(' ', 0, 0).toInt(&ok);
-            const QString limit = rest.section(' ', 1).trimmed();
-            const int ms = limit.isEmpty() ? 10000 : limit.toInt(&ok);
-            if (!ok || count < 0 || ms < 0) return fail("usage: wait-peers N [MS]");
-            auto peers = [&host] { return host.collaboration() ? host.collaboration()->peerCount() : 0; };
-            QElapsedTimer clock;
-            clock.start();
-            while (peers() != count && clock.elapsed() < ms) runEventsFor(20);
-            if (peers() != count) return fail(QString("%1 peers in the session").arg(peers()));
-        } else if (command == "wait-control") {
-            const int ms = rest.isEmpty() ? 10000 : rest.toInt(&ok);
-            if (!ok || ms < 0) return fail("usage: wait-control [MS]");
-            auto holds = [&host] { return host.collaboration() && host.collaboration()->hasControl(); };
-            QElapsedTimer clock;
-            clock.start();
-            while (!holds() && clock.elapsed() < ms) runEventsFor(20);
-            if (!holds()) return fail("this host did not get the control");
-        } else if (command == "expect-control") {
-            if (rest != "yes" && rest != "no") return fail("usage: expect-control yes|no");
-            const bool holds = host.collaboration() && host.collaboration()->hasControl();
-            if (holds != (rest == "yes")) return fail(holds ? "this host holds the control" : "this host does not hold the control");
-        } else if (command == "collab-join") {
-            if (rest.isEmpty()) return fail("usage: collab-join HOST:PORT");
-            QString why;
-            if (!host.joinCollaboration(QString(), rest, why)) return fail(why);
-            runUntilIdle();
-        } else if (command == "collab-leave") {
-            host.leaveCollaboration();
-            runUntilIdle();
-        } else if (command == "touch") {
-            // Tells another process how far this one got.
-            QFile file(rest);
-            if (rest.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Append)) return fail("cannot write " + rest);
-        } else if (command == "quit") {
-            return true;
-        } else {
-            QString why;
-            ScriptOutcome outcome = runViewerCommand(host, command, rest, why);
-            if (outcome == ScriptOutcome::NotMine) outcome = runReadingCommand(host, command, rest, why);
-            if (outcome == ScriptOutcome::NotMine) outcome = runPacsCommand(host, command, rest, why);
-            if (outcome == ScriptOutcome::NotMine) return fail("unknown command");
-            if (outcome == ScriptOutcome::Failed) return fail(why);
-            runUntilIdle();
         }
+        if (line.quit) return true;
+        if (command->settle) runUntilIdle();
     }
     return true;
 }

@@ -1,12 +1,8 @@
 #pragma once
 
-#include "HostScriptViewer.h"
-
-#include <QString>
+#include "HostScriptTable.h"
 
 namespace quarvia {
-
-class HostWindow;
 
 // Script commands for the PACS, through the same calls as File > PACS...:
 //
@@ -23,6 +19,6 @@ class HostWindow;
 //                          MS ms, all MS ms, BYTES bytes)"
 //   time-mark NAME         print "time-mark NAME: MS ms" (since the first mark)
 //   pacs-send CELL SERVER dimse|web   send the cell's series and wait; print "pacs-sent N" or "pacs-error: ..."
-ScriptOutcome runPacsCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);
+const ScriptTable& pacsCommands();
 
 }  // namespace quarvia

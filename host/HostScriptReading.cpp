@@ -32,90 +32,122 @@ QString pointsText(const std::vector<Vec3d>& points) {
         out << QString("%1,%2,%3").arg(p[0], 0, 'f', 4).arg(p[1], 0, 'f', 4).arg(p[2], 0, 'f', 4);
     return out.join(';');
 }
+
+bool plane(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no cell " + s.args.value(0));
+    PlaneKind kind;
+    if (!planeFromName(s.args.value(1), kind)) return s.fail("unknown plane " + s.args.value(1));
+    s.host.grid().setActiveCell(cell->index());
+    if (!s.host.readingFrame().setPlane(kind)) return s.fail("the cell cannot show it");
+    return true;
+}
+
+bool slab(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no cell " + s.args.value(0));
+    SlabMode mode;
+    if (!slabFromName(s.args.value(1), mode)) return s.fail("unknown slab " + s.args.value(1));
+    s.host.grid().setActiveCell(cell->index());
+    s.host.readingFrame().setSlab(mode, s.args.value(2).toDouble());
+    return true;
+}
+
+bool tool(ScriptLine& s) {
+    for (int i = 0; i < 6; ++i)
+        if (s.rest == kToolNames[i]) return s.host.reading().setTool(ReadingTool(i)), true;
+    return s.fail("unknown tool " + s.rest);
+}
+
+bool turn(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no cell " + s.args.value(0));
+    ImagePanel& panel = *cell->panel();
+    ShownPicture picture;
+    const PanelView* v = panel.view(panel.activeView());
+    if (!v || !panel.pictureOf(*v, picture)) return s.fail("the cell shows nothing");
+    s.host.reading().turnPlanes(panel.groupId(), picture.plane.normal(), s.args.value(1).toDouble() * kPi / 180);
+    return true;
+}
+
+bool cursor(ScriptLine& s) {
+    const PatientCursor& cursor = s.host.reading().cursor();
+    if (!cursor.visible) print("cursor hidden");
+    else print(QString("cursor %1 %2 %3").arg(cursor.point[0], 0, 'f', 4).arg(cursor.point[1], 0, 'f', 4).arg(cursor.point[2], 0, 'f', 4));
+    return true;
+}
+
+bool cursorIn(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no cell " + s.args.value(0));
+    print(QString("cursor-in %1: %2").arg(cell->index()).arg(cell->panel()->cursorText()));
+    return true;
+}
+
+bool readout(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no cell " + s.args.value(0));
+    ImagePanel* panel = cell->panel();
+    const QPointF at(s.args.value(1).toDouble(), s.args.value(2).toDouble());
+    QMouseEvent move(QEvent::MouseMove, at, QPointF(panel->mapToGlobal(at.toPoint())), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(panel, &move);
+    // The text the user reads, then the same to the last digit for checks.
+    const QString text = panel->readoutAt(at.toPoint());
+    double value = 0;
+    Vec3d p{};
+    if (!panel->valueAt(at.toPoint(), value, p)) return print(QString("readout %1: none").arg(cell->index())), true;
+    print(QString("readout %1: %2 | exact %3 at %4 %5 %6")
+              .arg(cell->index())
+              .arg(text)
+              .arg(value, 0, 'g', 9)
+              .arg(p[0], 0, 'f', 6)
+              .arg(p[1], 0, 'f', 6)
+              .arg(p[2], 0, 'f', 6));
+    return true;
+}
+
+bool measurements(ScriptLine& s) {
+    for (const Measurement& m : s.host.reading().measurements())
+        print(QString("measurement %1 %2 value %3 unit %4 pixels %5 mean %6 sd %7 min %8 max %9 points %10")
+                  .arg(m.id)
+                  .arg(kindName(m.kind))
+                  .arg(m.value, 0, 'f', 4)
+                  .arg(m.unit.isEmpty() ? QString("-") : m.unit)
+                  .arg(m.stats.pixels)
+                  .arg(m.stats.mean, 0, 'f', 4)
+                  .arg(m.stats.sd, 0, 'f', 4)
+                  .arg(m.stats.min, 0, 'f', 4)
+                  .arg(m.stats.max, 0, 'f', 4)
+                  .arg(pointsText(m.points)));
+    return true;
+}
+
+bool deleteMeasurement(ScriptLine& s) {
+    QListWidget& list = s.host.readingFrame().list();
+    for (int row = 0; row < list.count(); ++row)
+        if (list.item(row)->data(Qt::UserRole).toInt() == s.rest.toInt()) {
+            list.setCurrentRow(row);
+            s.host.readingFrame().deleteSelected();
+            return true;
+        }
+    return s.fail("no measurement " + s.rest);
+}
 }  // namespace
 
-ScriptOutcome runReadingCommand(HostWindow& host, const QString& command, const QString& rest, QString& why) {
-    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    auto failed = [&](const QString& text) {
-        why = text;
-        return ScriptOutcome::Failed;
+const ScriptTable& readingCommands() {
+    static const ScriptTable table = {
+        {"plane", plane, true},
+        {"slab", slab, true},
+        {"tool", tool, true},
+        {"turn", turn, true},
+        {"cursor", cursor, true},
+        {"cursor-in", cursorIn, true},
+        {"readout", readout, true},
+        {"measurements", measurements, true},
+        {"delete-measurement", deleteMeasurement, true},
     };
-    bool cellOk = false;
-    const int cellIndex = args.value(0).toInt(&cellOk);
-    HostCell* cell = cellOk ? host.grid().cell(cellIndex) : nullptr;
-    const bool needsCell = command == "plane" || command == "slab" || command == "turn" || command == "cursor-in" ||
-                           command == "readout";
-    if (needsCell && !cell) return failed("no cell " + args.value(0));
-    if (command == "plane") {
-        PlaneKind kind;
-        if (!planeFromName(args.value(1), kind)) return failed("unknown plane " + args.value(1));
-        host.grid().setActiveCell(cellIndex);
-        if (!host.readingFrame().setPlane(kind)) return failed("the cell cannot show it");
-    } else if (command == "slab") {
-        SlabMode slab;
-        if (!slabFromName(args.value(1), slab)) return failed("unknown slab " + args.value(1));
-        host.grid().setActiveCell(cellIndex);
-        host.readingFrame().setSlab(slab, args.value(2).toDouble());
-    } else if (command == "tool") {
-        for (int i = 0; i < 6; ++i)
-            if (rest == kToolNames[i]) return host.reading().setTool(ReadingTool(i)), ScriptOutcome::Done;
-        return failed("unknown tool " + rest);
-    } else if (command == "turn") {
-        ImagePanel& panel = *cell->panel();
-        ShownPicture picture;
-        const PanelView* v = panel.view(panel.activeView());
-        if (!v || !panel.pictureOf(*v, picture)) return failed("the cell shows nothing");
-        host.reading().turnPlanes(panel.groupId(), picture.plane.normal(), args.value(1).toDouble() * kPi / 180);
-    } else if (command == "cursor") {
-        const PatientCursor& cursor = host.reading().cursor();
-        if (!cursor.visible) print("cursor hidden");
-        else print(QString("cursor %1 %2 %3").arg(cursor.point[0], 0, 'f', 4).arg(cursor.point[1], 0, 'f', 4).arg(cursor.point[2], 0, 'f', 4));
-    } else if (command == "cursor-in") {
-        print(QString("cursor-in %1: %2").arg(cellIndex).arg(cell->panel()->cursorText()));
-    } else if (command == "readout") {
-        ImagePanel* panel = cell->panel();
-        const QPointF at(args.value(1).toDouble(), args.value(2).toDouble());
-        QMouseEvent move(QEvent::MouseMove, at, QPointF(panel->mapToGlobal(at.toPoint())), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(panel, &move);
-        // The text the user reads, then the same to the last digit for checks.
-        const QString text = panel->readoutAt(at.toPoint());
-        double value = 0;
-        Vec3d p{};
-        if (!panel->valueAt(at.toPoint(), value, p)) return print(QString("readout %1: none").arg(cellIndex)), ScriptOutcome::Done;
-        print(QString("readout %1: %2 | exact %3 at %4 %5 %6")
-                  .arg(cellIndex)
-                  .arg(text)
-                  .arg(value, 0, 'g', 9)
-                  .arg(p[0], 0, 'f', 6)
-                  .arg(p[1], 0, 'f', 6)
-                  .arg(p[2], 0, 'f', 6));
-    } else if (command == "measurements") {
-        for (const Measurement& m : host.reading().measurements())
-            print(QString("measurement %1 %2 value %3 unit %4 pixels %5 mean %6 sd %7 min %8 max %9 points %10")
-                      .arg(m.id)
-                      .arg(kindName(m.kind))
-                      .arg(m.value, 0, 'f', 4)
-                      .arg(m.unit.isEmpty() ? QString("-") : m.unit)
-                      .arg(m.stats.pixels)
-                      .arg(m.stats.mean, 0, 'f', 4)
-                      .arg(m.stats.sd, 0, 'f', 4)
-                      .arg(m.stats.min, 0, 'f', 4)
-                      .arg(m.stats.max, 0, 'f', 4)
-                      .arg(pointsText(m.points)));
-    } else if (command == "delete-measurement") {
-        QListWidget& list = host.readingFrame().list();
-        for (int row = 0; row < list.count(); ++row)
-            if (list.item(row)->data(Qt::UserRole).toInt() == rest.toInt()) {
-                list.setCurrentRow(row);
-                host.readingFrame().deleteSelected();
-                return ScriptOutcome::Done;
-            }
-        return failed("no measurement " + rest);
-    } else {
-        return ScriptOutcome::NotMine;
-    }
-    return ScriptOutcome::Done;
+    return table;
 }
 
 }  // namespace quarvia

@@ -1,12 +1,8 @@
 #pragma once
 
-#include "HostScriptViewer.h"
-
-#include <QString>
+#include "HostScriptTable.h"
 
 namespace quarvia {
-
-class HostWindow;
 
 // Script commands for the reading tools, as the user drives them:
 //
@@ -21,6 +17,6 @@ class HostWindow;
 //   measurements           print the list: "measurement ID KIND VALUE ..." with
 //                          the statistics of regions and the patient points
 //   delete-measurement ID  select it in the list and press Delete
-ScriptOutcome runReadingCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);
+const ScriptTable& readingCommands();
 
 }  // namespace quarvia

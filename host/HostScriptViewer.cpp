@@ -1,5 +1,7 @@
 #include "HostScriptViewer.h"
 
+#include "HostScriptTable.h"
+
 #include "CellGrid.h"
 #include "HostCell.h"
 #include "HostWindow.h"
@@ -74,117 +76,162 @@ private:
 };
 constexpr int kFirstPaintWaitMs = 10000;
 
-HostCell* cellArg(HostWindow& host, const QString& text) {
+bool messages(ScriptLine& s) {
+    for (const QString& text : s.host.messages().texts()) print("message: " + text);
+    return true;
+}
+
+bool expectMessage(ScriptLine& s) {
+    if (s.rest.isEmpty()) return s.fail("text missing");
+    bool found = false;
+    for (const QString& text : s.host.messages().texts()) found = found || text.contains(s.rest);
+    if (found != (s.command == "expect-message"))
+        return s.fail(found ? "the message list holds it"
+                            : "no such message in: " + s.host.messages().texts().join(" / "));
+    return true;
+}
+
+bool browserLines(ScriptLine& s) {
+    for (const QString& line : s.host.viewer().browser().lines()) print("browser: " + line);
+    return true;
+}
+
+bool browserActivate(ScriptLine& s) {
+    StudyBrowser& browser = s.host.viewer().browser();
     bool ok = false;
-    const int index = text.toInt(&ok);
-    return ok ? host.grid().cell(index) : nullptr;
+    QTreeWidgetItem* item = browser.seriesItem(s.args.value(0).toInt(&ok));
+    if (!ok || !item) return s.fail("no such series in the browser");
+    QTreeWidget* tree = browser.tree();
+    tree->scrollToItem(item);
+    const QPoint at = tree->visualItemRect(item).center();
+    if (!tree->viewport()->rect().contains(at)) return s.fail("the series is not visible in the browser");
+    // A double-click as the mouse gives it: press, release, double, release.
+    click(tree->viewport(), at, QEvent::MouseButtonPress);
+    click(tree->viewport(), at, QEvent::MouseButtonRelease);
+    click(tree->viewport(), at, QEvent::MouseButtonDblClick);
+    click(tree->viewport(), at, QEvent::MouseButtonRelease);
+    return true;
+}
+
+// "browser-drag SERIES CELL", or "browser-drag object N CELL" for a segmentation.
+bool browserDrag(ScriptLine& s) {
+    StudyBrowser& browser = s.host.viewer().browser();
+    QStringList args = s.args;
+    const bool object = args.value(0) == "object";
+    if (object) args.removeFirst();
+    bool ok = false;
+    const int index = args.value(0).toInt(&ok);
+    QTreeWidgetItem* item = object ? browser.objectItem(index) : browser.seriesItem(index);
+    HostCell* cell = s.cellArg(object ? 2 : 1);
+    if (!ok || !item || !cell) return s.fail("usage: browser-drag [object] INDEX CELL");
+    // What the browser hands to a drag of its current item.
+    QTreeWidget* tree = browser.tree();
+    tree->setCurrentItem(item);
+    std::unique_ptr<QMimeData> mime(tree->model()->mimeData({tree->currentIndex()}));
+    if (!mime) return s.fail("the browser does not drag this item");
+    // How long until the cell shows something of it: the drop, then its first paint.
+    PaintWatch watch(*cell);
+    QElapsedTimer clock;
+    clock.start();
+    if (!deliverDrop(*cell, std::move(mime), s.why)) return false;
+    while (!watch.painted() && clock.elapsed() < kFirstPaintWaitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    print(QString("browser-drag %1: first paint after %2 ms").arg(s.rest).arg(clock.elapsed()));
+    return true;
+}
+
+bool dropFiles(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    const QString path = s.rest.section(' ', 1).trimmed();
+    if (!cell || path.isEmpty()) return s.fail("usage: drop-files CELL PATH");
+    auto mime = std::make_unique<QMimeData>();
+    mime->setUrls({QUrl::fromLocalFile(path)});
+    return deliverDrop(*cell, std::move(mime), s.why);
+}
+
+bool closeStudy(ScriptLine& s) {
+    if (!s.host.viewer().closeStudy()) return s.fail("no study to close");
+    return true;
+}
+
+bool expectCell(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    bool ok = false;
+    const bool none = s.args.value(1) == "none";
+    const int series = none ? -1 : s.args.value(1).toInt(&ok);
+    const std::vector<const SeriesGroup*> groups = s.host.database().groups();
+    if (!cell || !(ok || none)) return s.fail("usage: expect-cell CELL SERIES|none");
+    const int shown = cell->panel()->groupId();
+    int wanted = none ? 0 : -1;
+    if (series >= 0 && series < static_cast<int>(groups.size())) wanted = groups[size_t(series)]->id;
+    if (shown != wanted) return s.fail(QString("the cell shows group %1, not %2").arg(shown).arg(wanted));
+    return true;
+}
+
+bool panel(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no such cell");
+    print(QString("panel %1: %2").arg(cell->index()).arg(cell->panel()->stateText()));
+    return true;
+}
+
+bool panelTexts(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    const PanelView* view = cell ? cell->panel()->view(cell->panel()->activeView()) : nullptr;
+    if (!view) return s.fail("no image in the cell");
+    const PanelTexts t = cell->panel()->textsOf(*view);
+    auto one = [](QString text) { return text.replace('\n', " | "); };
+    print("texts top-left: " + one(t.topLeft));
+    print("texts top-right: " + one(t.topRight));
+    print("texts bottom-left: " + one(t.bottomLeft));
+    print("texts bottom-right: " + one(t.bottomRight));
+    print(QString("texts edges: left %1 right %2 top %3 bottom %4").arg(t.left, t.right, t.top, t.bottom));
+    return true;
+}
+
+bool layout(ScriptLine& s) {
+    if (!s.host.viewer().setLayout(s.rest)) return s.fail("layouts are 1x1, 1x2 and 2x2");
+    return true;
+}
+
+bool doubleClickBorder(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    if (!cell) return s.fail("no such cell");
+    const QPoint corner(1, 1);  // on the frame, outside the panel
+    QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(corner), QPointF(cell->mapToGlobal(corner)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QWidget* target = cell->childAt(corner) ? cell->childAt(corner) : cell;
+    QApplication::sendEvent(target, &event);
+    return true;
+}
+
+bool expectVisible(ScriptLine& s) {
+    HostCell* cell = s.cellArg();
+    const QString want = s.args.value(1);
+    if (!cell || (want != "yes" && want != "no")) return s.fail("usage: expect-visible CELL yes|no");
+    if (cell->isVisible() != (want == "yes"))
+        return s.fail("the cell is " + QString(cell->isVisible() ? "shown" : "hidden"));
+    return true;
 }
 }  // namespace
 
-ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const QString& rest, QString& why) {
-    QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    auto failed = [&](const QString& text) {
-        why = text;
-        return ScriptOutcome::Failed;
+const ScriptTable& viewerCommands() {
+    static const ScriptTable table = {
+        {"messages", messages, true},
+        {"expect-message", expectMessage, true},
+        {"expect-no-message", expectMessage, true},
+        {"browser", browserLines, true},
+        {"browser-activate", browserActivate, true},
+        {"browser-drag", browserDrag, true},
+        {"drop-files", dropFiles, true},
+        {"close-study", closeStudy, true},
+        {"expect-cell", expectCell, true},
+        {"panel", panel, true},
+        {"panel-texts", panelTexts, true},
+        {"layout", layout, true},
+        {"double-click-border", doubleClickBorder, true},
+        {"expect-visible", expectVisible, true},
     };
-    StudyBrowser& browser = host.viewer().browser();
-    if (command == "messages") {
-        for (const QString& text : host.messages().texts()) print("message: " + text);
-    } else if (command == "expect-message" || command == "expect-no-message") {
-        if (rest.isEmpty()) return failed("text missing");
-        bool found = false;
-        for (const QString& text : host.messages().texts()) found = found || text.contains(rest);
-        if (found != (command == "expect-message"))
-            return failed(found ? "the message list holds it" : "no such message in: " + host.messages().texts().join(" / "));
-    } else if (command == "browser") {
-        for (const QString& line : browser.lines()) print("browser: " + line);
-    } else if (command == "browser-activate") {
-        bool ok = false;
-        QTreeWidgetItem* item = browser.seriesItem(args.value(0).toInt(&ok));
-        if (!ok || !item) return failed("no such series in the browser");
-        QTreeWidget* tree = browser.tree();
-        tree->scrollToItem(item);
-        const QPoint at = tree->visualItemRect(item).center();
-        if (!tree->viewport()->rect().contains(at)) return failed("the series is not visible in the browser");
-        // A double-click as the mouse gives it: press, release, double, release.
-        click(tree->viewport(), at, QEvent::MouseButtonPress);
-        click(tree->viewport(), at, QEvent::MouseButtonRelease);
-        click(tree->viewport(), at, QEvent::MouseButtonDblClick);
-        click(tree->viewport(), at, QEvent::MouseButtonRelease);
-    } else if (command == "browser-drag") {
-        // "browser-drag SERIES CELL", or "browser-drag object N CELL" for a segmentation.
-        const bool object = args.value(0) == "object";
-        if (object) args.removeFirst();
-        bool ok = false;
-        const int index = args.value(0).toInt(&ok);
-        QTreeWidgetItem* item = object ? browser.objectItem(index) : browser.seriesItem(index);
-        HostCell* cell = cellArg(host, args.value(1));
-        if (!ok || !item || !cell) return failed("usage: browser-drag [object] INDEX CELL");
-        // What the browser hands to a drag of its current item.
-        QTreeWidget* tree = browser.tree();
-        tree->setCurrentItem(item);
-        std::unique_ptr<QMimeData> mime(tree->model()->mimeData({tree->currentIndex()}));
-        if (!mime) return failed("the browser does not drag this item");
-        // How long until the cell shows something of it: the drop, then its first paint.
-        PaintWatch watch(*cell);
-        QElapsedTimer clock;
-        clock.start();
-        if (!deliverDrop(*cell, std::move(mime), why)) return ScriptOutcome::Failed;
-        while (!watch.painted() && clock.elapsed() < kFirstPaintWaitMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        print(QString("browser-drag %1: first paint after %2 ms").arg(rest).arg(clock.elapsed()));
-    } else if (command == "drop-files") {
-        HostCell* cell = cellArg(host, args.value(0));
-        const QString path = rest.section(' ', 1).trimmed();
-        if (!cell || path.isEmpty()) return failed("usage: drop-files CELL PATH");
-        auto mime = std::make_unique<QMimeData>();
-        mime->setUrls({QUrl::fromLocalFile(path)});
-        if (!deliverDrop(*cell, std::move(mime), why)) return ScriptOutcome::Failed;
-    } else if (command == "close-study") {
-        if (!host.viewer().closeStudy()) return failed("no study to close");
-    } else if (command == "expect-cell") {
-        HostCell* cell = cellArg(host, args.value(0));
-        bool ok = false;
-        const bool none = args.value(1) == "none";
-        const int series = none ? -1 : args.value(1).toInt(&ok);
-        const std::vector<const SeriesGroup*> groups = host.database().groups();
-        if (!cell || !(ok || none)) return failed("usage: expect-cell CELL SERIES|none");
-        const int shown = cell->panel()->groupId();
-        int wanted = none ? 0 : -1;
-        if (series >= 0 && series < static_cast<int>(groups.size())) wanted = groups[size_t(series)]->id;
-        if (shown != wanted) return failed(QString("the cell shows group %1, not %2").arg(shown).arg(wanted));
-    } else if (command == "panel") {
-        HostCell* cell = cellArg(host, args.value(0));
-        if (!cell) return failed("no such cell");
-        print(QString("panel %1: %2").arg(cell->index()).arg(cell->panel()->stateText()));
-    } else if (command == "panel-texts") {
-        HostCell* cell = cellArg(host, args.value(0));
-        const PanelView* view = cell ? cell->panel()->view(cell->panel()->activeView()) : nullptr;
-        if (!view) return failed("no image in the cell");
-        const PanelTexts t = cell->panel()->textsOf(*view);
-        auto one = [](QString text) { return text.replace('\n', " | "); };
-        print("texts top-left: " + one(t.topLeft));
-        print("texts top-right: " + one(t.topRight));
-        print("texts bottom-left: " + one(t.bottomLeft));
-        print("texts bottom-right: " + one(t.bottomRight));
-        print(QString("texts edges: left %1 right %2 top %3 bottom %4").arg(t.left, t.right, t.top, t.bottom));
-    } else if (command == "layout") {
-        if (!host.viewer().setLayout(rest)) return failed("layouts are 1x1, 1x2 and 2x2");
-    } else if (command == "double-click-border") {
-        HostCell* cell = cellArg(host, args.value(0));
-        if (!cell) return failed("no such cell");
-        const QPoint corner(1, 1);  // on the frame, outside the panel
-        QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(corner), QPointF(cell->mapToGlobal(corner)), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QWidget* target = cell->childAt(corner) ? cell->childAt(corner) : cell;
-        QApplication::sendEvent(target, &event);
-    } else if (command == "expect-visible") {
-        HostCell* cell = cellArg(host, args.value(0));
-        if (!cell || (args.value(1) != "yes" && args.value(1) != "no")) return failed("usage: expect-visible CELL yes|no");
-        if (cell->isVisible() != (args.value(1) == "yes")) return failed("the cell is " + QString(cell->isVisible() ? "shown" : "hidden"));
-    } else {
-        return ScriptOutcome::NotMine;
-    }
-    return ScriptOutcome::Done;
+    return table;
 }
 
 }  // namespace quarvia

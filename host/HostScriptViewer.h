@@ -1,12 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "HostScriptTable.h"
 
 namespace quarvia {
-
-class HostWindow;
-
-enum class ScriptOutcome { NotMine, Done, Failed };
 
 // Script commands that drive the viewer's own widgets as a user would:
 //
@@ -25,6 +21,6 @@ enum class ScriptOutcome { NotMine, Done, Failed };
 //   layout 1x1|1x2|2x2     the Layout menu
 //   double-click-border CELL  double-click the cell's frame (maximise and back)
 //   expect-visible CELL yes|no   fail unless the cell is shown (or hidden)
-ScriptOutcome runViewerCommand(HostWindow& host, const QString& command, const QString& rest, QString& why);
+const ScriptTable& viewerCommands();
 
 }  // namespace quarvia
