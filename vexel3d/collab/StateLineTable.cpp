@@ -144,9 +144,7 @@ void readThreshold(LineApplying& a, const std::string& payload) {
 
 void writeWindow(std::string& text, const ViewCore& view, const CaptureRecord&) {
     const CVolume& volume = *view.m_pVolume;
-    const int width = volume.storedToHU(volume.windowHighStored) - volume.storedToHU(volume.windowLowStored);
-    const int level = volume.storedToHU((volume.windowLowStored + volume.windowHighStored) / 2);
-    line(text, kWindowKeyword, FieldWriter().integer(width).integer(level));
+    line(text, kWindowKeyword, FieldWriter().integer(volume.windowWidthHU()).integer(volume.windowLevelHU()));
 }
 
 void readWindow(LineApplying& a, const std::string& payload) {

@@ -23,10 +23,8 @@ OverlayInputs overlayInputsFromView(const ViewCore& view, int clientWidth, int c
     // Without a camera or volume there is no picture to annotate.
     if (!view.m_pCamera || !view.m_pVolume) in.hasSeries = false;
     if (const CVolume* volume = view.m_pVolume) {
-        const int low = volume->windowLowStored;
-        const int high = volume->windowHighStored;
-        in.levelHU = volume->storedToHU((low + high) / 2);
-        in.windowHU = volume->storedToHU(high) - volume->storedToHU(low);
+        in.levelHU = volume->windowLevelHU();
+        in.windowHU = volume->windowWidthHU();
         in.isoHU = volume->storedToHU(volume->isoStored);
         in.volumeCentre = volume->center();
         in.volumeExtent = volume->getExtent();

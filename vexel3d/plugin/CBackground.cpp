@@ -228,8 +228,8 @@ intptr_t CBackground::windowLevelMessage(uint32_t message, uintptr_t wParam, int
     if (!series.m_bHasSeries) return 0;
     if (message == QV_MSG_GET_WINDOW_LEVEL) {
         record->valid = 1;
-        record->width = volume->storedToHU(volume->windowHighStored) - volume->storedToHU(volume->windowLowStored);
-        record->level = volume->storedToHU((volume->windowLowStored + volume->windowHighStored) / 2);
+        record->width = volume->windowWidthHU();
+        record->level = volume->windowLevelHU();
         record->zero16 = 0;
         record->zero20 = 0;
         record->maxWidth = CVolume::kMaxWidthHU;

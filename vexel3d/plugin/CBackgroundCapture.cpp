@@ -90,9 +90,8 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
 
     double centre = 128, windowWidth = 256;
     if (!rgb) {
-        const CVolume& v = *volume;
-        centre = v.storedToHU((v.windowLowStored + v.windowHighStored) / 2);
-        windowWidth = v.storedToHU(v.windowHighStored) - v.storedToHU(v.windowLowStored);
+        centre = volume->windowLevelHU();
+        windowWidth = volume->windowWidthHU();
     }
     QVNewFileSetDatasetFloat64(file, 0x0028, 0x1050, &centre, 1);
     QVNewFileSetDatasetFloat64(file, 0x0028, 0x1051, &windowWidth, 1);

@@ -60,6 +60,10 @@ public:
 
     int storedToHU(int stored) const;
     int huToStored(int hu) const;
+    // The display window in HU, as the user and the peers see it: the
+    // level at the middle stored value, the width between the ends.
+    int windowLevelHU() const { return storedToHU((windowLowStored + windowHighStored) / 2); }
+    int windowWidthHU() const { return storedToHU(windowHighStored) - storedToHU(windowLowStored); }
     int huDeltaToStored(int huDelta) const;
 
     Vec3 center() const { return extent * 0.5f; }
