@@ -5,7 +5,7 @@
 // again from the unpacked runs. Each time is the cheapest of its repetitions.
 
 #include "SyntheticCT.h"
-#include "plugin/SegmentationObject.h"
+#include "plugin/host/SegmentationObject.h"
 #include "segment/KeptMaskCodec.h"
 #include "segment/Segmenter.h"
 #include "volume/CVolume.h"

@@ -6,8 +6,8 @@
 
 #include "HostCell.h"
 #include "dicom/StudyDatabase.h"
-#include "plugin/CBackground.h"
-#include "plugin/CPerspective.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CPerspective.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesDefaults.h"
 

@@ -1,7 +1,7 @@
 // The overlay list drawn with Qt over light and dark backgrounds.
 
 #include "interact/Overlays.h"
-#include "plugin/OverlayPainter.h"
+#include "plugin/paint/OverlayPainter.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Loading a host series into a 3D window and refreshing it while images
 // arrive, against the recording host.
-#include "plugin/CBackground.h"
-#include "plugin/CPerspective.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CPerspective.h"
 #include "volume/CVolume.h"
 #include "volume/SeriesRates.h"
 #include "wire/ImageList.h"

@@ -1,9 +1,9 @@
 // The 3D window frame: toolbars and their toggles, routing to the view.
-#include "plugin/CBackground.h"
-#include "plugin/CommandTexts.h"
-#include "plugin/PluginIdentity.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CommandTexts.h"
+#include "plugin/frame/PluginIdentity.h"
 #include "render/Camera.h"
-#include "plugin/CPerspective.h"
+#include "plugin/frame/CPerspective.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"

@@ -1,11 +1,11 @@
 // Mouse and key events of the 3D view widget: readiness, control,
 // activation and the right-click context menu.
-#include "plugin/CBackground.h"
-#include "plugin/CV3dApp.h"
-#include "plugin/CommandTexts.h"
-#include "plugin/CV3DSetupDialog.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/CommandTexts.h"
+#include "plugin/dialogs/CV3DSetupDialog.h"
 #include "render/Camera.h"
-#include "plugin/CPerspective.h"
+#include "plugin/frame/CPerspective.h"
 
 #include "FakeHost.h"
 

@@ -1,8 +1,8 @@
 // The global message window: feature query, open-in-place, idle pump and
 // the global commands.
-#include "plugin/CBackground.h"
-#include "plugin/CV3dApp.h"
-#include "plugin/PluginIdentity.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/PluginIdentity.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"

@@ -1,7 +1,7 @@
 // The exported interface and the application object, against the recording host.
-#include "plugin/CBackground.h"
-#include "plugin/CV3dApp.h"
-#include "plugin/PluginIdentity.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/PluginIdentity.h"
 
 #include "FakeHost.h"
 #include "QVMessage.h"

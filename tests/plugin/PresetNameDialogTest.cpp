@@ -1,6 +1,6 @@
 // The preset name dialog: caption, suggestion, the 128-character edit, and a
 // long name kept as 127 characters by the preset table.
-#include "plugin/CPresetNameDialog.h"
+#include "plugin/dialogs/CPresetNameDialog.h"
 #include "view/PresetTable.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The modeless progress window: clamping, no redundant bar updates, Cancel
 // only when allowed, the owner disabled while it shows.
-#include "plugin/CProgress.h"
+#include "plugin/dialogs/CProgress.h"
 
 #include <gtest/gtest.h>
 

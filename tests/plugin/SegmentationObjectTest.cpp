@@ -1,7 +1,7 @@
 // The segmentation file: a mask written over a series reads back the same
 // (whatever order the shown slices are in), files that do not lie on the
 // shown series are refused with the reason, and dciodvfy finds no error.
-#include "plugin/SegmentationObject.h"
+#include "plugin/host/SegmentationObject.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>

@@ -1,7 +1,7 @@
 // The setup dialog: its texts, check boxes acting at once, Done reading the
 // edits and saving, Escape and the close box saving nothing, an invalid
 // number keeping it open, and the preset buttons on a real preset table.
-#include "plugin/CV3DSetupDialog.h"
+#include "plugin/dialogs/CV3DSetupDialog.h"
 #include "view/PresetTable.h"
 
 #include <gtest/gtest.h>

@@ -6,9 +6,9 @@
 #include "collab/PeerSender.h"
 #include "collab/PeerState.h"
 #include "interact/ExportRun.h"
-#include "plugin/HostSeriesPort.h"
-#include "plugin/HostViewServices.h"
-#include "plugin/SegmentationObject.h"
+#include "plugin/host/HostSeriesPort.h"
+#include "plugin/host/HostViewServices.h"
+#include "plugin/host/SegmentationObject.h"
 #include "volume/SeriesAcquisition.h"
 #include "volume/SeriesState.h"
 

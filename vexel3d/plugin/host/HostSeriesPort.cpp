@@ -1,7 +1,7 @@
-#include "plugin/HostSeriesPort.h"
+#include "plugin/host/HostSeriesPort.h"
 
-#include "plugin/HostStrings.h"
-#include "plugin/HostSymbols.h"
+#include "plugin/host/HostStrings.h"
+#include "plugin/host/HostSymbols.h"
 
 #include <unistd.h>
 

@@ -1,18 +1,18 @@
 // Capture and export: the view rendered anew at the target size becomes a
 // new DICOM image of the study, carrying the window's saved state, and the
 // peers are told to create the same image.
-#include "CBackground.h"
+#include "plugin/frame/CBackground.h"
 
-#include "CExportDialog.h"
-#include "CProgress.h"
-#include "CV3dApp.h"
-#include "MessageTexts.h"
-#include "PluginIdentity.h"
+#include "plugin/dialogs/CExportDialog.h"
+#include "plugin/dialogs/CProgress.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/MessageTexts.h"
+#include "plugin/frame/PluginIdentity.h"
 #include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "interact/CapturePixels.h"
-#include "plugin/HostStrings.h"
-#include "plugin/CPerspective.h"
+#include "plugin/host/HostStrings.h"
+#include "plugin/frame/CPerspective.h"
 #include "render/Camera.h"
 #include "view/RendererRegistry.h"
 #include "volume/CVolume.h"

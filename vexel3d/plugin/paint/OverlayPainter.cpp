@@ -1,4 +1,4 @@
-#include "plugin/OverlayPainter.h"
+#include "plugin/paint/OverlayPainter.h"
 
 #include "interact/Overlays.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/CSegmentDialog.h"
+#include "plugin/dialogs/CSegmentDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

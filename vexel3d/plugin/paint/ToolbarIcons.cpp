@@ -1,6 +1,6 @@
-#include "ToolbarIcons.h"
+#include "plugin/paint/ToolbarIcons.h"
 
-#include "CommandTexts.h"
+#include "plugin/frame/CommandTexts.h"
 
 #include <QConicalGradient>
 #include <QPainter>

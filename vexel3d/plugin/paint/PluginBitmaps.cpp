@@ -1,4 +1,4 @@
-#include "PluginBitmaps.h"
+#include "plugin/paint/PluginBitmaps.h"
 
 #include <array>
 #include <cstdint>

@@ -1,16 +1,16 @@
 // The frame's saved state: answering the host's state request, restoring
 // from a saved-state or startup text, applying peer states, and taking over
 // a dropped panel (an ordinary series, or the state a captured image holds).
-#include "CBackground.h"
+#include "plugin/frame/CBackground.h"
 
-#include "CV3dApp.h"
-#include "PluginIdentity.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/PluginIdentity.h"
 #include "collab/SegHistoryReplay.h"
 #include "collab/SessionText.h"
 #include "wire/StateLines.h"
 #include "collab/StateText.h"
-#include "plugin/HostStrings.h"
-#include "plugin/CPerspective.h"
+#include "plugin/host/HostStrings.h"
+#include "plugin/frame/CPerspective.h"
 #include "view/ViewSegmentation.h"
 
 #include <QTimer>

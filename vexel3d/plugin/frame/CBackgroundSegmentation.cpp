@@ -1,12 +1,12 @@
 // The 3D window's segmentation as a DICOM Segmentation object: saved into
 // the study through the host, and read back onto the shown series.
-#include "plugin/CBackground.h"
+#include "plugin/frame/CBackground.h"
 
-#include "plugin/CPerspective.h"
-#include "plugin/CSegmentDialog.h"
-#include "plugin/HostStrings.h"
-#include "plugin/HostSymbols.h"
-#include "plugin/PluginIdentity.h"
+#include "plugin/frame/CPerspective.h"
+#include "plugin/dialogs/CSegmentDialog.h"
+#include "plugin/host/HostStrings.h"
+#include "plugin/host/HostSymbols.h"
+#include "plugin/frame/PluginIdentity.h"
 #include "segment/KeptMaskCodec.h"
 #include "segment/SegmentMask.h"
 #include "view/ViewSegmentation.h"

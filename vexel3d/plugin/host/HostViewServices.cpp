@@ -1,7 +1,7 @@
-#include "plugin/HostViewServices.h"
+#include "plugin/host/HostViewServices.h"
 
-#include "plugin/HostSymbols.h"
-#include "plugin/PluginIdentity.h"
+#include "plugin/host/HostSymbols.h"
+#include "plugin/frame/PluginIdentity.h"
 
 namespace v3d {
 

@@ -1,9 +1,9 @@
-#include "CMessage.h"
+#include "plugin/frame/CMessage.h"
 
-#include "CBackground.h"
-#include "CV3dApp.h"
-#include "CommandRouting.h"
-#include "PluginIdentity.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/CommandRouting.h"
+#include "plugin/frame/PluginIdentity.h"
 
 #include "QVMessage.h"
 

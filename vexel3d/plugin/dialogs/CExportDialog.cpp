@@ -1,4 +1,4 @@
-#include "plugin/CExportDialog.h"
+#include "plugin/dialogs/CExportDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "CProgress.h"
+#include "plugin/dialogs/CProgress.h"
 
 #include <QApplication>
 #include <QProgressBar>

@@ -1,4 +1,4 @@
-#include "SegmentationObject.h"
+#include "plugin/host/SegmentationObject.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcdeftag.h>

@@ -1,11 +1,11 @@
 // The twelve functions the host calls. Each switches to the plug-in's
 // module state and lets nothing thrown escape into the host.
-#include "CBackground.h"
-#include "CMessage.h"
-#include "CV3dApp.h"
-#include "ModuleStateGuard.h"
-#include "PluginBitmaps.h"
-#include "PluginIdentity.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CMessage.h"
+#include "plugin/frame/CV3dApp.h"
+#include "plugin/frame/ModuleStateGuard.h"
+#include "plugin/paint/PluginBitmaps.h"
+#include "plugin/frame/PluginIdentity.h"
 
 #include "QVPluginApi.h"
 

@@ -1,4 +1,4 @@
-#include "HostSymbols.h"
+#include "plugin/host/HostSymbols.h"
 
 #include <dlfcn.h>
 

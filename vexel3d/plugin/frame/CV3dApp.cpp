@@ -1,8 +1,8 @@
-#include "CV3dApp.h"
+#include "plugin/frame/CV3dApp.h"
 
-#include "CBackground.h"
-#include "CMessage.h"
-#include "HostSymbols.h"
+#include "plugin/frame/CBackground.h"
+#include "plugin/frame/CMessage.h"
+#include "plugin/host/HostSymbols.h"
 
 #include "QVHostApi.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/CV3DSetupDialog.h"
+#include "plugin/dialogs/CV3DSetupDialog.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

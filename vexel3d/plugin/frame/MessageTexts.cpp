@@ -1,4 +1,4 @@
-#include "plugin/MessageTexts.h"
+#include "plugin/frame/MessageTexts.h"
 
 #include "volume/CVolume.h"
 

@@ -1,4 +1,4 @@
-#include "plugin/CPresetNameDialog.h"
+#include "plugin/dialogs/CPresetNameDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>

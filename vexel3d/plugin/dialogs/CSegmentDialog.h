@@ -2,7 +2,7 @@
 // Names the segment of a segmentation about to be saved: its label, and
 // the category and type that other programs sort segments by.
 
-#include "plugin/SegmentationObject.h"
+#include "plugin/host/SegmentationObject.h"
 
 #include <QDialog>
 

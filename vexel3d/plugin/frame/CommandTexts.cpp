@@ -1,4 +1,4 @@
-#include "CommandTexts.h"
+#include "plugin/frame/CommandTexts.h"
 
 #include "view/RendererRegistry.h"
 
