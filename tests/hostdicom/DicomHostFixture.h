@@ -18,6 +18,9 @@ namespace hosttest {
 
 // Runs the phantom tool; false when it fails.
 bool writePhantom(const QString& folder, const QStringList& arguments);
+// Runs a helper program to its end; its exit code (-1 when it could not
+// run or did not end normally), with what it wrote in output when asked.
+int runProgram(const std::string& program, const std::vector<std::string>& arguments, std::string* output);
 // The shared corpus folder, or empty when it is absent.
 QString corpusFolder();
 // Takes a host string and frees it.

@@ -92,15 +92,13 @@ protected:
         out.close();
         // Slices in the file's order run along the normal of the image plane, or against it.
         const Vec3 normal = cross(v.axisMatrix.column(0), v.axisMatrix.column(1));
-        QStringList args{TOOLS_DIR "/seg_frames_check.py", seg, raw, QString::number(v.sizeX),
-                         QString::number(v.sizeY), QString::number(v.sizeZ)};
-        if (dot(normal, v.axisMatrix.column(2)) < 0) args << "--descending";
-        QProcess check;
-        check.start("/usr/bin/python3", args);
-        EXPECT_TRUE(check.waitForFinished(120000));
-        const QString said = check.readAllStandardOutput() + check.readAllStandardError();
-        if (check.exitCode() != 0 && check.exitCode() != 77) ADD_FAILURE() << said.toStdString();
-        return check.exitCode();
+        std::vector<std::string> args{TOOLS_DIR "/seg_frames_check.py", seg.toStdString(), raw.toStdString(),
+                                      std::to_string(v.sizeX), std::to_string(v.sizeY), std::to_string(v.sizeZ)};
+        if (dot(normal, v.axisMatrix.column(2)) < 0) args.push_back("--descending");
+        std::string said;
+        const int code = hosttest::runProgram("/usr/bin/python3", args, &said);
+        if (code != 0 && code != 77) ADD_FAILURE() << said;
+        return code;
     }
     // Export, reset, import: the same kept voxels and the same refined picture.
     void roundTrip(CBackground* f, const char* label) {

@@ -7,6 +7,7 @@
 #include "collab/PeerState.h"
 #include "interact/ExportRun.h"
 #include "plugin/host/HostSeriesPort.h"
+#include "plugin/host/HostStudyPort.h"
 #include "plugin/host/HostViewServices.h"
 #include "plugin/host/SegmentationObject.h"
 #include "volume/SeriesAcquisition.h"
@@ -144,8 +145,6 @@ private:
     intptr_t dropPanel(QVPanelHandle panel);
     // A saved-state or startup text: loads its images, then its state.
     int restoreFromText(const std::string& text);
-    // Study and group index of the first image's group in the host.
-    std::pair<int32_t, int32_t> firstImageGroup();
     void stopRefreshTimer();
     // Shows the message of a failed load or refresh; false for those.
     bool reportLoad(SeriesLoadStatus status);
@@ -174,6 +173,7 @@ private:
     HostPeers m_hostPeers{*this};
     PeerSender* m_peerSender = &m_hostPeers;
     HostSeriesPort m_seriesPort;
+    HostStudyPort m_study{handle()};
     HostViewServices m_viewServices;
     SeriesAcquisition m_acquisition;
     CPerspective* m_view = nullptr;  // child widget, deleted first on destruction

@@ -11,7 +11,6 @@
 #include "wire/StateLines.h"
 #include "collab/StateText.h"
 #include "interact/CapturePixels.h"
-#include "plugin/host/HostStrings.h"
 #include "plugin/frame/CPerspective.h"
 #include "render/Camera.h"
 #include "view/RendererRegistry.h"
@@ -60,103 +59,62 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
                                           uint32_t seriesNumber, const std::string& replacedImageId) {
     CPerspective& view = *m_view;
     const CapturedPixels pixels = takeCapturePixels(view, width, height);
-    const bool rgb = pixels.type == PIXELS_RGB8;
-    const void* data = rgb ? static_cast<const void*>(pixels.rgb.data()) : static_cast<const void*>(pixels.grey.data());
-    QVNewFileHandle file = QVCreateNewDicomFile(kPluginId, sourceImageId.c_str(), data, pixels.type, width, height,
-                                                sopUid.empty() ? nullptr : sopUid.c_str());
-    if (!file) {
+    CaptureFile file;
+    file.pixels = &pixels;
+    file.width = width;
+    file.height = height;
+    file.sourceImageId = sourceImageId;
+    file.sopUid = sopUid;
+    file.seriesUid = seriesUid;
+    file.seriesNumber = seriesNumber;
+    file.grey = pixels.type != PIXELS_RGB8;
+    if (file.grey) {
+        file.bitsStored = bitsStoredFor(pixels.largest);
+        const QVVolumeRecord* host = series.hostVolume;
+        file.slope = host ? host->slope : 1.0;
+        // Stored value 0 is raw value rawBase: HU = (stored + rawBase) x slope + intercept.
+        file.intercept = host ? host->rawBase * host->slope + host->intercept : 0.0;
+        file.windowCentre = volume->windowLevelHU();
+        file.windowWidth = volume->windowWidthHU();
+    }
+    file.descriptionPrefix = std::string("<") + rendererOfMode(view.m_iRenderMode)->captureName + "> ";
+    const Camera& c = *camera;
+    file.orientation = {c.right.x, c.right.y, c.right.z, c.up.x, c.up.y, c.up.z};
+    file.savedState = sessionText(true);
+    file.replacedImageId = replacedImageId;
+    std::string id;
+    const CaptureFileStatus status = m_study.addCaptureFile(file, id);
+    if (status == CaptureFileStatus::CreateFailed) {
         QVMessageBox(captureMessage(CaptureStatus::CreateFailed), "Error", QV_MB_OK | QV_MB_ICONSTOP);
         return std::string();
-    }
-    if (rgb) {
-        QVNewFileRemoveDatasetTag(file, 0x0028, 0x1053);
-        QVNewFileRemoveDatasetTag(file, 0x0028, 0x1052);
-    } else {
-        const uint16_t bits = bitsStoredFor(pixels.largest);
-        QVNewFileSetDatasetUint16(file, 0x0028, 0x0101, &bits, 1);
-        const QVVolumeRecord* host = series.hostVolume;
-        const double slope = host ? host->slope : 1.0;
-        // Stored value 0 is raw value rawBase: HU = (stored + rawBase) x slope + intercept.
-        const double intercept = host ? host->rawBase * host->slope + host->intercept : 0.0;
-        QVNewFileSetDatasetFloat64(file, 0x0028, 0x1053, &slope, 1);
-        QVNewFileSetDatasetFloat64(file, 0x0028, 0x1052, &intercept, 1);
     }
     // The next paint renders at the view's own size from scratch (the
     // display image was cleared while it was read).
     view.m_workspace->resetWide();
     view.requestRender(true);
-    QVNewFileNewSeriesUID(file, seriesUid.empty() ? nullptr : seriesUid.c_str(),
-                          seriesUid.empty() ? 0 : static_cast<int>(seriesNumber));
-
-    double centre = 128, windowWidth = 256;
-    if (!rgb) {
-        centre = volume->windowLevelHU();
-        windowWidth = volume->windowWidthHU();
-    }
-    QVNewFileSetDatasetFloat64(file, 0x0028, 0x1050, &centre, 1);
-    QVNewFileSetDatasetFloat64(file, 0x0028, 0x1051, &windowWidth, 1);
-    QVNewFileSetDatasetString(file, 0x0020, 0x0052, "");
-    const uint16_t zero = 0;
-    QVNewFileSetDatasetUint16(file, 0x0028, 0x0103, &zero, 1);
-    QVDatasetHandle source = QVGetDicomDataSet(sourceImageId.c_str());
-    const std::string sourceDescription = source ? takeHostString(QVGetDicomStringArray(source, 0x0008, 0x103E)) : std::string();
-    const std::string description =
-        std::string("<") + rendererOfMode(view.m_iRenderMode)->captureName + "> " + sourceDescription;
-    QVNewFileSetDatasetString(file, 0x0008, 0x103E, description.c_str());
-    const Camera& c = *camera;
-    const double orientation[6] = {c.right.x, c.right.y, c.right.z, c.up.x, c.up.y, c.up.z};
-    QVNewFileSetDatasetFloat64(file, 0x0020, 0x0037, orientation, 6);
-    const double position[3] = {0, 0, 0};
-    QVNewFileSetDatasetFloat64(file, 0x0020, 0x0032, position, 3);
-    const double spacing[2] = {0, 0};
-    QVNewFileSetDatasetFloat64(file, 0x0028, 0x0030, spacing, 2);
-    const std::string state = sessionText(true);
-    QVNewFileSetDatasetUint8(file, 0xF215, 0xBA94, reinterpret_cast<const uint8_t*>(state.c_str()),
-                             static_cast<int>(state.size() + 1));
-
-    // The study holds one image per instance UID: the old one leaves just
-    // before its replacement, made up whole, comes in.
-    if (!replacedImageId.empty()) QVDeleteImage(kPluginId, replacedImageId.c_str());
-    const std::string id = takeHostString(QVNewFileAddToViewer(file));
-    if (id.empty()) {
-        QVDestroyNewFile(file);
-        return id;
-    }
-    capture.captureSeriesUid = takeHostString(QVGetSeriesUID(id.c_str()));
-    capture.captureSeriesNumber = seriesNumberOfImage(id).value_or(0);
+    if (status != CaptureFileStatus::Added) return std::string();
+    capture.captureSeriesUid = m_study.seriesUid(id);
+    capture.captureSeriesNumber = m_study.seriesNumber(id).value_or(0);
     return id;
 }
 
 bool CBackground::captureAndShare(int width, int height, bool replace) {
     std::string sopUid, replaced;
-    if (replace && !capture.replaceableImageId.empty() &&
-        QVCanDeleteImage(kPluginId, capture.replaceableImageId.c_str())) {
+    if (replace && !capture.replaceableImageId.empty() && m_study.canDelete(capture.replaceableImageId)) {
         replaced = capture.replaceableImageId;
-        sopUid = takeHostString(QVImageSOPInstanceUID(replaced.c_str()));
+        sopUid = m_study.sopInstanceUid(replaced);
     }
     const std::string id = createDicomImage(width, height, series.firstImageId, sopUid, capture.captureSeriesUid,
                                             capture.captureSeriesNumber, replaced);
     if (id.empty()) return false;
-    capture.captureSeriesUid = takeHostString(QVGetSeriesUID(id.c_str()));
-    capture.captureSeriesNumber = seriesNumberOfImage(id).value_or(0);
-    capture.lastCaptureSopUid = takeHostString(QVImageSOPInstanceUID(id.c_str()));
+    capture.captureSeriesUid = m_study.seriesUid(id);
+    capture.captureSeriesNumber = m_study.seriesNumber(id).value_or(0);
+    capture.lastCaptureSopUid = m_study.sopInstanceUid(id);
     capture.lastCaptureWidth = width;
     capture.lastCaptureHeight = height;
     sendStateToPeers(CHANGE_CAMERA_VECTORS | CHANGE_CAPTURE);
-    if (replace) {
-        // The new image shows in this window's cell.
-        QVPlaceHandle place = QVGetPlaceOfWindow(handle());
-        QVPutGroupToPlace(place, QVGetGroupOfImage(id.c_str()));
-        QVPanelHandle panel = QVGetImagePanelOfPlace(place);
-        const int views = panel ? QVGetViewCount(panel) : 0;
-        for (int i = 0; i < views; ++i) {
-            if (takeHostString(QVGetImageID(QVGetView(panel, i))) == id) {
-                QVSetActiveView(panel, i);
-                break;
-            }
-        }
-        QVReleasePlace(place);
-    }
+    // The new image shows in this window's cell.
+    if (replace) m_study.showInOwnCell(id);
     return true;
 }
 

@@ -24,17 +24,15 @@ namespace v3d {
 
 namespace {
 
-struct Tag {
-    uint16_t group, element;
-};
-constexpr Tag kSopClassUid{0x0008, 0x0016};
-constexpr Tag kImagePosition{0x0020, 0x0032};
-constexpr Tag kStudyUid{0x0020, 0x000D};
-constexpr Tag kFrameOfReferenceUid{0x0020, 0x0052};
+using Tag = DicomTag;
+constexpr Tag kSopClassUid = kSopClassUidTag;
+constexpr Tag kImagePosition = kImagePositionTag;
+constexpr Tag kStudyUid = kStudyUidTag;
+constexpr Tag kFrameOfReferenceUid = kFrameOfReferenceUidTag;
 // Patient and study attributes the new object takes from its source.
 constexpr Tag kCopied[] = {
-    {0x0010, 0x0010}, {0x0010, 0x0020}, {0x0010, 0x0030}, {0x0010, 0x0040}, {0x0008, 0x0020},
-    {0x0008, 0x0030}, {0x0020, 0x0010}, {0x0008, 0x0050}, {0x0008, 0x0090}, {0x0008, 0x1030},
+    kPatientNameTag, kPatientIdTag, kPatientBirthDateTag, kPatientSexTag,        kStudyDateTag,
+    kStudyTimeTag,   kStudyIdTag,   kAccessionNumberTag,  kReferringPhysicianTag, kStudyDescriptionTag,
 };
 
 std::string textOf(QVDatasetHandle data, Tag tag) {

@@ -29,27 +29,9 @@ void CBackground::HostPeers::sendToPeersFromView(const std::string& text) {
     QVSendDataToCollaborationPeers(m_frame.view()->viewHandle(), text.c_str(), static_cast<int>(text.size()), 0);
 }
 
-std::pair<int32_t, int32_t> CBackground::firstImageGroup() {
-    QVGroupHandle group = QVGetGroupOfImage(series.firstImageId.c_str());
-    if (!group) return {0, 0};
-    const int studies = QVGetStudyCount();
-    for (int s = 0; s < studies; ++s) {
-        const std::string study = takeHostString(QVGetStudyUID(s));
-        const int groups = QVGetGroupCount(study.c_str());
-        for (int g = 0; g < groups; ++g)
-            if (QVGetGroup(study.c_str(), g) == group) return {s, g};
-    }
-    return {0, 0};
-}
-
 std::string CBackground::sessionText(bool full) {
     if (series.imageIds.empty()) return std::string();
-    GroupLocation location;
-    if (!full) {
-        const auto found = firstImageGroup();
-        location.study = found.first;
-        location.group = found.second;
-    }
+    const GroupLocation location = full ? GroupLocation() : m_study.groupOfImage(series.firstImageId);
     return buildSessionText(full, *m_view, series, capture, location);
 }
 
@@ -102,13 +84,8 @@ int CBackground::restoreFromText(const std::string& text) {
         capture.prevSeriesId = restore.prevSeriesId;
         capture.prevSeriesNumber = restore.prevSeriesNumber;
     } else if (restore.source == SessionRestore::Source::Group) {
-        const std::string study = takeHostString(QVGetStudyUID(restore.group.study));
-        QVGroupHandle group = study.empty() ? nullptr : QVGetGroup(study.c_str(), restore.group.group);
-        for (int i = 0; group; ++i) {
-            char* id = QVGetGroupImageID(group, i);
-            if (!id) break;
-            ids.push_back(takeHostString(id));
-        }
+        const std::vector<std::string> group = m_study.imagesOfGroup(restore.group);
+        ids.insert(ids.end(), group.begin(), group.end());
     }
     if (!ids.empty()) {
         if (!loadSeries(ids)) return 0;
@@ -126,33 +103,22 @@ int CBackground::restoreFromText(const std::string& text) {
 
 intptr_t CBackground::dropPanel(QVPanelHandle panel) {
     if (!panel) return 0;
-    std::vector<std::string> ids;
-    const int views = QVGetViewCount(panel);
-    for (int i = 0; i < views; ++i) {
-        std::string id = takeHostString(QVGetImageID(QVGetView(panel, i)));
-        if (!id.empty()) ids.push_back(std::move(id));
-    }
+    const PanelImages images = m_study.imagesOfPanel(panel);
+    const std::vector<std::string>& ids = images.ids;
     if (ids.empty()) return 0;
-    const std::string active = takeHostString(QVGetImageID(QVGetView(panel, QVGetActiveView(panel))));
+    const std::string& active = images.active;
     std::optional<std::string> state;
     std::string activeSeries;
     if (!active.empty()) {
-        QVDatasetHandle data = QVGetDicomDataSet(active.c_str());
-        const std::string software = data ? takeHostString(QVGetDicomStringArray(data, 0x0018, 0x1018)) : std::string();
-        if (data && madeByPlugin(software, kPluginId)) {
-            int32_t length = 0;
-            uint8_t* blob = QVGetDicomUint8Array(data, 0xF215, 0xBA94, &length);
-            if (blob && length > 0) state = stateTextOfBlob(blob, static_cast<size_t>(length));
-            QVFree(blob);
-            activeSeries = takeHostString(QVGetSeriesUID(active.c_str()));
-        }
+        state = m_study.capturedState(active);
+        if (state) activeSeries = m_study.seriesUid(active);
     }
     if (state && !activeSeries.empty()) {
         // A capture of this plug-in: its series reopens in the captured pose.
         std::string uid, number;
-        if (QVCanDeleteImage(kPluginId, active.c_str())) {
+        if (m_study.canDelete(active)) {
             uid = activeSeries;
-            number = std::to_string(seriesNumberOfImage(active).value_or(0));
+            number = std::to_string(m_study.seriesNumber(active).value_or(0));
         }
         const std::string text = rewriteDroppedState(*state, uid, number);
         if (text.size() > kMaxPeerTextBytes)
@@ -169,7 +135,7 @@ intptr_t CBackground::dropPanel(QVPanelHandle panel) {
     } else {
         m_peerSender->sendToPeers(buildStartupListText(ids));
         if (loadSeries(ids)) {
-            if (views > 0) QVGetWindowLevel(QVGetView(panel, 0), &windowLevel);
+            if (images.views > 0) m_study.windowLevelOfPanel(panel, windowLevel);
             capture.prevSeriesId.clear();
             capture.replaceableImageId.clear();
             series.loadedOk = 1;

@@ -69,24 +69,24 @@ void HostSeriesPort::progress(int position) {
 namespace {
 
 // The first value of a text attribute of the image.
-std::string firstValue(const std::string& imageId, uint16_t group, uint16_t element) {
+std::string firstValue(const std::string& imageId, DicomTag tag) {
     QVDatasetHandle data = QVGetDicomDataSet(imageId.c_str());
-    const std::string text = data ? takeHostString(QVGetDicomStringArray(data, group, element)) : std::string();
+    const std::string text = data ? takeHostString(QVGetDicomStringArray(data, tag.group, tag.element)) : std::string();
     return text.substr(0, text.find('\\'));
 }
 
 }  // namespace
 
 std::string HostSeriesPort::modality(const std::string& imageId) {
-    const std::string text = firstValue(imageId, 0x0008, 0x0060);
+    const std::string text = firstValue(imageId, kModalityTag);
     FieldReader reader(text);  // reads a view of the text
     std::string word;
     return reader.readWord(word, 16) ? word : std::string();
 }
 
 bool HostSeriesPort::ownWindow(const std::string& imageId, double& center, double& width) {
-    const std::string centerText = firstValue(imageId, 0x0028, 0x1050);
-    const std::string widthText = firstValue(imageId, 0x0028, 0x1051);
+    const std::string centerText = firstValue(imageId, kWindowCenterTag);
+    const std::string widthText = firstValue(imageId, kWindowWidthTag);
     FieldReader c(centerText), w(widthText);
     return c.readDouble(center) && w.readDouble(width);
 }

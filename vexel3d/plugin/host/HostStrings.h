@@ -2,6 +2,7 @@
 // Strings the host hands out: taken into a std::string and freed at once.
 
 #include "QVHostApi.h"
+#include "plugin/host/DicomTags.h"
 #include "wire/StateLines.h"
 
 #include <cstdint>
@@ -21,7 +22,7 @@ inline std::string takeHostString(char* text) {
 inline std::optional<uint32_t> seriesNumberOfImage(const std::string& imageId) {
     QVDatasetHandle data = QVGetDicomDataSet(imageId.c_str());
     if (!data) return std::nullopt;
-    const std::string text = takeHostString(QVGetDicomStringArray(data, 0x0020, 0x0011));
+    const std::string text = takeHostString(QVGetDicomStringArray(data, kSeriesNumberTag.group, kSeriesNumberTag.element));
     FieldReader reader(text);
     uint32_t number = 0;
     if (!reader.readUnsigned(number)) return std::nullopt;
