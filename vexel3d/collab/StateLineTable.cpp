@@ -320,7 +320,7 @@ void readPutUnder(LineApplying& a, const std::string&) {
 constexpr int kCameraGroup = CHANGE_CAMERA;
 constexpr int kPlaneGroups = CHANGE_SEGMENTATION | CHANGE_CUT_PLANES;
 
-const std::array<StateLine, 14> kLines = {{
+const StateLineTable kLines = {{
     {kCameraKeyword, kCameraGroup, writeCamera, readCamera, nullptr},
     {kRendererKeyword, kCameraGroup, writeRenderer, readRenderer, nullptr},
     {kFrameKeyword, kCameraGroup, writeFrame, readFrame, nullptr},
@@ -340,6 +340,6 @@ const std::array<StateLine, 14> kLines = {{
 
 }  // namespace
 
-const std::array<StateLine, 14>& stateLines() { return kLines; }
+const StateLineTable& stateLines() { return kLines; }
 
 }  // namespace v3d

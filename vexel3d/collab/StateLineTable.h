@@ -41,6 +41,7 @@ struct StateLine {
     void (*after)(LineApplying& applying);
 };
 
-const std::array<StateLine, 14>& stateLines();
+using StateLineTable = std::array<StateLine, 14>;
+const StateLineTable& stateLines();
 
 }  // namespace v3d

@@ -3,8 +3,6 @@
 #include "view/ViewServices.h"
 #include "view/ViewTools.h"
 
-#include <array>
-
 namespace v3d {
 
 namespace {
@@ -21,7 +19,7 @@ constexpr PreferenceRow number(const char* key, int Preferences::*member) { retu
 constexpr PreferenceRow percent(const char* key, float Preferences::*member) { return {key, nullptr, nullptr, member}; }
 
 // In the order the profile has always been written in.
-constexpr std::array<PreferenceRow, 13> kRows = {{
+constexpr PreferenceRow kRows[] = {
     flag("m_bNoTumble", &Preferences::noTumble),
     flag("m_bPerspCamera", &Preferences::perspective),
     flag("m_bShadowsPersp", &Preferences::shadowsPersp),
@@ -35,7 +33,7 @@ constexpr std::array<PreferenceRow, 13> kRows = {{
     number("m_iInvertMouse", &Preferences::invertMouse),
     percent("m_fMouseSpeedX", &Preferences::mouseSpeedX),
     percent("m_fMouseSpeedY", &Preferences::mouseSpeedY),
-}};
+};
 
 }  // namespace
 

@@ -4,7 +4,6 @@
 // cut-plane group that a new table replaces whole, and events that are
 // never kept. Plain C++ of its own, so that the host reads it too.
 
-#include <array>
 #include <string>
 #include <string_view>
 
@@ -38,11 +37,12 @@ constexpr StateKeyword kControlKeyword{"J_control ", KeywordKind::State};
 constexpr StateKeyword kPointedValueKeyword{"J_pointedvalue ", KeywordKind::State};
 constexpr StateKeyword kCaptureKeyword{"J_capture ", KeywordKind::Event};
 constexpr StateKeyword kPutUnderKeyword{"J_putunder ", KeywordKind::Event};
-// The images a session starts with: a session text's line, not a message's.
+// The images a window shows, in a message of their own (no marker) and in
+// saved states: never a line of a state message.
 constexpr StateKeyword kStartupImagesKeyword{"J_startupimlst ", KeywordKind::State};
 
 // Every keyword a message may carry, but the cut-plane lines.
-constexpr std::array<StateKeyword, 15> kStateKeywords = {
+constexpr StateKeyword kStateKeywords[] = {
     kMarker, kCameraKeyword, kRendererKeyword, kFrameKeyword, kTumblingKeyword, kThresholdKeyword,
     kWindowKeyword, kCameraVectorsKeyword, kSegHistoryKeyword, kCutPlanesKeyword, kCutPlaneEditKeyword,
     kControlKeyword, kPointedValueKeyword, kCaptureKeyword, kPutUnderKeyword,
