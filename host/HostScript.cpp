@@ -102,12 +102,13 @@ bool saveGrab(QWidget* widget, const QString& file, QString& error) {
     }
     return true;
 }
+
 void printTimed(const QString& line, const QElapsedTimer& clock) {
     std::printf("%s: %lld ms\n", qPrintable(line), static_cast<long long>(clock.elapsed()));
     std::fflush(stdout);
 }
 
-// "N" or "N MS": a count and a time limit (default 10000 ms).
+// An optional time limit in milliseconds (10000 when not given).
 bool limitArg(const QString& text, int& ms) {
     bool ok = true;
     ms = text.isEmpty() ? 10000 : text.toInt(&ok);

@@ -33,9 +33,16 @@ QString pointsText(const std::vector<Vec3d>& points) {
     return out.join(';');
 }
 
-bool plane(ScriptLine& s) {
+// The cell the line's first word names; null, with the reason, when none.
+HostCell* cellOrFail(ScriptLine& s) {
     HostCell* cell = s.cellArg();
-    if (!cell) return s.fail("no cell " + s.args.value(0));
+    if (!cell) s.fail("no cell " + s.args.value(0));
+    return cell;
+}
+
+bool plane(ScriptLine& s) {
+    HostCell* cell = cellOrFail(s);
+    if (!cell) return false;
     PlaneKind kind;
     if (!planeFromName(s.args.value(1), kind)) return s.fail("unknown plane " + s.args.value(1));
     s.host.grid().setActiveCell(cell->index());
@@ -44,8 +51,8 @@ bool plane(ScriptLine& s) {
 }
 
 bool slab(ScriptLine& s) {
-    HostCell* cell = s.cellArg();
-    if (!cell) return s.fail("no cell " + s.args.value(0));
+    HostCell* cell = cellOrFail(s);
+    if (!cell) return false;
     SlabMode mode;
     if (!slabFromName(s.args.value(1), mode)) return s.fail("unknown slab " + s.args.value(1));
     s.host.grid().setActiveCell(cell->index());
@@ -60,8 +67,8 @@ bool tool(ScriptLine& s) {
 }
 
 bool turn(ScriptLine& s) {
-    HostCell* cell = s.cellArg();
-    if (!cell) return s.fail("no cell " + s.args.value(0));
+    HostCell* cell = cellOrFail(s);
+    if (!cell) return false;
     ImagePanel& panel = *cell->panel();
     ShownPicture picture;
     const PanelView* v = panel.view(panel.activeView());
@@ -78,15 +85,15 @@ bool cursor(ScriptLine& s) {
 }
 
 bool cursorIn(ScriptLine& s) {
-    HostCell* cell = s.cellArg();
-    if (!cell) return s.fail("no cell " + s.args.value(0));
+    HostCell* cell = cellOrFail(s);
+    if (!cell) return false;
     print(QString("cursor-in %1: %2").arg(cell->index()).arg(cell->panel()->cursorText()));
     return true;
 }
 
 bool readout(ScriptLine& s) {
-    HostCell* cell = s.cellArg();
-    if (!cell) return s.fail("no cell " + s.args.value(0));
+    HostCell* cell = cellOrFail(s);
+    if (!cell) return false;
     ImagePanel* panel = cell->panel();
     const QPointF at(s.args.value(1).toDouble(), s.args.value(2).toDouble());
     QMouseEvent move(QEvent::MouseMove, at, QPointF(panel->mapToGlobal(at.toPoint())), Qt::NoButton, Qt::NoButton,

@@ -1,7 +1,5 @@
 #include "MergedState.h"
 
-#include "wire/StateKeywords.h"
-
 #include <algorithm>
 
 namespace quarvia {

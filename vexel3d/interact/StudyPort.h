@@ -27,7 +27,6 @@ struct CaptureFile {
     uint32_t seriesNumber = 0;
     // Grey pictures carry their stored bits and the rescale to HU; colour
     // ones carry no rescale at all.
-    bool grey = false;
     uint16_t bitsStored = 0;
     double slope = 1.0;
     double intercept = 0.0;

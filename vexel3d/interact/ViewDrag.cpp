@@ -233,7 +233,7 @@ int segmentValueDrag(ViewCore& view, ViewWindow& window, const Drag& d) {
         return CHANGE_CAMERA;
     default:  // TOOL_DENSITY_RANGE
         window.setCursorShape(CursorShape::SizeNS);
-        view.m_prefs.segRad = std::clamp(view.m_prefs.segRad - static_cast<int>(d.dy), 1, 2000);
+        view.m_prefs.segRad = std::clamp(view.m_prefs.segRad - static_cast<int>(d.dy), kMinSegRadius, kMaxSegRadius);
         return CHANGE_CAMERA;
     }
 }

@@ -1,6 +1,7 @@
 #include "plugin/frame/CBackground.h"
 
 #include "plugin/dialogs/CProgress.h"
+#include "plugin/dialogs/WaitCursor.h"
 #include "plugin/frame/MessageTexts.h"
 #include "plugin/frame/CV3dApp.h"
 #include "plugin/frame/CommandRouting.h"
@@ -20,7 +21,6 @@
 #include "QVMessage.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QEvent>
 #include <QTimerEvent>
 #include <QToolBar>
@@ -42,15 +42,6 @@ void initWindowLevel(WindowLevelRecord& record) {
     record.minLevel = 0;
     record.maxLevel = 256;
 }
-
-// The wait cursor for the length of a scope, on every path out of it.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include "plugin/dialogs/CExportDialog.h"
 #include "plugin/dialogs/CProgress.h"
+#include "plugin/dialogs/WaitCursor.h"
 #include "plugin/frame/CV3dApp.h"
 #include "plugin/frame/MessageTexts.h"
 #include "plugin/frame/PluginIdentity.h"
@@ -16,7 +17,6 @@
 #include "view/RendererRegistry.h"
 #include "volume/CVolume.h"
 
-#include <QApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -33,14 +33,6 @@ public:
 
 private:
     CProgress& m_progress;
-};
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // The progress window centred on the application's active 3D window.
@@ -67,8 +59,7 @@ std::string CBackground::createDicomImage(int width, int height, const std::stri
     file.sopUid = sopUid;
     file.seriesUid = seriesUid;
     file.seriesNumber = seriesNumber;
-    file.grey = pixels.type != PIXELS_RGB8;
-    if (file.grey) {
+    if (pixels.type == PIXELS_GREY16) {
         file.bitsStored = bitsStoredFor(pixels.largest);
         const QVVolumeRecord* host = series.hostVolume;
         file.slope = host ? host->slope : 1.0;

@@ -28,11 +28,12 @@ std::string textOf(QVDatasetHandle data, DicomTag tag) {
 
 CaptureFileStatus HostStudyPort::addCaptureFile(const CaptureFile& f, std::string& imageId) {
     const CapturedPixels& pixels = *f.pixels;
-    const void* data = f.grey ? static_cast<const void*>(pixels.grey.data()) : static_cast<const void*>(pixels.rgb.data());
+    const bool grey = pixels.type == PIXELS_GREY16;
+    const void* data = grey ? static_cast<const void*>(pixels.grey.data()) : static_cast<const void*>(pixels.rgb.data());
     QVNewFileHandle file = QVCreateNewDicomFile(kPluginId, f.sourceImageId.c_str(), data, pixels.type, f.width, f.height,
                                                 f.sopUid.empty() ? nullptr : f.sopUid.c_str());
     if (!file) return CaptureFileStatus::CreateFailed;
-    if (f.grey) {
+    if (grey) {
         setShort(file, kBitsStoredTag, f.bitsStored);
         setFloats(file, kRescaleSlopeTag, &f.slope, 1);
         setFloats(file, kRescaleInterceptTag, &f.intercept, 1);
